@@ -1,0 +1,23 @@
+# Copies the program folder (SRC) next to the executable (DST).
+# The user's data folders testi, esercizi and risult are copied only when the
+# target folder does not exist yet, so a build never touches a user's work.
+if(NOT IS_DIRECTORY "${SRC}")
+    return()
+endif()
+file(GLOB entries RELATIVE "${SRC}" "${SRC}/*")
+foreach(entry IN LISTS entries)
+    if(entry STREQUAL "testi" OR entry STREQUAL "esercizi" OR entry STREQUAL "risult")
+        if(NOT EXISTS "${DST}/${entry}")
+            file(COPY "${SRC}/${entry}" DESTINATION "${DST}")
+        endif()
+    elseif(IS_DIRECTORY "${SRC}/${entry}")
+        file(GLOB_RECURSE files RELATIVE "${SRC}/${entry}" "${SRC}/${entry}/*")
+        foreach(f IN LISTS files)
+            get_filename_component(dir "${DST}/${entry}/${f}" DIRECTORY)
+            file(MAKE_DIRECTORY "${dir}")
+            file(COPY_FILE "${SRC}/${entry}/${f}" "${DST}/${entry}/${f}" ONLY_IF_DIFFERENT)
+        endforeach()
+    else()
+        file(COPY_FILE "${SRC}/${entry}" "${DST}/${entry}" ONLY_IF_DIFFERENT)
+    endif()
+endforeach()

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QtGlobal>
+
+// The millisecond tick counter that short pauses and transition effects wait
+// on. The program uses a monotonic clock; tests install a fake one.
+class MsClock
+{
+public:
+    virtual ~MsClock();
+    // Milliseconds since an arbitrary fixed start; never goes backwards.
+    virtual qint64 milliseconds() = 0;
+};
+
+// The installed clock (the monotonic one unless a test installed another).
+MsClock& msClock();
+// Installs `clock` (not owned; nullptr puts the monotonic clock back) and
+// returns the one it replaces, or nullptr for the monotonic one.
+MsClock* setMsClock(MsClock* clock);
+
+// Busy wait, without dispatching events, until the clock has advanced by at
+// least `ms` milliseconds.
+void waitTicks(qint64 ms);

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "model/Clock.h"
+
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+// A clock that moves on by `step` milliseconds at every reading, so busy
+// waits end at once. Installs itself; puts the previous clock back when gone.
+class FakeClock final : public MsClock
+{
+public:
+    explicit FakeClock(qint64 step = 1);
+    ~FakeClock() override;
+    FakeClock(const FakeClock&) = delete;
+    FakeClock& operator=(const FakeClock&) = delete;
+
+    qint64 milliseconds() override;
+    void advance(qint64 ms) { now += ms; }
+    int readings() const { return reads; }
+
+private:
+    MsClock* previous = nullptr;
+    qint64 now = 1000;
+    qint64 step;
+    int reads = 0;
+};
+
+namespace testsupport {
+
+QByteArray readBytes(const QString& path);
+bool writeBytes(const QString& path, const QByteArray& bytes);
+// A string as windows-1252 bytes, and back.
+QByteArray toCp1252(const QString& text);
+QString fromCp1252(const QByteArray& bytes);
+
+// Runs `action` on the next modal widget that opens (polled from the event
+// loop), for windows shown with exec(). Gives up after `timeoutMs`.
+void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+
+} // namespace testsupport

@@ -1,0 +1,697 @@
+#include "model/Funzioni.h"
+
+#include "model/Clock.h"
+#include "model/DialogService.h"
+
+#include <QColor>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QVector>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+// ---------------------------------------------------------------------------
+// windows-1252
+
+namespace {
+
+// For every UTF-16 code unit, whether windows-1252 has a byte for it. Built
+// once from the decoder, so the encoder and the check never disagree.
+const std::array<bool, 65536>& cp1252Table()
+{
+    static const std::array<bool, 65536> table = [] {
+        std::array<bool, 65536> t{};
+        QByteArray all(256, '\0');
+        for (int i = 0; i < 256; ++i)
+            all[i] = char(i);
+        QStringDecoder decoder("windows-1252");
+        const QString chars = decoder.decode(all);
+        for (const QChar c : chars)
+            t[c.unicode()] = true;
+        return t;
+    }();
+    return table;
+}
+
+} // namespace
+
+QByteArray encodeCp1252(const QString& text)
+{
+    QStringEncoder encoder("windows-1252");
+    return encoder.encode(text);
+}
+
+QString decodeCp1252(const QByteArray& bytes)
+{
+    QStringDecoder decoder("windows-1252");
+    return decoder.decode(bytes);
+}
+
+bool fitsCp1252(const QString& text)
+{
+    const auto& table = cp1252Table();
+    for (const QChar c : text) {
+        if (!table[c.unicode()])
+            return false;
+    }
+    return true;
+}
+
+bool fitsCp1252(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        if (!fitsCp1252(line))
+            return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Reading and writing whole files
+
+namespace {
+
+// The whole file, or false when it cannot be opened or read.
+bool readWholeFile(const QString& path, QByteArray& bytes)
+{
+    bytes.clear();
+    if (QFileInfo(path).isDir())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        bytes.clear();
+        return false;
+    }
+    return true;
+}
+
+bool syncFile(QFile& file)
+{
+    return file.flush() && ::fsync(file.handle()) == 0;
+}
+
+void syncFolder(const QString& folder)
+{
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Calls `f(begin, length)` for every line of `data`: CR LF, a lone CR and a
+// lone LF end a line; a final line without an end is passed when not empty.
+template <class F>
+void forEachLine(const QByteArray& data, F&& f)
+{
+    const char* p = data.constData();
+    const char* end = p + data.size();
+    while (p < end) {
+        const char* q = p;
+        while (q < end && *q != '\r' && *q != '\n')
+            ++q;
+        f(p, qsizetype(q - p));
+        if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n')
+            ++q;
+        p = q + 1;
+    }
+}
+
+} // namespace
+
+QStringList splitLines(const QString& text)
+{
+    QStringList out;
+    const QChar* p = text.constData();
+    const QChar* end = p + text.size();
+    while (p < end) {
+        const QChar* q = p;
+        while (q < end && *q != u'\r' && *q != u'\n')
+            ++q;
+        out.append(QString(p, qsizetype(q - p)));
+        if (q < end && *q == u'\r' && q + 1 < end && q[1] == u'\n')
+            ++q;
+        p = q + 1;
+    }
+    return out;
+}
+
+bool loadText(QStringList& out, const QString& path)
+{
+    out.clear();
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes))
+        return false;
+    const QString text = decodeCp1252(bytes);
+    constexpr int maxLine = 255;
+    QString current;
+    current.reserve(maxLine + 1);
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' || c == u'\n') {
+            out.append(current);
+            current.clear();
+            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+                ++i;
+            continue;
+        }
+        if (current.size() == maxLine) {
+            // The line would grow beyond 255 characters: cut it after its
+            // last space (at 255 when it has none); the rest goes on.
+            const qsizetype space = current.lastIndexOf(u' ');
+            if (space < 0) {
+                out.append(current);
+                current.clear();
+            } else {
+                out.append(current.left(space + 1));
+                current.remove(0, space + 1);
+            }
+        }
+        current.append(c);
+    }
+    if (!current.isEmpty())
+        out.append(current);
+    return true;
+}
+
+bool saveText(const QStringList& lines, const QString& path)
+{
+    if (!fitsCp1252(lines))
+        return false;
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += encodeCp1252(line);
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// ---------------------------------------------------------------------------
+// Strings
+
+QStringView trimSpaces(QStringView s)
+{
+    qsizetype b = 0;
+    qsizetype e = s.size();
+    while (b < e && s[b] == u' ')
+        ++b;
+    while (e > b && s[e - 1] == u' ')
+        --e;
+    return s.mid(b, e - b);
+}
+
+QString trimSpaces(const QString& s)
+{
+    return trimSpaces(QStringView(s)).toString();
+}
+
+bool isBlankText(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        if (!trimSpaces(QStringView(line)).isEmpty())
+            return false;
+    }
+    return true;
+}
+
+bool hasReservedChars(const QStringList& lines)
+{
+    for (const QString& line : lines) {
+        if (line.contains(u'~') || line.contains(u'[') || line.contains(u']'))
+            return true;
+    }
+    return false;
+}
+
+int minOf(int a, int b)
+{
+    return a < b ? a : b;
+}
+
+int maxOf(int a, int b)
+{
+    return a > b ? a : b;
+}
+
+// ---------------------------------------------------------------------------
+// Section files
+
+namespace {
+
+struct ByteView {
+    const char* p = nullptr;
+    qsizetype n = 0;
+    bool operator==(const QByteArray& other) const
+    {
+        return n == other.size() && (n == 0 || std::memcmp(p, other.constData(), size_t(n)) == 0);
+    }
+};
+
+qsizetype findByte(const char* p, qsizetype n, char c)
+{
+    const void* hit = n > 0 ? std::memchr(p, c, size_t(n)) : nullptr;
+    return hit ? qsizetype(static_cast<const char*>(hit) - p) : -1;
+}
+
+ByteView trimmedBytes(const char* p, qsizetype n)
+{
+    qsizetype b = 0;
+    while (b < n && p[b] == ' ')
+        ++b;
+    while (n > b && p[n - 1] == ' ')
+        --n;
+    return {p + b, n - b};
+}
+
+// Key and value of a line of windows-1252 bytes. False when the line has no
+// "=" (its key is then empty, like its value).
+bool keyValueBytes(const char* p, qsizetype n, ByteView& key, ByteView& value)
+{
+    key = {};
+    value = {};
+    const qsizetype eq = findByte(p, n, '=');
+    if (eq < 0)
+        return false;
+    const qsizetype open = findByte(p, eq, '[');
+    const qsizetype close = findByte(p, n, ']');
+    if (open < 0 && findByte(p + eq, n - eq, '[') >= 0)
+        return false;    // "=" before the first "["
+    if (open >= 0 && close >= 0 && close < open)
+        return false;    // "]" before the first "["
+    const qsizetype start = open >= 0 ? open + 1 : 0;
+    key = trimmedBytes(p + start, eq - start);
+    if (close > eq)
+        value = trimmedBytes(p + eq + 1, close - eq - 1);
+    return true;
+}
+
+// A line is a header for `key` when its key is `key`.
+bool isHeaderFor(const char* p, qsizetype n, const QByteArray& key, ByteView& value)
+{
+    ByteView lineKey;
+    if (!keyValueBytes(p, n, lineKey, value))
+        return key.isEmpty();
+    return lineKey == key;
+}
+
+// The wanted key or value as file bytes; false when it cannot occur in a file.
+bool wantedBytes(const QString& text, QByteArray& bytes)
+{
+    if (!fitsCp1252(text))
+        return false;
+    bytes = encodeCp1252(text);
+    return true;
+}
+
+// Creates the file empty when it does not exist yet.
+void createWhenMissing(const QString& path)
+{
+    if (QFileInfo::exists(path))
+        return;
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+        file.close();
+}
+
+bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes)
+{
+    createWhenMissing(path);
+    if (!readWholeFile(path, bytes)) {
+        showMessage(QStringLiteral("Errore di lettura del file ") + name);
+        return false;
+    }
+    return true;
+}
+
+ReplaceFault injectedFault = ReplaceFault::None;
+
+} // namespace
+
+void injectReplaceFaultForTests(ReplaceFault fault)
+{
+    injectedFault = fault;
+}
+
+QString sectionFilePath(const QString& folder, const QString& name, const QString& extension)
+{
+    return QDir(folder).filePath(name + u'.' + extension);
+}
+
+void lineKeyValue(QStringView line, QString& key, QString& value)
+{
+    key.clear();
+    value.clear();
+    const qsizetype eq = line.indexOf(u'=');
+    if (eq < 0)
+        return;
+    const qsizetype open = line.indexOf(u'[');
+    const qsizetype close = line.indexOf(u']');
+    if (open >= 0 && (eq < open || (close >= 0 && close < open)))
+        return;
+    const qsizetype start = open >= 0 ? open + 1 : 0;
+    key = trimSpaces(line.mid(start, eq - start)).toString();
+    if (close > eq)
+        value = trimSpaces(line.mid(eq + 1, close - eq - 1)).toString();
+}
+
+void readBlock(QStringList& out, const QString& key, const QString& value, bool includeHeader,
+               const QString& folder, const QString& name, const QString& extension)
+{
+    out.clear();
+    QByteArray bytes;
+    if (!readSectionFile(sectionFilePath(folder, name, extension), name, bytes))
+        return;
+    QByteArray wantedKey;
+    QByteArray wantedValue;
+    if (!wantedBytes(key, wantedKey) || !wantedBytes(value, wantedValue))
+        return;    // such a key or value cannot stand in the file
+    bool inBlock = false;
+    forEachLine(bytes, [&](const char* p, qsizetype n) {
+        ByteView lineValue;
+        if (isHeaderFor(p, n, wantedKey, lineValue))
+            inBlock = lineValue == wantedValue;
+        if (!inBlock)
+            return;
+        const ByteView t = trimmedBytes(p, n);
+        if (t.n > 0)
+            out.append(decodeCp1252(QByteArray(t.p, t.n)));
+    });
+    if (!includeHeader && !out.isEmpty())
+        out.removeFirst();
+}
+
+void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
+                const QString& extension)
+{
+    out.clear();
+    QByteArray bytes;
+    if (!readSectionFile(sectionFilePath(folder, name, extension), name, bytes))
+        return;
+    QByteArray wantedKey;
+    if (!wantedBytes(key, wantedKey))
+        return;
+    forEachLine(bytes, [&](const char* p, qsizetype n) {
+        ByteView lineValue;
+        if (isHeaderFor(p, n, wantedKey, lineValue))
+            out.append(decodeCp1252(QByteArray(lineValue.p, lineValue.n)));
+    });
+}
+
+bool removeBlock(const QString& key, const QString& value, const QString& folder,
+                 const QString& name, const QString& extension)
+{
+    const ReplaceFault fault = injectedFault;
+    injectedFault = ReplaceFault::None;
+    const QString path = sectionFilePath(folder, name, extension);
+    const QDir dir(folder);
+    const QString newPath = dir.filePath(QStringLiteral("xprtwqsz.tch"));
+    const QString oldPath = dir.filePath(QStringLiteral("pqwxzswt.xxx"));
+    const QString failed = QStringLiteral("Errore nelle operazioni sui file");
+
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes)) {
+        showMessage(failed);
+        return false;
+    }
+    QByteArray wantedKey;
+    QByteArray wantedValue;
+    const bool canMatch = wantedBytes(key, wantedKey) && wantedBytes(value, wantedValue);
+
+    // The new content: every line from the first header for key on, except
+    // those of the blocks with the value removed.
+    QByteArray kept;
+    kept.reserve(bytes.size());
+    bool keep = false;
+    forEachLine(bytes, [&](const char* p, qsizetype n) {
+        ByteView lineValue;
+        if (isHeaderFor(p, n, wantedKey, lineValue))
+            keep = !(canMatch && lineValue == wantedValue);
+        if (keep) {
+            kept.append(p, n);
+            kept.append("\r\n", 2);
+        }
+    });
+
+    // 1. The new content, written whole and on disk before anything moves.
+    {
+        QFile out(newPath);
+        if (QFileInfo(newPath).isDir() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            showMessage(failed);
+            return false;
+        }
+        out.setPermissions(QFile::permissions(path));
+        const bool written = fault != ReplaceFault::WriteTemporary
+                             && out.write(kept) == kept.size() && syncFile(out);
+        out.close();
+        if (!written) {
+            QFile::remove(newPath);
+            showMessage(failed);
+            return false;
+        }
+    }
+
+    // 2. The old content kept aside under "pqwxzswt.xxx" (a second name for
+    //    the same file; a copy where the file system has no links).
+    const QByteArray oldName = QFile::encodeName(oldPath);
+    bool keptAside = false;
+    if (fault != ReplaceFault::KeepOld) {
+        if (QFileInfo::exists(oldPath) || QFileInfo(oldPath).isSymLink()) {
+            // Left behind by an interrupted removal: the file itself is in
+            // place, so this is only a stale duplicate.
+            QFile::remove(oldPath);
+        }
+        if (::link(QFile::encodeName(path).constData(), oldName.constData()) == 0) {
+            keptAside = true;
+        } else if (errno != EEXIST) {
+            QFile copy(oldPath);
+            keptAside = copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)
+                        && copy.write(bytes) == bytes.size() && syncFile(copy);
+            copy.close();
+            if (!keptAside)
+                QFile::remove(oldPath);
+        }
+    }
+    if (!keptAside) {
+        QFile::remove(newPath);
+        showMessage(QStringLiteral("Errore! operazione non terminata"));
+        return false;
+    }
+
+    // 3. The new content takes the file's place in one step.
+    const bool replaced =
+        fault != ReplaceFault::ReplaceFile
+        && std::rename(QFile::encodeName(newPath).constData(), QFile::encodeName(path).constData())
+               == 0;
+    if (!replaced) {
+        QFile::remove(newPath);
+        showMessage(QStringLiteral("Errore! Si veda il file pqwxzswt.xxx"));
+        return false;
+    }
+    syncFolder(dir.absolutePath());
+    QFile::remove(oldPath);
+    return true;
+}
+
+bool appendLines(const QStringList& lines, const QString& folder, const QString& name,
+                 const QString& extension)
+{
+    const QString path = sectionFilePath(folder, name, extension);
+    if (!fitsCp1252(lines)) {
+        showMessage(QStringLiteral("Il testo contiene caratteri che non si possono scrivere nel file ")
+                    + name + QStringLiteral(": nulla è stato scritto."));
+        return false;
+    }
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        if (trimSpaces(QStringView(line)).isEmpty())
+            continue;
+        bytes += encodeCp1252(line);
+        bytes += "\r\n";
+    }
+
+    createWhenMissing(path);
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadWrite)) {
+        showMessage(QStringLiteral("Errore nell'apertura del file ") + name);
+        return false;
+    }
+    if (bytes.isEmpty())
+        return true;
+    const qint64 size = file.size();
+    if (size > 0) {
+        // A last line without its end would swallow the first new line.
+        char last = 0;
+        if (file.seek(size - 1) && file.getChar(&last) && last != '\n' && last != '\r')
+            bytes.prepend("\r\n");
+    }
+    const bool written = file.seek(size) && file.write(bytes) == bytes.size() && syncFile(file);
+    if (!written) {
+        file.resize(size);    // all or nothing: the file stays as it was
+        file.close();
+        showMessage(QStringLiteral("Errore nella scrittura del file ") + name);
+        return false;
+    }
+    file.close();
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Exercise files
+
+namespace {
+
+// The text between the first "[" (the start when there is none) and the
+// first "]", trimmed; empty without "]" or with "]" before "[".
+QStringView sectionWord(QStringView line)
+{
+    const qsizetype close = line.indexOf(u']');
+    if (close < 0)
+        return {};
+    const qsizetype open = line.indexOf(u'[');
+    const qsizetype start = open >= 0 ? open + 1 : 0;
+    if (close < start)
+        return {};
+    return trimSpaces(line.mid(start, close - start));
+}
+
+} // namespace
+
+bool readExercise(const QString& path, QStringList& text, QString& task)
+{
+    text.clear();
+    task.clear();
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes))
+        return false;
+    enum class Mode { none, inTask, inText } mode = Mode::none;
+    const QStringList lines = splitLines(decodeCp1252(bytes));
+    for (const QString& line : lines) {
+        const QStringView word = sectionWord(line);
+        if (word == u"compito") {
+            mode = Mode::inTask;
+            task.clear();
+        } else if (word == u"testo") {
+            mode = Mode::inText;
+        } else if (mode == Mode::inTask) {
+            if (task.isEmpty())
+                task = line;
+            else
+                task += QStringLiteral("\r\n") + line;
+        } else if (mode == Mode::inText) {
+            text.append(line);
+        }
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Drawing helpers
+
+void copyFont(const QFont& from, QFont& to)
+{
+    to.setFamily(from.family());
+    if (from.pixelSize() > 0)
+        to.setPixelSize(from.pixelSize());
+    else
+        to.setPointSizeF(from.pointSizeF());
+    to.setWeight(from.weight());
+    to.setItalic(from.italic());
+    to.setUnderline(from.underline());
+    to.setStrikeOut(from.strikeOut());
+}
+
+void copyFont(const QFont& from, const QColor& fromColour, QFont& to, QColor& toColour)
+{
+    copyFont(from, to);
+    toColour = fromColour;
+}
+
+void clearBand(QImage& canvas, int top, int width, int height, const std::function<void()>& shown)
+{
+    if (width <= 0 || height <= 0)
+        return;
+    {
+        QPainter painter(&canvas);
+        painter.fillRect(QRect(0, top, width, height), Qt::white);
+    }
+    if (shown)
+        shown();
+}
+
+void dissolveToColour(QImage& canvas, int left, int top, const QColor& colour, int side,
+                      int height, int width, const std::function<void()>& shown)
+{
+    if (side <= 0 || width < 0 || height < 0)
+        return;
+    QRandomGenerator random(QRandomGenerator::global()->generate());
+    const int columns = width / side + 1;
+    const int rows = height / side + 1;
+    const int n = columns * rows;
+    QVector<int> cells(n);
+    for (int i = 0; i < n; ++i)
+        cells[i] = i;
+    for (int k = 0; k <= n; ++k)
+        std::swap(cells[random.bounded(n)], cells[random.bounded(n)]);
+
+    const QRect area(left, top, width, height);
+    for (int j = 0; j < n; ++j) {
+        const int cell = cells[j];
+        {
+            QPainter painter(&canvas);
+            painter.setClipRect(area);
+            painter.fillRect(QRect(left + side * (cell % columns), top + side * (cell / columns),
+                                   side, side),
+                             colour);
+        }
+        if (j % 20 == 0) {
+            if (shown)
+                shown();
+            waitTicks(1);
+        }
+    }
+    if (shown)
+        shown();
+}
+
+void revealBands(QImage& canvas, int left, int top, const QImage& picture, int bandHeight,
+                 int height, int width, const std::function<void()>& shown)
+{
+    if (bandHeight <= 0 || height < 0 || width <= 0)
+        return;
+    const QRect area(left, top, width, height);
+    for (int e = 0; e <= height / bandHeight; ++e) {
+        const QRect band = QRect(left, top + bandHeight * e, width, bandHeight).intersected(area);
+        if (!band.isEmpty()) {
+            QPainter painter(&canvas);
+            painter.setCompositionMode(QPainter::CompositionMode_Source);
+            painter.drawImage(band, picture, band);
+        }
+        if (shown)
+            shown();
+        waitTicks(3);
+    }
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+#include <functional>
+
+class QColor;
+class QFont;
+class QImage;
+
+// Shared helpers of the program: windows-1252 texts, the plain-text reader and
+// writer, the section files (a results archive is one), the exercise reader,
+// small string helpers and the drawing helpers of the transition effects.
+//
+// Every text file of the program is windows-1252 with lines ending in CR LF;
+// the readers accept CR LF, a lone CR and a lone LF as line ends.
+
+// ---------------------------------------------------------------------------
+// windows-1252
+
+// Every character must fit (see fitsCp1252); one that does not becomes '?'.
+QByteArray encodeCp1252(const QString& text);
+QString decodeCp1252(const QByteArray& bytes);
+// True when every character of `text` has a windows-1252 byte.
+bool fitsCp1252(const QString& text);
+bool fitsCp1252(const QStringList& lines);
+
+// ---------------------------------------------------------------------------
+// Plain texts
+
+// Reads a plain text. CR LF, a lone CR and a lone LF each end a line; a line
+// that would grow beyond 255 characters is cut after its last space (the space
+// stays at the end of the piece), or at 255 characters when it has no space;
+// the rest goes on in the next line. No character is lost. `out` is cleared
+// first; false (and `out` empty) when the file cannot be opened.
+bool loadText(QStringList& out, const QString& path);
+
+// Writes `lines`, each followed by CR LF, replacing the file atomically. True
+// only when the file was written; false, and nothing written, when a line holds
+// a character outside windows-1252 or the file cannot be written.
+bool saveText(const QStringList& lines, const QString& path);
+
+// Splits decoded text into lines at CR LF, lone CR and lone LF, without any
+// length limit. A final line without an end is kept when it is not empty.
+QStringList splitLines(const QString& text);
+
+// ---------------------------------------------------------------------------
+// Strings
+
+// `s` without leading and trailing spaces (only the space character).
+QString trimSpaces(const QString& s);
+QStringView trimSpaces(QStringView s);
+// True when every line is empty after trimSpaces (also for no lines).
+bool isBlankText(const QStringList& lines);
+// True when some line holds one of the reserved characters "~", "[", "]".
+bool hasReservedChars(const QStringList& lines);
+int minOf(int a, int b);
+int maxOf(int a, int b);
+
+// ---------------------------------------------------------------------------
+// Section files
+//
+// A file is named by folder (with or without a final "/"), name and
+// extension: folder/name.extension. A line's key is the text after its first
+// "[" (from its start when it has none) up to its first "=", its value the
+// text after that "=" up to the first "]", both without surrounding spaces;
+// a line without "=", or whose "=" or "]" comes before its "[", has an empty
+// key and value, and a line without "]" (or with it before the "=") has an
+// empty value. A header for key K is a line whose key is K; a block for K and
+// V runs from a header for K with value V to the next header for K whose
+// value differs. Keys and values compare case-sensitively.
+
+QString sectionFilePath(const QString& folder, const QString& name, const QString& extension);
+
+// Key and value of one line, as described above.
+void lineKeyValue(QStringView line, QString& key, QString& value);
+
+// The trimmed, non-blank lines of the block(s) for key and value, in file
+// order; without the first header when `includeHeader` is false. A missing
+// file is created empty. Shows "Errore di lettura del file " + name when the
+// file cannot be read (out stays empty).
+void readBlock(QStringList& out, const QString& key, const QString& value, bool includeHeader,
+               const QString& folder, const QString& name, const QString& extension);
+
+// The values of every header for key, in file order, duplicates included.
+// A missing file is created empty; read errors as readBlock.
+void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
+                const QString& extension);
+
+// Removes the block for key and value (lines before the first header for key
+// are dropped too). The file is replaced atomically through "xprtwqsz.tch"
+// (the new content) and "pqwxzswt.xxx" (a link to the old content while the
+// new one takes its place), both in the file's folder: at any moment either
+// the old or the new file is in place. True when the block is gone; false
+// after one of the messages "Errore nelle operazioni sui file" (the file
+// cannot be read, or the new content cannot be written, e.g. a full disk),
+// "Errore! operazione non terminata" (the old content cannot be kept aside)
+// and "Errore! Si veda il file pqwxzswt.xxx" (the new content could not take
+// the file's place); the file is unchanged after each of them.
+bool removeBlock(const QString& key, const QString& value, const QString& folder,
+                 const QString& name, const QString& extension);
+
+// Appends the lines that are not blank after trimSpaces, unchanged, each with
+// CR LF; a missing file is created. All or nothing: a failed write is undone.
+// True when written (also when every line was blank). Messages: "Errore
+// nell'apertura del file " + name (cannot open), "Errore nella scrittura del
+// file " + name (write failed, e.g. a full disk), and a refusal when a line
+// holds a character outside windows-1252.
+bool appendLines(const QStringList& lines, const QString& folder, const QString& name,
+                 const QString& extension);
+
+// Fault injection for the tests of removeBlock: the next removal fails at the
+// given step as the file system would. Not used by the program.
+enum class ReplaceFault { None, WriteTemporary, KeepOld, ReplaceFile };
+void injectReplaceFaultForTests(ReplaceFault fault);
+
+// ---------------------------------------------------------------------------
+// Exercise files
+
+// Reads an exercise: "[compito]" starts the task, "[testo]" the text (the
+// section word is the text between the first "[" and the first "]", trimmed);
+// lines before the first of them are ignored, task lines are joined with
+// CR LF, text lines are kept unchanged, blank ones included. False when the
+// file cannot be read.
+bool readExercise(const QString& path, QStringList& text, QString& task);
+
+// ---------------------------------------------------------------------------
+// Drawing helpers. They draw on `canvas` and call `shown` after each drawing
+// step, so the window can show the step at once (a synchronous repaint);
+// the effects busy-wait on waitTicks between steps.
+
+// Copies family, size, weight, style, underline and strike-out.
+void copyFont(const QFont& from, QFont& to);
+// The same, with the text colour that goes with each font.
+void copyFont(const QFont& from, const QColor& fromColour, QFont& to, QColor& toColour);
+
+// Fills (0, top) - (width, top + height) with white.
+void clearBand(QImage& canvas, int top, int width, int height,
+               const std::function<void()>& shown = {});
+
+// Fills the area (left, top, width, height), in squares of `side` pixels in a
+// random order, with `colour`; shows and waits one tick after every 20 squares.
+void dissolveToColour(QImage& canvas, int left, int top, const QColor& colour, int side,
+                      int height, int width, const std::function<void()>& shown = {});
+
+// Copies `picture` onto the canvas at the same place, band by band from the
+// top (bands of `bandHeight` pixels of the area left, top, width, height),
+// showing each band and waiting 3 ticks after it.
+void revealBands(QImage& canvas, int left, int top, const QImage& picture, int bandHeight,
+                 int height, int width, const std::function<void()>& shown = {});

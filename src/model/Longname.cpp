@@ -1,0 +1,206 @@
+#include "model/Longname.h"
+
+#include "model/DialogService.h"
+#include "model/Funzioni.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+constexpr int comparedLength = 255;
+constexpr int lastCounter = 99999;
+
+struct NameTable {
+    QString path;
+    QStringList lines;    // kept as read, so a rewrite changes only what it must
+};
+
+NameTable readTable(const QString& folder)
+{
+    NameTable table;
+    table.path = QDir(folder).filePath(QString::fromLatin1(nameTableFileName));
+    QFile file(table.path);
+    if (file.open(QIODevice::ReadOnly))
+        table.lines = splitLines(decodeCp1252(file.readAll()));
+    return table;
+}
+
+bool writeTable(const NameTable& table)
+{
+    if (saveText(table.lines, table.path))
+        return true;
+    showMessage(QStringLiteral("Errore nella scrittura del file ")
+                + QString::fromLatin1(nameTableFileName));
+    return false;
+}
+
+QStringView fileNamePart(const QString& line)
+{
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? QStringView(line) : QStringView(line).left(eq);
+}
+
+QStringView longNamePart(const QString& line)
+{
+    const qsizetype eq = line.indexOf(u'=');
+    return eq < 0 ? QStringView() : QStringView(line).mid(eq + 1);
+}
+
+QStringView compared(QStringView name)
+{
+    return name.left(comparedLength);
+}
+
+qsizetype findFileName(const NameTable& table, const QString& upperName)
+{
+    for (qsizetype i = 0; i < table.lines.size(); ++i) {
+        if (fileNamePart(table.lines.at(i)) == upperName)
+            return i;
+    }
+    return -1;
+}
+
+// The long name of a file that has no entry: its upper-case name before the
+// first "." (the whole name when that is empty, as for ".S01").
+QString defaultLongName(const QString& upperName)
+{
+    const qsizetype dot = upperName.indexOf(u'.');
+    const QString base = dot < 0 ? upperName : upperName.left(dot);
+    return base.isEmpty() ? upperName : base;
+}
+
+bool storable(const QString& text)
+{
+    return fitsCp1252(text) && !text.contains(u'\r') && !text.contains(u'\n');
+}
+
+} // namespace
+
+QString exerciseBase(const QString& longName)
+{
+    QString base;
+    for (const QChar c : longName) {
+        if (base.size() == 8)
+            break;
+        const char16_t u = c.unicode();
+        if ((u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z'))
+            base.append(c);
+        else if (u >= u'a' && u <= u'z')
+            base.append(QChar(char16_t(u - u'a' + u'A')));
+    }
+    return base;
+}
+
+QString exerciseFileName(const QString& base, int counter)
+{
+    if (counter < 1)
+        return {};
+    if (counter < 100)
+        return base + QStringLiteral(".S") + QString::number(counter).rightJustified(2, u'0');
+    const QString lead = QString::number(counter / 100);
+    if (lead.size() > 8)
+        return {};
+    const QString stem =
+        base.size() + lead.size() <= 8 ? base + lead : base.left(8 - lead.size()) + lead;
+    return stem + QStringLiteral(".S") + QString::number(counter % 100).rightJustified(2, u'0');
+}
+
+QString fileNameFor(const QString& folder, const QString& longName)
+{
+    if (longName.isEmpty())
+        return {};
+    NameTable table = readTable(folder);
+    const QStringView wanted = compared(longName);
+    for (const QString& line : std::as_const(table.lines)) {
+        if (compared(longNamePart(line)) == wanted && line.contains(u'='))
+            return fileNamePart(line).toString();
+    }
+    if (!storable(longName)) {
+        showMessage(QStringLiteral(
+            "Il nome contiene caratteri che non si possono usare: cambialo e ripeti l'operazione"));
+        return {};
+    }
+
+    QSet<QString> named;
+    for (const QString& line : std::as_const(table.lines))
+        named.insert(fileNamePart(line).toString());
+    const QDir dir(folder);
+    const QString base = exerciseBase(longName);
+    QString fileName;
+    for (int counter = 1; counter <= lastCounter && fileName.isEmpty(); ++counter) {
+        const QString candidate = exerciseFileName(base, counter);
+        const QFileInfo info(dir.filePath(candidate));
+        if (!named.contains(candidate) && !info.exists() && !info.isSymLink())
+            fileName = candidate;
+    }
+    if (fileName.isEmpty()) {
+        showMessage(QStringLiteral("Non è possibile dare un nome al file dell'esercizio ") + longName);
+        return {};
+    }
+    table.lines.append(fileName + u'=' + longName);
+    return writeTable(table) ? fileName : QString();
+}
+
+QString longNameFor(const QString& folder, const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return {};
+    const QString upperName = fileName.toUpper();
+    NameTable table = readTable(folder);
+    const qsizetype at = findFileName(table, upperName);
+    if (at >= 0)
+        return compared(longNamePart(table.lines.at(at))).toString();
+    const QString longName = defaultLongName(upperName);
+    if (storable(upperName)) {
+        table.lines.append(upperName + u'=' + longName);
+        writeTable(table);
+    }
+    return longName.left(comparedLength);
+}
+
+bool removeEntry(const QString& folder, const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return true;
+    NameTable table = readTable(folder);
+    if (!QFileInfo::exists(table.path))
+        return true;
+    const qsizetype at = findFileName(table, fileName.toUpper());
+    if (at >= 0)
+        table.lines.removeAt(at);
+    return writeTable(table);
+}
+
+void listLongNames(QStringList& out, const QString& folder, const QString& mask)
+{
+    out.clear();
+    const QRegularExpression pattern(QRegularExpression::wildcardToRegularExpression(mask),
+                                     QRegularExpression::CaseInsensitiveOption);
+    const QDir dir(folder);
+    const QStringList files =
+        dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    NameTable table = readTable(folder);
+    bool added = false;
+    for (const QString& file : files) {
+        if (!pattern.match(file).hasMatch())
+            continue;
+        const QString upperName = file.toUpper();
+        const qsizetype at = findFileName(table, upperName);
+        if (at >= 0) {
+            out.append(compared(longNamePart(table.lines.at(at))).toString());
+            continue;
+        }
+        const QString longName = defaultLongName(upperName);
+        if (storable(upperName)) {
+            table.lines.append(upperName + u'=' + longName);
+            added = true;
+        }
+        out.append(longName.left(comparedLength));
+    }
+    if (added)
+        writeTable(table);
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The name table "LONGNAME.LST" of the exercises folder: one line per
+// exercise, file name "=" long name (windows-1252, CR LF), read whole before
+// each operation and replaced atomically after each change. Folders may end
+// with "/" or not.
+//
+// File names of exercises: a base of the first eight ASCII letters or digits
+// of the long name (letters in upper case, every other character skipped),
+// ".S" and a two-digit counter, the smallest from 1 up whose name is free.
+// From 100 up the last two digits form the counter and the leading digits
+// follow the base: appended when the base has room for them, otherwise in
+// place of its last characters (123 on "ILGATTOE" gives "ILGATTO1.S23", on
+// "GATTO" "GATTO1.S23"). A name is free when no file of that exact name
+// exists in the folder and no line of the table names it, so two long names
+// never share a file even before the first one is saved.
+
+inline constexpr const char* nameTableFileName = "LONGNAME.LST";
+
+// The base of a long name (see above), and the file name for a base and counter.
+QString exerciseBase(const QString& longName);
+QString exerciseFileName(const QString& base, int counter);
+
+// The file name of `longName` (at most 255 characters compared), adding an
+// entry when it is new. Empty for an empty long name and when no entry can be
+// added: a long name with a line end or a character outside windows-1252, or
+// a table that cannot be written (a message says so).
+QString fileNameFor(const QString& folder, const QString& longName);
+
+// The long name of `fileName` (made upper case), adding an entry with the
+// name before its first "." when it has none. Empty for an empty file name.
+QString longNameFor(const QString& folder, const QString& fileName);
+
+// Deletes the first entry of `fileName` (made upper case), when the table exists.
+// False when the table could not be written.
+bool removeEntry(const QString& folder, const QString& fileName);
+
+// The long names of the files of the folder matching `mask` (such as
+// "*.s??", compared without regard to case), in file-name order; files
+// without an entry get one, as longNameFor gives.
+void listLongNames(QStringList& out, const QString& folder, const QString& mask);

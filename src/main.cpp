@@ -1,11 +1,61 @@
+#include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QStandardPaths>
+#include <QTranslator>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+           || !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    if (!displayAvailable()) {
+        std::fprintf(stderr, "Salienta ha bisogno di uno schermo grafico: avviarlo da una sessione "
+                             "grafica, oppure con xvfb-run -a %s\n",
+                     argv[0]);
+        return 1;
+    }
+
     QApplication app(argc, argv);
-    WidgetDialogService service;
-    setDialogService(&service);
-    return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("salienta"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(SALIENTA_VERSION));
+
+    // Qt's own dialogs speak Italian too.
+    QTranslator qtTranslator;
+    if (qtTranslator.load(QStringLiteral("qtbase_it"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTranslator);
+
+    WidgetDialogService dialogService;
+    setDialogService(&dialogService);
+
+    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
+    const bool writable = QFileInfo(ProgramFolder).isWritable();
+    const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!prepareDataRoot(ProgramFolder, writable, userData, DataRoot)) {
+        showMessage(QStringLiteral("Errore"), QStringLiteral("Impossibile creare la directory temporanea"),
+                    DialogIcon::Error);
+        return 1;
+    }
+
+    int result = 0;
+    {
+        Tmaschera mainWindow;
+        mainWindow.start();
+        result = QApplication::exec();
+    }
+    return result;
 }

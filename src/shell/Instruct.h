@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QDialog>
+
+class QFrame;
+class QPlainTextEdit;
+class QPushButton;
+
+// A small read-only window that shows one of the instruction texts of the
+// program folder. The caller sets the caption, calls showText and shows it
+// modally.
+class Tistruzioni : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tistruzioni(QWidget* parent = nullptr);
+
+    // Fills the text from the file of that name in the program folder, or
+    // with "Testo non disponibile" when there is no such file.
+    void showText(const QString& fileName);
+
+    QFrame* Panel1;
+    QPlainTextEdit* memo1;
+    QFrame* PanelBottom;
+    QPushButton* CancelBtn;
+};
+
+// Creates the window with `caption`, shows `fileName` in it, modally.
+void showInstructions(QWidget* parent, const QString& caption, const QString& fileName);

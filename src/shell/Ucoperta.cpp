@@ -1,0 +1,156 @@
+#include "shell/Ucoperta.h"
+
+#include "shell/Umascher.h"
+
+#include <QBitmap>
+#include <QDir>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QTimer>
+
+QPixmap buildTitlePicture(const QImage& cover, const QImage& lettering, QPoint at)
+{
+    if (lettering.isNull())
+        return {};
+    QImage title(lettering.size(), QImage::Format_RGB32);
+    title.fill(QColor(0, 0, 64));
+    QPainter painter(&title);
+    if (!cover.isNull())
+        painter.drawImage(QPoint(0, 0), cover, QRect(at, lettering.size()));
+    QPixmap letters = QPixmap::fromImage(lettering);
+    const QColor transparent = lettering.pixelColor(0, 0);
+    letters.setMask(letters.createMaskFromColor(transparent, Qt::MaskInColor));
+    painter.drawPixmap(0, 0, letters);
+    painter.end();
+    return QPixmap::fromImage(title);
+}
+
+TcopertinaPaintBox::TcopertinaPaintBox(QWidget* parent) : QWidget(parent), Timer1(new QTimer(this))
+{
+    setObjectName(QStringLiteral("PaintCopertina"));
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    connect(Timer1, &QTimer::timeout, this, &TcopertinaPaintBox::timerTick);
+}
+
+void TcopertinaPaintBox::setPictures(const QPixmap& coverPicture, const QPixmap& titlePicture)
+{
+    cover = coverPicture;
+    title = titlePicture;
+    update();
+}
+
+void TcopertinaPaintBox::restartWipe()
+{
+    wipe = 0;
+    Timer1->setInterval(700);
+    Timer1->start();
+    update();
+}
+
+bool TcopertinaPaintBox::wipeRunning() const
+{
+    return Timer1->isActive();
+}
+
+void TcopertinaPaintBox::timerTick()
+{
+    Timer1->setInterval(1);
+    if (wipe > title.width()) {
+        Timer1->stop();
+        return;
+    }
+    const QRect strip(titleOrigin.x() + wipe, titleOrigin.y(), stripWidth, title.height());
+    wipe += stripWidth;
+    update(strip);
+}
+
+void TcopertinaPaintBox::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    if (cover.isNull())
+        painter.fillRect(rect(), QColor(0, 0, 64));
+    else
+        painter.drawPixmap(-2, -2, cover);
+    if (!title.isNull() && wipe > 0) {
+        const int shown = qMin(wipe, title.width());
+        painter.drawPixmap(titleOrigin, title, QRect(0, 0, shown, title.height()));
+    }
+}
+
+void TcopertinaPaintBox::mousePressEvent(QMouseEvent*)
+{
+    emit clicked();
+}
+
+namespace {
+
+QLabel* creditLabel(QWidget* parent, const QString& text, int x, int y, int pixelSize, bool bold)
+{
+    auto label = new QLabel(text, parent);
+    QFont font(QStringLiteral("Liberation Serif"));
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    label->setFont(font);
+    label->setStyleSheet(QStringLiteral("color: rgb(255, 255, 0); background: transparent;"));
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    label->move(x, y);
+    label->adjustSize();
+    return label;
+}
+
+} // namespace
+
+Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Tcopertina"));
+    setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setFixedSize(632, 453);
+
+    PanelCopertina = new QFrame(this);
+    PanelCopertina->setObjectName(QStringLiteral("PanelCopertina"));
+    PanelCopertina->setGeometry(rect());
+    PanelCopertina->setFrameStyle(QFrame::Panel | QFrame::Raised);
+    PanelCopertina->setLineWidth(3);
+
+    PaintCopertina = new TcopertinaPaintBox(PanelCopertina);
+    PaintCopertina->setGeometry(3, 3, 632 - 6, 453 - 6);
+
+    const QString pictures = QDir(ProgramFolder).filePath(QStringLiteral("immagini"));
+    const QImage coverImage(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
+    const QImage lettering(QDir(pictures).filePath(QStringLiteral("scritta.bmp")));
+    // The cover is drawn at (-2, -2): the title takes the part of the cover
+    // that lies under it on screen, so that no seam shows around the letters.
+    const QPoint under = TcopertinaPaintBox::titleOrigin + QPoint(2, 2);
+    PaintCopertina->setPictures(QPixmap::fromImage(coverImage),
+                                buildTitlePicture(coverImage, lettering, under));
+
+    const int left[] = {256, 283, 310, 337, 364};
+    const QString leftLines[] = {
+        QStringLiteral("Salienta per Linux"),
+        QStringLiteral("versione %1").arg(QStringLiteral(SALIENTA_VERSION)),
+        QStringLiteral("Software libero: GNU GPL 3 o successiva"),
+        QStringLiteral("Realizzato con Qt, SDL2"),
+        QStringLiteral("e la sintesi vocale espeak-ng"),
+    };
+    for (int i = 0; i < 5; ++i)
+        creditLabel(PaintCopertina, leftLines[i], 26, left[i], 19, true);
+    creditLabel(PaintCopertina, QStringLiteral("Le frasi"), 405, 256, 19, true);
+    creditLabel(PaintCopertina, QStringLiteral("importanti"), 405, 278, 19, true);
+    creditLabel(PaintCopertina, QStringLiteral("premi un tasto per cominciare"), 192, 405, 21, false);
+
+    connect(PaintCopertina, &TcopertinaPaintBox::clicked, this, &QDialog::accept);
+}
+
+void Tcopertina::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    PaintCopertina->restartWipe();
+}
+
+void Tcopertina::keyPressEvent(QKeyEvent* event)
+{
+    Q_UNUSED(event);
+    accept();
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+
+class QFrame;
+class QLabel;
+class QTimer;
+
+// The picture of the cover: the cover drawn at (-2, -2) and the title,
+// wiped in from the left in strips, 700 ms after the cover is shown.
+class TcopertinaPaintBox : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit TcopertinaPaintBox(QWidget* parent = nullptr);
+
+    void setPictures(const QPixmap& cover, const QPixmap& title);
+    // Starts the wipe again from the left: 700 ms pause, then 1 ms ticks.
+    void restartWipe();
+    int wipePosition() const { return wipe; }
+    bool wipeRunning() const;
+    const QPixmap& titlePicture() const { return title; }
+
+    static constexpr QPoint titleOrigin{70, 47};
+    static constexpr int stripWidth = 7;
+
+signals:
+    void clicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void timerTick();
+
+    QPixmap cover;
+    QPixmap title;
+    QTimer* Timer1;
+    int wipe = 0;
+};
+
+// The cover window, shown at start until a key is pressed or the cover is
+// clicked.
+class Tcopertina : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit Tcopertina(QWidget* parent = nullptr);
+
+    QFrame* PanelCopertina;
+    TcopertinaPaintBox* PaintCopertina;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+};
+
+// The title picture: the part of the cover under the title with the
+// lettering drawn over it; lettering pixels of the colour of its top-left
+// pixel are transparent.
+QPixmap buildTitlePicture(const QImage& cover, const QImage& lettering, QPoint at);

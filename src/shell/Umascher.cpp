@@ -1,0 +1,277 @@
+#include "shell/Umascher.h"
+
+#include "model/DialogService.h"
+#include "model/fileFunc.h"
+#include "shell/Instruct.h"
+#include "shell/Ucoperta.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMovie>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScreen>
+#include <QStyle>
+#include <QToolButton>
+
+QString ProgramFolder;
+QString DataRoot;
+
+namespace {
+
+Tmaschera* theMainWindow = nullptr;
+
+QString withSlash(const QString& folder)
+{
+    QString path = QDir::cleanPath(folder);
+    if (!path.endsWith(QLatin1Char('/')))
+        path += QLatin1Char('/');
+    return path;
+}
+
+const char* const dataFolders[] = {"testi", "esercizi", "risult"};
+
+} // namespace
+
+QString locateProgramFolder(const QString& applicationDir)
+{
+    const QDir here(applicationDir);
+    if (here.exists(QStringLiteral("immagini")) || here.exists(QStringLiteral("istruzio.txt")))
+        return withSlash(here.absolutePath());
+    const QString installed = here.absoluteFilePath(QStringLiteral("../share/salienta"));
+    if (QFileInfo(installed).isDir())
+        return withSlash(installed);
+    return withSlash(here.absolutePath());
+}
+
+bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
+                     const QString& userDataFolder, QString& dataRoot)
+{
+    if (programFolderWritable) {
+        dataRoot = withSlash(programFolder);
+    } else {
+        // The program folder's own name keeps the data of two copies of the
+        // program apart.
+        QString ownName = QDir(QDir::cleanPath(programFolder)).dirName();
+        if (ownName.isEmpty() || ownName == QLatin1String("/") || ownName == QLatin1String("."))
+            ownName = QStringLiteral("salienta");
+        dataRoot = withSlash(QDir(userDataFolder).filePath(ownName));
+        if (!QDir().mkpath(dataRoot))
+            return false;
+        for (const char* name : dataFolders) {
+            const QString folder = QLatin1String(name);
+            if (!directoryExists(dataRoot + folder))
+                copyTree(withSlash(programFolder) + folder, dataRoot,
+                         faReadOnly | faHidden | faDirectory | faArchive, false);
+        }
+    }
+    // The activities expect their folders: an empty one is made where the
+    // copy gave none (a folder that cannot be made is reported where it is used).
+    for (const char* name : dataFolders)
+        QDir().mkpath(dataRoot + QLatin1String(name));
+    return true;
+}
+
+QString wrapHint(const QString& hint)
+{
+    // Positions counted from 1, as the hint is walked: the first line holds at
+    // most 39 characters, every later one at most 40.
+    QString text = hint;
+    int lineStart = 1;
+    int p = 40;
+    while (p < text.length()) {
+        int space = p;
+        while (space >= lineStart && text.at(space - 1) != QLatin1Char(' '))
+            --space;
+        if (space >= lineStart) {
+            text.replace(space - 1, 1, QStringLiteral("\r\n"));
+            p = space + 2;
+        } else {
+            // No space in the whole stretch: the line is cut where it is full.
+            text.insert(p - 1, QStringLiteral("\r\n"));
+            p += 2;
+        }
+        lineStart = p;
+        p += 40;
+    }
+    return text;
+}
+
+namespace {
+
+QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
+{
+    auto button = new QPushButton(caption, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setGeometry(geometry);
+    return button;
+}
+
+QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
+                           QRect geometry, QStyle::StandardPixmap picture)
+{
+    auto button = new QToolButton(parent);
+    button->setObjectName(QLatin1String(name));
+    button->setText(caption);
+    button->setGeometry(geometry);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setIcon(parent->style()->standardIcon(picture));
+    button->setIconSize(QSize(40, 40));
+    return button;
+}
+
+void setHint(QWidget* control, const QString& hint)
+{
+    if (hint.isEmpty())
+        return;
+    QString wrapped = wrapHint(hint);
+    wrapped.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    control->setToolTip(wrapped);
+}
+
+} // namespace
+
+Tmaschera::Tmaschera(QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+{
+    theMainWindow = this;
+    setObjectName(QStringLiteral("Tmaschera"));
+    setWindowTitle(QStringLiteral("  Salienta"));
+    setFixedSize(640, 480);
+
+    paintMaschera = new QLabel(this);
+    paintMaschera->setObjectName(QStringLiteral("paintMaschera"));
+    paintMaschera->setGeometry(268, 24, 340, 340);
+    paintMaschera->setAlignment(Qt::AlignCenter);
+
+    opzioniBut = pushButton(this, "opzioniBut", QStringLiteral("&opzioni generali"), {22, 24, 230, 33});
+    preparazioneBut = pushButton(this, "preparazioneBut", QStringLiteral("&preparazione dei testi"),
+                                 {22, 68, 230, 37});
+    SintesiBut = pushButton(this, "SintesiBut", QStringLiteral("&configura sintesi"), {22, 120, 230, 33});
+    risultatiBut = pictureButton(this, "risultatiBut", QStringLiteral("F9  &archivio di risultati"),
+                                 {22, 168, 230, 100}, QStyle::SP_DirOpenIcon);
+    esecuzioneBut = pictureButton(this, "esecuzioneBut",
+                                  QStringLiteral("F10  &esecuzione degli esercizi"),
+                                  {22, 280, 230, 100}, QStyle::SP_MediaPlay);
+    ButtonInfo = pushButton(this, "ButtonInfo", QStringLiteral("F1    &informazioni"), {280, 400, 153, 33});
+    projectBut = pushButton(this, "projectBut", QStringLiteral("F2    p&rogetto"), {448, 400, 153, 33});
+
+    setHint(opzioniBut, QStringLiteral("Permette di impostare alcuni parametri di esecuzione degli esercizi."));
+    setHint(preparazioneBut,
+            QStringLiteral("Per creare, modificare, caricare, salvare gli esercizi che verranno "
+                           "successivamente eseguiti nella finestra..."));
+    setHint(risultatiBut, QStringLiteral("Per poter rivedere gli esercizi svolti, divisi per autore."));
+    setHint(esecuzioneBut, QStringLiteral("In questa finestra si svolge l'esercizio vero e proprio."));
+    setHint(ButtonInfo,
+            QStringLiteral("Breve descrizione delle funzioni a cui si accede da questa schermata."));
+    setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
+
+    // Activities whose windows are not part of the program yet stay disabled.
+    preparazioneBut->setEnabled(false);
+    risultatiBut->setEnabled(false);
+    esecuzioneBut->setEnabled(false);
+    SintesiBut->setEnabled(false);
+
+    connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
+    connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
+    connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
+
+    QRandomGenerator::global()->generate();
+
+    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
+    if (QFileInfo(gif).isFile()) {
+        animation = new QMovie(gif, QByteArray(), this);
+        if (animation->isValid()) {
+            paintMaschera->setMovie(animation);
+            animation->start();
+        }
+    }
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->availableGeometry();
+        move(area.center() - rect().center());
+    }
+}
+
+Tmaschera::~Tmaschera()
+{
+    if (theMainWindow == this)
+        theMainWindow = nullptr;
+}
+
+Tmaschera* Tmaschera::instance()
+{
+    return theMainWindow;
+}
+
+void Tmaschera::start()
+{
+    {
+        Tcopertina cover(this);
+        cover.exec();
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+void Tmaschera::opzioniButClick()
+{
+    TopzioniForm form(runOptions, defaultOptions, this);
+    if (form.exec() == QDialog::Accepted)
+        runOptions = form.chosenOptions();
+}
+
+void Tmaschera::ButtonInfoClick()
+{
+    showInstructions(this, QStringLiteral(" informazioni"), QStringLiteral("istruzio.txt"));
+}
+
+void Tmaschera::projectButClick()
+{
+    showInstructions(this, QStringLiteral(" progetto"), QStringLiteral("progetto.txt"));
+}
+
+void Tmaschera::keyPressEvent(QKeyEvent* event)
+{
+    auto press = [](QAbstractButton* button) {
+        if (button->isEnabled())
+            button->click();
+    };
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        close();
+        break;
+    case Qt::Key_F1:
+        press(ButtonInfo);
+        break;
+    case Qt::Key_F2:
+        press(projectBut);
+        break;
+    case Qt::Key_F9:
+        press(risultatiBut);
+        break;
+    case Qt::Key_F10:
+        press(esecuzioneBut);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void Tmaschera::closeEvent(QCloseEvent* event)
+{
+    if (askQuestion(QStringLiteral("Conferma"), QStringLiteral("Vuoi uscire dal programma ?"),
+                    YesButton | NoAnswerButton, DialogIcon::Question)
+        == YesButton)
+        event->accept();
+    else
+        event->ignore();
+}

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "execution/Uopzioni.h"
+
+#include <QString>
+#include <QWidget>
+#include <memory>
+
+class QLabel;
+class QMovie;
+class QPushButton;
+class QToolButton;
+
+// The folder of the program's own files (pictures, sounds, scripts,
+// instruction texts) and the folder under which the user's data folders
+// "testi", "esercizi" and "risult" lie. Both end with "/" and are set once at
+// start-up.
+extern QString ProgramFolder;
+extern QString DataRoot;
+
+// The program folder for an executable in `applicationDir`: that folder when
+// it holds the program's files (a build tree), otherwise the installed share
+// folder "../share/salienta/".
+QString locateProgramFolder(const QString& applicationDir);
+
+// The data root. A writable program folder is its own data root. A program
+// folder that cannot be written (read-only medium or system-wide install)
+// gets `userDataFolder` + its own name + "/", created when missing and seeded
+// with "testi", "esercizi" and "risult" from the program folder where they
+// are missing. Returns false when the folder cannot be created. The three data
+// folders exist afterwards in either case.
+bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
+                     const QString& userDataFolder, QString& dataRoot);
+
+// A hint broken into lines of at most 40 characters at spaces (CR LF breaks).
+QString wrapHint(const QString& hint);
+
+// The main window. It holds the general options and opens every activity.
+class Tmaschera : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit Tmaschera(QWidget* parent = nullptr);
+    ~Tmaschera() override;
+
+    // The one main window while it exists.
+    static Tmaschera* instance();
+
+    // Shows the cover until a key is pressed, then the main window.
+    void start();
+
+    RunOptions runOptions;
+    const RunOptions defaultOptions;
+
+    QLabel* paintMaschera;
+    QPushButton* opzioniBut;
+    QPushButton* preparazioneBut;
+    QPushButton* SintesiBut;
+    QToolButton* risultatiBut;
+    QToolButton* esecuzioneBut;
+    QPushButton* ButtonInfo;
+    QPushButton* projectBut;
+
+    void opzioniButClick();
+    void ButtonInfoClick();
+    void projectButClick();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    QMovie* animation = nullptr;
+};

@@ -1,0 +1,377 @@
+#include "execution/Uopzioni.h"
+#include "shell/Instruct.h"
+#include "shell/Ucoperta.h"
+#include "shell/Umascher.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using testsupport::whenModalShown;
+
+class TestShell : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void mainWindowControls();
+    void hintsAreWrappedAt40();
+    void escapeAndCloseBoxAskBeforeLeaving();
+    void laterActivitiesStayDisabledAndTheirKeysDoNothing();
+    void functionKeysOpenTheInstructionTexts();
+    void instructionTextIsReadOnlyAndScrolls();
+    void optionsOkAppliesAndCancelKeeps();
+    void optionsSpinRules();
+    void coverWipesTheTitleAndClosesOnAKey();
+    void coverTitleKeepsTheCoverUnderTransparentPixels();
+
+private:
+    QTemporaryDir folder;
+};
+
+void TestShell::init()
+{
+    QVERIFY(folder.isValid());
+    ProgramFolder = folder.path() + QLatin1Char('/');
+    DataRoot = ProgramFolder;
+}
+
+void TestShell::mainWindowControls()
+{
+    Tmaschera window;
+    QCOMPARE(window.windowTitle(), QStringLiteral("  Salienta"));
+    QCOMPARE(window.size(), QSize(640, 480));
+    QCOMPARE(window.minimumSize(), window.maximumSize());
+    QCOMPARE(Tmaschera::instance(), &window);
+
+    struct Expected {
+        const char* name;
+        QRect geometry;
+        const char* caption;
+    };
+    const Expected controls[] = {
+        {"opzioniBut", {22, 24, 230, 33}, "&opzioni generali"},
+        {"preparazioneBut", {22, 68, 230, 37}, "&preparazione dei testi"},
+        {"SintesiBut", {22, 120, 230, 33}, "&configura sintesi"},
+        {"risultatiBut", {22, 168, 230, 100}, "F9  &archivio di risultati"},
+        {"esecuzioneBut", {22, 280, 230, 100}, "F10  &esecuzione degli esercizi"},
+        {"ButtonInfo", {280, 400, 153, 33}, "F1    &informazioni"},
+        {"projectBut", {448, 400, 153, 33}, "F2    p&rogetto"},
+    };
+    for (const Expected& expected : controls) {
+        auto button = window.findChild<QAbstractButton*>(QLatin1String(expected.name));
+        QVERIFY2(button, expected.name);
+        QCOMPARE(button->geometry(), expected.geometry);
+        QCOMPARE(button->text(), QString::fromUtf8(expected.caption));
+    }
+    auto picture = window.findChild<QLabel*>(QStringLiteral("paintMaschera"));
+    QVERIFY(picture);
+    QCOMPARE(picture->geometry(), QRect(268, 24, 340, 340));
+    QCOMPARE(picture->alignment(), Qt::AlignCenter);
+
+    window.resize(800, 600);
+    QCOMPARE(window.size(), QSize(640, 480));
+}
+
+void TestShell::hintsAreWrappedAt40()
+{
+    const QString forty(40, QLatin1Char('a'));
+    QCOMPARE(wrapHint(forty), forty);
+    QString fortyOne = QString(19, QLatin1Char('a')) + QLatin1Char(' ') + QString(21, QLatin1Char('b'));
+    QCOMPARE(fortyOne.length(), 41);
+    QCOMPARE(wrapHint(fortyOne), QString(19, QLatin1Char('a')) + QStringLiteral("\r\n")
+                                     + QString(21, QLatin1Char('b')));
+
+    const QString hint = QStringLiteral("Per creare, modificare, caricare, salvare gli esercizi che "
+                                        "verranno successivamente eseguiti nella finestra...");
+    const QStringList lines = wrapHint(hint).split(QStringLiteral("\r\n"));
+    QVERIFY(lines.size() >= 3);
+    QVERIFY(lines.first().length() <= 39);
+    for (const QString& line : lines)
+        QVERIFY2(line.length() <= 40, qPrintable(line));
+    QCOMPARE(lines.join(QLatin1Char(' ')), hint);
+
+    // A stretch without spaces is cut, and nothing is lost.
+    const QString word(100, QLatin1Char('x'));
+    const QString cut = wrapHint(word);
+    QCOMPARE(QString(cut).remove(QStringLiteral("\r\n")), word);
+    for (const QString& line : cut.split(QStringLiteral("\r\n")))
+        QVERIFY(line.length() <= 40);
+
+    Tmaschera window;
+    QCOMPARE(window.opzioniBut->toolTip(),
+             QStringLiteral("Permette di impostare alcuni parametri\ndi esecuzione degli esercizi."));
+    QVERIFY(window.SintesiBut->toolTip().isEmpty());
+}
+
+void TestShell::escapeAndCloseBoxAskBeforeLeaving()
+{
+    ScriptedDialogs script;
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    script.answer(NoAnswerButton);
+    QTest::keyClick(&window, Qt::Key_Escape);
+    QVERIFY(window.isVisible());
+    QCOMPARE(script.last().caption, QStringLiteral("Conferma"));
+    QCOMPARE(script.last().text, QStringLiteral("Vuoi uscire dal programma ?"));
+    QCOMPARE(script.last().buttons, YesButton | NoAnswerButton);
+    QCOMPARE(script.last().icon, DialogIcon::Question);
+
+    // The close box asks the same question.
+    script.answer(NoAnswerButton);
+    QVERIFY(!window.close());
+    QVERIFY(window.isVisible());
+
+    script.answer(YesButton);
+    QTest::keyClick(window.opzioniBut, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(script.asked().size(), 3);
+}
+
+void TestShell::laterActivitiesStayDisabledAndTheirKeysDoNothing()
+{
+    ScriptedDialogs script;
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(!window.preparazioneBut->isEnabled());
+    QVERIFY(!window.risultatiBut->isEnabled());
+    QVERIFY(!window.esecuzioneBut->isEnabled());
+    QTest::keyClick(&window, Qt::Key_F9);
+    QTest::keyClick(&window, Qt::Key_F10);
+    QVERIFY(!QApplication::activeModalWidget());
+    QVERIFY(script.asked().isEmpty());
+}
+
+void TestShell::functionKeysOpenTheInstructionTexts()
+{
+    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("istruzio.txt"),
+                                    testsupport::toCp1252(QStringLiteral("Benvenuti in Salienta.\r\n"
+                                                                         "Perché è utile.\r\n"))));
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QString caption;
+    QString text;
+    auto readAndClose = [&](QWidget* modal) {
+        caption = modal->windowTitle();
+        text = modal->findChild<QPlainTextEdit*>(QStringLiteral("memo1"))->toPlainText();
+        QTest::keyClick(modal, Qt::Key_Escape);
+    };
+    whenModalShown(readAndClose);
+    QTest::keyClick(&window, Qt::Key_F1);
+    QCOMPARE(caption, QStringLiteral(" informazioni"));
+    QCOMPARE(text, QStringLiteral("Benvenuti in Salienta.\nPerché è utile.\n"));
+
+    // "progetto.txt" is missing.
+    whenModalShown(readAndClose);
+    QTest::keyClick(&window, Qt::Key_F2);
+    QCOMPARE(caption, QStringLiteral(" progetto"));
+    QCOMPARE(text, QStringLiteral("Testo non disponibile"));
+
+    whenModalShown([&](QWidget* modal) {
+        caption = modal->windowTitle();
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("CancelBtn")), Qt::LeftButton);
+    });
+    QTest::mouseClick(window.ButtonInfo, Qt::LeftButton);
+    QCOMPARE(caption, QStringLiteral(" informazioni"));
+    QVERIFY(!QApplication::activeModalWidget());
+}
+
+void TestShell::instructionTextIsReadOnlyAndScrolls()
+{
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("Riga numero %1 del testo di aiuto.").arg(i);
+    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("lungo.txt"),
+                                    lines.join(QStringLiteral("\r\n")).toLatin1()));
+    Tistruzioni window;
+    QCOMPARE(window.windowTitle(), QStringLiteral(" istruzioni"));
+    QCOMPARE(window.size(), QSize(442, 453));
+    window.showText(QStringLiteral("lungo.txt"));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.memo1->isReadOnly());
+    QVERIFY(window.memo1->verticalScrollBar()->maximum() > 0);
+    QCOMPARE(window.memo1->focusPolicy(), Qt::NoFocus);
+    QTest::keyClicks(window.memo1, QStringLiteral("xyz"));
+    QCOMPARE(window.memo1->toPlainText(), lines.join(QLatin1Char('\n')));
+    QCOMPARE(window.CancelBtn->geometry(), QRect(337, 4, 80, 28));
+    QCOMPARE(window.CancelBtn->text(), QStringLiteral("&Esci"));
+}
+
+void TestShell::optionsOkAppliesAndCancelKeeps()
+{
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.runOptions.maxSentenceTime, 7);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.4);
+
+    // Annulla after changes keeps everything.
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        QVERIFY(form);
+        QCOMPARE(form->windowTitle(), QStringLiteral("  opzioni generali"));
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("7"));
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.4"));
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->OKBtn));
+        form->spinTempoMax->upButton()->click();
+        form->checkAzzeramento->setChecked(true);
+        QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 7);
+    QVERIFY(!window.runOptions.resetAnswersOnFeedback);
+
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        form->spinTempoMax->upButton()->click();
+        form->spinTempoMax->upButton()->click();
+        form->spinSogliaFeedback->downButton()->click();
+        form->checkAzzeramento->setChecked(true);
+        QTest::mouseClick(form->OKBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 9);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.3);
+    QVERIFY(window.runOptions.resetAnswersOnFeedback);
+    QVERIFY(!window.runOptions.useSpeech);
+    QCOMPARE(window.defaultOptions.maxSentenceTime, 7);
+    QCOMPARE(window.defaultOptions.feedbackThreshold, 0.4);
+
+    // The window opens on the options in force, and "<-->" brings the defaults back.
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("9"));
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.3"));
+        QVERIFY(form->checkAzzeramento->isChecked());
+        form->tempoBut->click();
+        form->sogliaBut->click();
+        form->azzeraBut->click();
+        QTest::keyClick(form, Qt::Key_Return);
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 7);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.4);
+    QVERIFY(!window.runOptions.resetAnswersOnFeedback);
+}
+
+void TestShell::optionsSpinRules()
+{
+    RunOptions current;
+    current.maxSentenceTime = 1;
+    TopzioniForm form(current, RunOptions{});
+    QVERIFY(form.editTempoMax->isReadOnly());
+    QVERIFY(form.editSogliaFeedback->isReadOnly());
+
+    form.spinTempoMax->downButton()->click();
+    QCOMPARE(form.editTempoMax->text(), QStringLiteral("0"));
+    QVERIFY(form.CheckSintesi->isChecked());
+    form.spinTempoMax->downButton()->click();
+    QCOMPARE(form.editTempoMax->text(), QStringLiteral("0"));
+    form.spinTempoMax->upButton()->click();
+    QCOMPARE(form.editTempoMax->text(), QStringLiteral("1"));
+    QVERIFY(!form.CheckSintesi->isChecked());
+    for (int i = 0; i < 130; ++i)
+        form.spinTempoMax->upButton()->click();
+    QCOMPARE(form.editTempoMax->text(), QStringLiteral("120"));
+
+    QStringList seen;
+    for (int i = 0; i < 25; ++i) {
+        form.spinSogliaFeedback->downButton()->click();
+        seen << form.editSogliaFeedback->text();
+    }
+    QCOMPARE(form.editSogliaFeedback->text(), QStringLiteral("0.1"));
+    QCOMPARE(seen.mid(0, 4), (QStringList{QStringLiteral("0.3"), QStringLiteral("0.2"),
+                                          QStringLiteral("0.1"), QStringLiteral("0.1")}));
+    QStringList upward;
+    for (int i = 0; i < 25; ++i) {
+        form.spinSogliaFeedback->upButton()->click();
+        upward << form.editSogliaFeedback->text();
+    }
+    QCOMPARE(form.editSogliaFeedback->text(), QStringLiteral("2.0"));
+    QCOMPARE(upward.indexOf(QStringLiteral("2.0")), 18);
+    QCOMPARE(form.chosenOptions().feedbackThreshold, 2.0);
+
+    // An unreadable threshold does not move, and OK reads it as 0.4.
+    form.editSogliaFeedback->setText(QStringLiteral("abc"));
+    form.spinSogliaFeedback->upButton()->click();
+    QCOMPARE(form.editSogliaFeedback->text(), QStringLiteral("abc"));
+    QCOMPARE(form.chosenOptions().feedbackThreshold, 0.4);
+    QCOMPARE(formatThreshold(0.4), QStringLiteral("0.4"));
+}
+
+void TestShell::coverWipesTheTitleAndClosesOnAKey()
+{
+    // With no pictures at all the cover still opens.
+    Tcopertina empty;
+    empty.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&empty));
+    QTest::keyClick(&empty, Qt::Key_A);
+    QVERIFY(!empty.isVisible());
+
+    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    QImage cover(640, 460, QImage::Format_RGB32);
+    cover.fill(QColor(0, 0, 255));
+    QVERIFY(cover.save(ProgramFolder + QStringLiteral("immagini/cover.bmp")));
+    QImage lettering(140, 40, QImage::Format_RGB32);
+    lettering.fill(QColor(255, 255, 255));
+    QPainter(&lettering).fillRect(10, 10, 120, 20, QColor(255, 0, 0));
+    QVERIFY(lettering.save(ProgramFolder + QStringLiteral("immagini/scritta.bmp")));
+
+    Tcopertina window;
+    QCOMPARE(window.size(), QSize(632, 453));
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    TcopertinaPaintBox* box = window.PaintCopertina;
+    QCOMPARE(box->wipePosition(), 0);
+    QVERIFY(box->wipeRunning());
+    QTest::qWait(200);
+    QCOMPARE(box->wipePosition(), 0); // still inside the 700 ms pause
+    QTRY_VERIFY_WITH_TIMEOUT(!box->wipeRunning(), 5000);
+    QVERIFY(box->wipePosition() > 140);
+    QCOMPARE(box->wipePosition() % 7, 0);
+
+    const QImage shown = box->grab().toImage();
+    // Lettering over the cover, the rest of the title area shows the cover.
+    QCOMPARE(shown.pixelColor(70 + 20, 47 + 15), QColor(255, 0, 0));
+    QCOMPARE(shown.pixelColor(70 + 2, 47 + 2), QColor(0, 0, 255));
+
+    bool closed = false;
+    connect(&window, &QDialog::finished, this, [&closed]() { closed = true; });
+    QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(300, 200));
+    QVERIFY(closed);
+}
+
+void TestShell::coverTitleKeepsTheCoverUnderTransparentPixels()
+{
+    QImage cover(200, 100, QImage::Format_RGB32);
+    for (int x = 0; x < 200; ++x)
+        for (int y = 0; y < 100; ++y)
+            cover.setPixelColor(x, y, QColor(x, y, 0));
+    QImage lettering(20, 10, QImage::Format_RGB32);
+    lettering.fill(QColor(1, 2, 3));
+    lettering.setPixelColor(5, 5, QColor(255, 255, 255));
+    const QImage title = buildTitlePicture(cover, lettering, QPoint(70, 47)).toImage();
+    QCOMPARE(title.size(), QSize(20, 10));
+    QCOMPARE(title.pixelColor(0, 0), QColor(70, 47, 0));
+    QCOMPARE(title.pixelColor(19, 9), QColor(89, 56, 0));
+    QCOMPARE(title.pixelColor(5, 5), QColor(255, 255, 255));
+}
+
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"

@@ -1,0 +1,698 @@
+#include "model/Uevidenz.h"
+
+#include <QFontMetrics>
+#include <QFontMetricsF>
+#include <QHash>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QRect>
+#include <algorithm>
+
+QString spokenText;
+
+const std::array<ImportanceColour, 4> ImportanceColours = {{
+    {QColor(0, 0, 0), QColor(255, 255, 255)},       // daDeterminare
+    {QColor(255, 255, 255), QColor(0, 0, 0)},       // nonImportante
+    {QColor(0, 255, 255), QColor(255, 0, 0)},       // importante
+    {QColor(255, 0, 0), QColor(0, 255, 255)},       // moltoImportante
+}};
+
+const QColor FrameColour(255, 255, 0);
+
+const ImportanceColour& importanceColour(int level)
+{
+    if (level < 0 || level > 3)
+        level = nonImportante;
+    return ImportanceColours[static_cast<size_t>(level)];
+}
+
+QString tagLineFor(ImportanceLevel level)
+{
+    switch (level) {
+    case daDeterminare:
+        return QStringLiteral("~daDeterminare~");
+    case importante:
+        return QStringLiteral("~importante~");
+    case moltoImportante:
+        return QStringLiteral("~moltoImportante~");
+    case nonImportante:
+        break;
+    }
+    return QStringLiteral("~nonImportante~");
+}
+
+namespace {
+
+const QChar tagChar = QLatin1Char('~');
+const QChar space = QLatin1Char(' ');
+
+bool isTagLine(const QString& line)
+{
+    return line.contains(tagChar);
+}
+
+// Only the space character is trimmed; tabs stay.
+QStringView stripSpaces(QStringView s)
+{
+    qsizetype begin = 0;
+    qsizetype end = s.size();
+    while (begin < end && s.at(begin) == space)
+        ++begin;
+    while (end > begin && s.at(end - 1) == space)
+        --end;
+    return s.mid(begin, end - begin);
+}
+
+// A rounded box covering the pixels from (left, top) up to, not including,
+// (right, bottom), with corners of the given radius, in the painter's pen and brush.
+void roundBox(QPainter& canvas, int left, int top, int right, int bottom, qreal radius)
+{
+    if (right - left < 1 || bottom - top < 1)
+        return;
+    canvas.drawRoundedRect(QRectF(left, top, right - left - 1, bottom - top - 1), radius, radius);
+}
+
+// Widths of words in one font, measured once.
+class WordWidths
+{
+public:
+    explicit WordWidths(QPainter& canvas) { reset(canvas); }
+
+    void reset(QPainter& canvas)
+    {
+        metrics = canvas.fontMetrics();
+        metricsF = QFontMetricsF(canvas.font(), canvas.device());
+        const QString key = canvas.font().key();
+        auto it = tables.find(key);
+        if (it == tables.end())
+            it = tables.insert(key, QHash<QString, qreal>());
+        table = &it.value();
+        spaceWidth = metricsF.horizontalAdvance(space);
+        // Kerning and shaping across a word boundary move a line's width a
+        // little away from the sum of its words; near the limit the whole
+        // line is measured.
+        slack = std::max<qreal>(2.0, metricsF.height() / 4.0);
+    }
+
+    qreal word(const QString& w)
+    {
+        auto it = table->constFind(w);
+        if (it != table->constEnd())
+            return it.value();
+        const qreal width = metricsF.horizontalAdvance(w);
+        table->insert(w, width);
+        return width;
+    }
+
+    int exact(const QString& text) const { return metrics.horizontalAdvance(text); }
+
+    QFontMetrics metrics{QFont()};
+    QFontMetricsF metricsF{QFont()};
+    qreal spaceWidth = 0;
+    qreal slack = 2;
+
+private:
+    QHash<QString, QHash<QString, qreal>> tables;
+    QHash<QString, qreal>* table = nullptr;
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The marked text
+
+Tevidenziatore::Tevidenziatore(const Tparametri& params)
+{
+    switch (params.mode) {
+    case fromPlainText: {
+        const QString tag = tagLineFor(nonImportante);
+        const QChar sep = params.separator;
+        const bool keepSeparator = sep == QLatin1Char('.');
+        lines.append(tag);
+        for (const QString& source : params.source) {
+            const QStringView t(source);
+            qsizetype from = 0;
+            qsizetype at = t.indexOf(sep, from);
+            while (at >= 0) {
+                const QStringView piece = t.mid(from, at - from + (keepSeparator ? 1 : 0));
+                lines.append(stripSpaces(piece).toString());
+                lines.append(tag);
+                from = at + 1;
+                at = t.indexOf(sep, from);
+            }
+            const QStringView rest = stripSpaces(t.mid(from));
+            if (!rest.isEmpty())
+                lines.append(rest.toString());
+        }
+        if (isTagLine(lines.constLast()))
+            lines.removeLast();
+        break;
+    }
+    case fromExercise:
+        lines = params.source;
+        compito = params.compito;
+        break;
+    case copyOf:
+    case fromResults:
+    default:
+        lines = params.source;
+        break;
+    }
+    sentenceCount = countSentences();
+}
+
+Tevidenziatore::~Tevidenziatore() = default;
+
+void Tevidenziatore::dropIndex() const
+{
+    indexValid = false;
+    indexedLines = QStringList();
+}
+
+void Tevidenziatore::ensureIndex() const
+{
+    if (indexValid && indexedLines.size() == lines.size()
+        && indexedLines.constData() == lines.constData())
+        return;
+    indexedLines = lines;
+    sentenceIndex.clear();
+    textIndex.clear();
+    sentenceLevels.clear();
+    textIndex.reserve(lines.size());
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString& line = lines.at(i);
+        if (isTagLine(line)) {
+            Sentence s;
+            s.tagLine = i;
+            s.firstText = int(textIndex.size());
+            sentenceIndex.append(s);
+            sentenceLevels.append(parseTag(line));
+        } else {
+            textIndex.append(TextLine{i, int(sentenceIndex.size()) - 1});
+            if (!sentenceIndex.isEmpty())
+                ++sentenceIndex.last().textCount;
+        }
+    }
+    widthCache.fill(-1, textIndex.size());
+    indexValid = true;
+}
+
+int Tevidenziatore::tagLineIndex(int n) const
+{
+    ensureIndex();
+    if (n < 0 || n >= sentenceIndex.size())
+        return -1;
+    return sentenceIndex.at(n).tagLine;
+}
+
+int Tevidenziatore::countSentences() const
+{
+    ensureIndex();
+    return int(sentenceIndex.size());
+}
+
+ImportanceLevel Tevidenziatore::parseTag(const QString& line)
+{
+    const qsizetype first = line.indexOf(tagChar);
+    if (first < 0)
+        return nonImportante;
+    QStringView word = QStringView(line).mid(first + 1, 255);
+    const qsizetype next = word.indexOf(tagChar);
+    if (next >= 0)
+        word = word.left(next);
+    word = stripSpaces(word);
+    if (word == QLatin1String("nonImportante"))
+        return nonImportante;
+    if (word == QLatin1String("importante"))
+        return importante;
+    if (word == QLatin1String("moltoImportante"))
+        return moltoImportante;
+    if (word == QLatin1String("daDeterminare"))
+        return daDeterminare;
+    return nonImportante;
+}
+
+ImportanceLevel Tevidenziatore::importanceOf(int n) const
+{
+    const int t = tagLineIndex(n);
+    // A last sentence whose tag line ends the list reads as nonImportante.
+    if (t < 0 || t == lines.size() - 1)
+        return nonImportante;
+    return sentenceLevels.at(n);
+}
+
+void Tevidenziatore::setImportance(int n, ImportanceLevel level)
+{
+    if (level > moltoImportante)
+        return;
+    const int t = tagLineIndex(n);
+    if (t < 0)
+        return;
+    // Only a tag line changes: the structure stays, so the index is kept and
+    // the list is changed in place instead of being copied.
+    indexedLines = QStringList();
+    lines[t] = tagLineFor(level);
+    indexedLines = lines;
+    sentenceLevels[n] = level;
+}
+
+void Tevidenziatore::sentenceLines(int n, QStringList& out) const
+{
+    out.clear();
+    const int t = tagLineIndex(n);
+    if (t < 0)
+        return;
+    out = lines.mid(t + 1, sentenceIndex.at(n).textCount);
+}
+
+void Tevidenziatore::removeSentence(int n)
+{
+    const int t = tagLineIndex(n);
+    if (t >= 0) {
+        const int count = 1 + sentenceIndex.at(n).textCount;
+        dropIndex();
+        lines.remove(t, count);
+    }
+    sentenceCount = countSentences();
+}
+
+void Tevidenziatore::insertSentence(int n, const QStringList& textLines, ImportanceLevel level)
+{
+    const int count = countSentences();
+    if (n < 0 || n > count)
+        return;
+    const QString tag = tagLineFor(level > moltoImportante ? nonImportante : level);
+    if (n == count) {
+        dropIndex();
+        lines.append(tag);
+        lines.append(textLines);
+    } else if (!textLines.isEmpty()) {
+        const int t = tagLineIndex(n);
+        dropIndex();
+        QStringList inserted;
+        inserted.reserve(textLines.size() + 1);
+        inserted.append(tag);
+        inserted.append(textLines);
+        lines = lines.mid(0, t) + inserted + lines.mid(t);
+    }
+    sentenceCount = countSentences();
+}
+
+void Tevidenziatore::hideAnswers()
+{
+    ensureIndex();
+    indexedLines = QStringList();
+    const QString plain = tagLineFor(nonImportante);
+    for (int n = 0; n < sentenceIndex.size(); ++n) {
+        QString& line = lines[sentenceIndex.at(n).tagLine];
+        hiddenAnswers.append(line);
+        line = plain;
+        sentenceLevels[n] = nonImportante;
+    }
+    indexedLines = lines;
+}
+
+void Tevidenziatore::restoreAnswers()
+{
+    ensureIndex();
+    indexedLines = QStringList();
+    for (int n = 0; n < sentenceIndex.size() && n < hiddenAnswers.size(); ++n) {
+        QString line = hiddenAnswers.at(n);
+        if (!isTagLine(line)) {
+            // A kept line without "~" would end the sentence's tag: the
+            // structure changes, so the index is rebuilt.
+            lines[sentenceIndex.at(n).tagLine] = line;
+            indexValid = false;
+            continue;
+        }
+        sentenceLevels[n] = parseTag(line);
+        lines[sentenceIndex.at(n).tagLine] = std::move(line);
+    }
+    indexedLines = lines;
+}
+
+QStringList Tevidenziatore::expectedLines() const
+{
+    QStringList out = lines;
+    int k = 0;
+    for (int i = 0; i < out.size() && k < hiddenAnswers.size(); ++i) {
+        if (isTagLine(out.at(i)))
+            out[i] = hiddenAnswers.at(k++);
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------------------
+// Layout
+
+int Tevidenziatore::lineHeight(QPainter& canvas) const
+{
+    return canvas.fontMetrics().height() + 2 * boxPadY;
+}
+
+int Tevidenziatore::layout(int width, QPainter& canvas)
+{
+    return layoutImpl(width, canvas, false);
+}
+
+int Tevidenziatore::layoutStyled(int width, QPainter& canvas)
+{
+    return layoutImpl(width, canvas, true);
+}
+
+int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
+{
+    const int lh = lineHeight(canvas);
+    const QStringList source = lines;
+    QStringList out;
+    out.reserve(source.size());
+    int displayLines = 0;
+    int sentences = 0;
+
+    WordWidths widths(canvas);
+    const int available = width - 2 * leftMargin;   // a line fits when narrower than this
+    QString current;
+    qreal currentWidth = 0;    // estimate of current's width
+    int wordsSinceExact = 0;   // words added since currentWidth was measured exactly
+
+    auto flush = [&]() {
+        if (!current.isEmpty()) {
+            out.append(current);
+            ++displayLines;
+            current.clear();
+        }
+        currentWidth = 0;
+        wordsSinceExact = 0;
+    };
+
+    for (const QString& line : source) {
+        if (isTagLine(line)) {
+            ++sentences;
+            flush();
+            out.append(line);
+            if (styled) {
+                const ImportanceLevel level = parseTag(line);
+                if (level != daDeterminare) {
+                    QFont font = canvas.font();
+                    font.setBold(level == moltoImportante);
+                    font.setUnderline(level == importante);
+                    font.setItalic(false);
+                    font.setStrikeOut(false);
+                    canvas.setFont(font);
+                    widths.reset(canvas);
+                }
+            }
+            continue;
+        }
+        const QStringView text(line);
+        qsizetype at = 0;
+        const qsizetype size = text.size();
+        while (at < size) {
+            while (at < size && text.at(at) == space)
+                ++at;
+            if (at >= size)
+                break;
+            qsizetype end = at;
+            while (end < size && text.at(end) != space)
+                ++end;
+            const QString word = text.mid(at, end - at).toString();
+            at = end;
+            const qreal wordWidth = widths.word(word);
+            if (current.isEmpty()) {
+                current = word;
+                currentWidth = wordWidth;
+                wordsSinceExact = 1;
+                continue;
+            }
+            const qreal estimate = currentWidth + widths.spaceWidth + wordWidth;
+            const qreal slack = widths.slack * (wordsSinceExact + 1);
+            bool fits;
+            int exactWidth = -1;
+            if (estimate + slack < available) {
+                fits = true;
+            } else if (estimate - slack >= available) {
+                fits = false;
+            } else {
+                exactWidth = widths.exact(current + space + word);
+                fits = exactWidth < available;
+            }
+            if (fits) {
+                current += space;
+                current += word;
+                if (exactWidth >= 0) {
+                    currentWidth = exactWidth;
+                    wordsSinceExact = 0;
+                } else {
+                    currentWidth = estimate;
+                    ++wordsSinceExact;
+                }
+            } else {
+                flush();
+                current = word;
+                currentWidth = wordWidth;
+                wordsSinceExact = 1;
+            }
+        }
+    }
+    flush();
+
+    if (styled) {
+        QFont font = canvas.font();
+        font.setBold(false);
+        font.setUnderline(false);
+        font.setItalic(false);
+        font.setStrikeOut(false);
+        canvas.setFont(font);
+    }
+    dropIndex();
+    lines = out;
+    return lh * displayLines + sentenceGap * sentences + topMargin;
+}
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void Tevidenziatore::checkFont(QPainter& canvas) const
+{
+    const QPaintDevice* device = canvas.device();
+    const int dpiX = device ? device->logicalDpiX() : 0;
+    const int dpiY = device ? device->logicalDpiY() : 0;
+    if (dpiX != widthDpiX || dpiY != widthDpiY || !(canvas.font() == widthFont)) {
+        widthFont = canvas.font();
+        widthDpiX = dpiX;
+        widthDpiY = dpiY;
+        widthCache.fill(-1);
+    }
+}
+
+int Tevidenziatore::lineWidth(QPainter& canvas, int textLine) const
+{
+    int& w = widthCache[textLine];
+    if (w < 0)
+        w = canvas.fontMetrics().horizontalAdvance(lines.at(textIndex.at(textLine).line));
+    return w;
+}
+
+ImportanceLevel Tevidenziatore::levelOfText(int textLine) const
+{
+    const int j = textIndex.at(textLine).sentence;
+    return j < 0 ? nonImportante : sentenceLevels.at(j);
+}
+
+int Tevidenziatore::textTop(int textLine, int lh) const
+{
+    return topMargin + lh * textLine + sentenceGap * textIndex.at(textLine).sentence;
+}
+
+void Tevidenziatore::drawLine(int x, int y, bool marked, ImportanceLevel level, QPainter& canvas,
+                              const QString& text) const
+{
+    if (text.isEmpty())
+        return;
+    const QFontMetrics metrics = canvas.fontMetrics();
+    const int lh = metrics.height() + 2 * boxPadY;
+    const int w = metrics.horizontalAdvance(text);
+    const ImportanceColour& colours = importanceColour(level);
+    canvas.setPen(colours.fill);
+    canvas.setBrush(colours.fill);
+    if (marked) {
+        drawFrame(canvas, x - boxPadX, y - boxPadY, colours.fill, lh, w + 2 * boxPadX);
+    } else {
+        roundBox(canvas, x - boxPadX, y - boxPadY, x + w + boxPadX, y - boxPadY + lh,
+                 (lh / 2) / 2.0);
+    }
+    canvas.setPen(colours.text);
+    canvas.drawText(x, y + metrics.ascent(), text);
+    canvas.setBrush(colours.fill);
+}
+
+void Tevidenziatore::drawFrame(QPainter& canvas, int left, int top, const QColor& fill,
+                               int height, int width) const
+{
+    const qreal radius = (height / 2) / 2.0;
+    canvas.setPen(QColor(0, 0, 0));
+    canvas.setBrush(FrameColour);
+    roundBox(canvas, left, top, left + width, top + height, radius);
+    canvas.setBrush(fill);
+    roundBox(canvas, left + frameWidth, top + frameWidth, left + width - frameWidth,
+             top + height - frameWidth, radius);
+}
+
+void Tevidenziatore::drawConnector(QPainter& canvas, int seam, int widthHere, int widthBefore,
+                                   ImportanceLevel level, int lh) const
+{
+    const int f = frameWidth;
+    const int xL = leftMargin - boxPadX + lh / 2;
+    const int xR = xL + std::min(widthHere, widthBefore) + 2 * boxPadX - lh;
+    const QColor& fill = importanceColour(level).fill;
+    // Hide the frame lines along the seam over the width both boxes share.
+    if (xR > xL)
+        canvas.fillRect(QRect(xL, seam - f - 1, xR - xL, 2 * f + 2), fill);
+    const QRectF left(xL - f - 4, seam - f - 1, 2 * f + 7, 2 * f + 1);
+    const QRectF right(xR - f - 4, seam - f - 1, 2 * f + 7, 2 * f + 1);
+    canvas.setPen(FrameColour);
+    canvas.setBrush(FrameColour);
+    canvas.drawPie(left, -90 * 16, 180 * 16);     // right half, bottom to top
+    canvas.drawPie(right, 90 * 16, 180 * 16);     // left half, top to bottom
+    canvas.setPen(QColor(0, 0, 0));
+    canvas.setBrush(Qt::NoBrush);
+    canvas.drawArc(left, -90 * 16, 180 * 16);
+    canvas.drawArc(right, 90 * 16, 180 * 16);
+    canvas.setBrush(fill);
+}
+
+void Tevidenziatore::paintAll(QPainter& canvas, int scroll, bool markCurrent, int bottom)
+{
+    ensureIndex();
+    checkFont(canvas);
+    const int count = int(textIndex.size());
+    if (count == 0)
+        return;
+    const QFontMetrics metrics = canvas.fontMetrics();
+    const int lh = metrics.height() + 2 * boxPadY;
+    const int ascent = metrics.ascent();
+    const qreal radius = (lh / 2) / 2.0;
+
+    // The first line whose box reaches into the view (the tops only grow
+    // along the text), and one before it for good measure.
+    int lo = 0;
+    int hi = count;
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (textTop(mid, lh) - scroll - boxPadY + lh > 0)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    const int start = std::max(0, lo - 1);
+
+    for (int k = start; k < count; ++k) {
+        const int y = textTop(k, lh) - scroll;
+        // Connectors reach frameWidth + 1 above a box.
+        if (y - boxPadY - frameWidth - 1 > bottom)
+            break;
+        const TextLine& entry = textIndex.at(k);
+        const ImportanceLevel level = levelOfText(k);
+        const bool current = markCurrent && entry.sentence >= 0 && entry.sentence == currentSentence;
+        const QString& text = lines.at(entry.line);
+        const int x = leftMargin;
+        if (!text.isEmpty()) {
+            const int w = lineWidth(canvas, k);
+            const ImportanceColour& colours = importanceColour(level);
+            canvas.setPen(colours.fill);
+            canvas.setBrush(colours.fill);
+            if (current) {
+                drawFrame(canvas, x - boxPadX, y - boxPadY, colours.fill, lh, w + 2 * boxPadX);
+            } else {
+                roundBox(canvas, x - boxPadX, y - boxPadY, x + w + boxPadX, y - boxPadY + lh,
+                         radius);
+            }
+            canvas.setPen(colours.text);
+            canvas.drawText(x, y + ascent, text);
+        }
+        const bool followsInSentence =
+            k > 0 && entry.sentence >= 0 && textIndex.at(k - 1).sentence == entry.sentence;
+        if (current && followsInSentence) {
+            drawConnector(canvas, y - boxPadY, lineWidth(canvas, k), lineWidth(canvas, k - 1),
+                          level, lh);
+        }
+    }
+}
+
+void Tevidenziatore::paintSentence(QPainter& canvas, int top, int n, bool markCurrent)
+{
+    const int t = tagLineIndex(n);
+    if (t < 0 || t == lines.size() - 1)
+        return;
+    spokenText.clear();
+    const ImportanceLevel level = sentenceLevels.at(n);
+    const int lh = lineHeight(canvas);
+    const bool marked = markCurrent && n == currentSentence;
+    const int textCount = sentenceIndex.at(n).textCount;
+    for (int c = 0; c < textCount; ++c) {
+        const QString& text = lines.at(t + 1 + c);
+        drawLine(leftMargin, top + topMargin + c * lh, marked, level, canvas, text);
+        if (c > 0)
+            spokenText += space;
+        spokenText += text;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Hit test and extents
+
+HitResult Tevidenziatore::hitTest(int x, int y, QPainter& canvas)
+{
+    HitResult result;
+    if (y < topMargin - boxPadY)
+        return result;
+    ensureIndex();
+    checkFont(canvas);
+    const int lh = lineHeight(canvas);
+    const int target = y - topMargin;
+    // The first text line k (of sentence j) whose band ends below the point:
+    // (k + 1) * lh + boxPadY + (j - 1) * sentenceGap > target. The band ends
+    // grow along the text.
+    auto bandEnd = [&](int k) {
+        return qint64(k + 1) * lh + boxPadY + qint64(textIndex.at(k).sentence - 1) * sentenceGap;
+    };
+    int lo = 0;
+    int hi = int(textIndex.size());
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (bandEnd(mid) > target)
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    if (lo >= textIndex.size())
+        return result;
+    const int j = textIndex.at(lo).sentence;
+    if (j < 0)
+        return result;
+    result.level = sentenceLevels.at(j);
+    const int w = lineWidth(canvas, lo);
+    if (x < leftMargin - boxPadX || x > leftMargin + boxPadX + w)
+        return result;
+    result.sentence = j;
+    return result;
+}
+
+std::pair<int, int> Tevidenziatore::sentenceExtent(QPainter& canvas, int n)
+{
+    ensureIndex();
+    if (n < 0 || n >= sentenceIndex.size())
+        return {0, 0};
+    const int lh = lineHeight(canvas);
+    const Sentence& s = sentenceIndex.at(n);
+    const int top = lh * s.firstText + topMargin + sentenceGap * n - boxPadY;
+    const int bottom = lh * (s.firstText + s.textCount) + topMargin + sentenceGap * n;
+    return {top, bottom};
+}
+
+int Tevidenziatore::sentenceHeight(int n, QPainter& canvas)
+{
+    ensureIndex();
+    const int textCount = (n < 0 || n >= sentenceIndex.size()) ? 0 : sentenceIndex.at(n).textCount;
+    return textCount * lineHeight(canvas) + topMargin;
+}

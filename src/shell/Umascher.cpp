@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
-#include <QStyle>
+#include <QPainter>
 #include <QToolButton>
 
 QString ProgramFolder;
@@ -111,16 +111,55 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
+// The pictures of the two large buttons, drawn in the colours of the levels:
+// a folder of marked pages for the archive, a start arrow for the execution.
+QIcon archivePicture()
+{
+    QPixmap picture(48, 48);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.5));
+    painter.setBrush(QColor(255, 255, 255));
+    painter.drawRect(QRectF(12, 4, 26, 32));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(255, 0, 0));
+    painter.drawRect(QRectF(15, 9, 20, 4));
+    painter.setBrush(QColor(0, 255, 255));
+    painter.drawRect(QRectF(15, 16, 20, 4));
+    painter.setBrush(QColor(160, 160, 160));
+    painter.drawRect(QRectF(15, 23, 14, 3));
+    painter.setPen(QPen(Qt::black, 1.5));
+    painter.setBrush(QColor(240, 190, 80));
+    painter.drawRoundedRect(QRectF(4, 26, 40, 18), 3, 3);
+    return QIcon(picture);
+}
+
+QIcon startPicture()
+{
+    QPixmap picture(48, 48);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(Qt::black, 1.5));
+    painter.setBrush(QColor(0, 170, 0));
+    painter.drawEllipse(QRectF(3, 3, 42, 42));
+    painter.setBrush(QColor(255, 255, 255));
+    const QPointF arrow[] = {{19, 13}, {19, 35}, {36, 24}};
+    painter.drawPolygon(arrow, 3);
+    return QIcon(picture);
+}
+
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
-                           QRect geometry, QStyle::StandardPixmap picture)
+                           QRect geometry, const QIcon& picture)
 {
     auto button = new QToolButton(parent);
     button->setObjectName(QLatin1String(name));
     button->setText(caption);
     button->setGeometry(geometry);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setIcon(parent->style()->standardIcon(picture));
-    button->setIconSize(QSize(40, 40));
+    button->setIcon(picture);
+    button->setIconSize(QSize(48, 48));
     return button;
 }
 
@@ -154,10 +193,10 @@ Tmaschera::Tmaschera(QWidget* parent)
                                  {22, 68, 230, 37});
     SintesiBut = pushButton(this, "SintesiBut", QStringLiteral("&configura sintesi"), {22, 120, 230, 33});
     risultatiBut = pictureButton(this, "risultatiBut", QStringLiteral("F9  &archivio di risultati"),
-                                 {22, 168, 230, 100}, QStyle::SP_DirOpenIcon);
+                                 {22, 168, 230, 100}, archivePicture());
     esecuzioneBut = pictureButton(this, "esecuzioneBut",
                                   QStringLiteral("F10  &esecuzione degli esercizi"),
-                                  {22, 280, 230, 100}, QStyle::SP_MediaPlay);
+                                  {22, 280, 230, 100}, startPicture());
     ButtonInfo = pushButton(this, "ButtonInfo", QStringLiteral("F1    &informazioni"), {280, 400, 153, 33});
     projectBut = pushButton(this, "projectBut", QStringLiteral("F2    p&rogetto"), {448, 400, 153, 33});
 

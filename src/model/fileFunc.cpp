@@ -50,7 +50,7 @@ int copyFile(const QString& source, const QString& target, bool overwrite)
     // read-only mark asks; a folder in the way cannot be replaced either.
     if (targetInfo.exists()
         && (targetInfo.isDir()
-            || !(QFile::permissions(target) & (QFile::WriteOwner | QFile::WriteUser))))
+            || !(QFile::permissions(target) & QFile::WriteOwner)))
         return -3;
     QSaveFile out(target);
     if (!out.open(QIODevice::WriteOnly))

@@ -1,0 +1,3 @@
+#include "access/SerialLines.h"
+
+SerialLines::~SerialLines() = default;

@@ -1,0 +1,403 @@
+#include "access/Uscans.h"
+
+#include "access/Joystick.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QRadioButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <cmath>
+#include <utility>
+
+const QColor TScansione::markColour = QColor(255, 0, 255);
+
+namespace {
+
+bool isPushButton(QWidget* widget)
+{
+    return qobject_cast<QAbstractButton*>(widget) && !qobject_cast<QCheckBox*>(widget)
+           && !qobject_cast<QRadioButton*>(widget);
+}
+
+// A button without a tag takes part as tag 0.
+int tagOf(const QWidget* widget)
+{
+    const QVariant tag = widget->property("tag");
+    return tag.isValid() ? tag.toInt() : 0;
+}
+
+constexpr double joystickDeadZone = 0.4;
+
+} // namespace
+
+TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
+    : container(panel), device(accessDevice),
+      timed(accessDevice == spaceBarSwitch || accessDevice == joystickOneButton
+            || accessDevice == serialOneSwitch),
+      keyInput(accessDevice == spaceBarSwitch)
+{
+    if (container)
+        collect(container);
+    sortButtons();
+    current = 0;
+
+    // One filter serves as paint hook (every device) and, with the space
+    // bar, as key hook.
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->installEventFilter(this);
+
+    if (timed) {
+        stepTimer = new QTimer(this);
+        stepTimer->setInterval(stepMs);
+        connect(stepTimer, &QTimer::timeout, this, [this] { performAction(scanNext); });
+    }
+
+    if (device == joystickDirectional || device == joystickTwoButton
+        || device == joystickOneButton) {
+        stick = std::make_unique<TJoystick>(0);
+        stick->startCapture(container ? container->window() : nullptr);
+        stick->setDeadZone(joystickDeadZone);
+        stick->OnDirection = [this](int direction) { joystickDirection(direction); };
+        stick->OnButtonDown = [this](int flags, int, int) { joystickButton(flags); };
+    }
+
+    // The frame shows with the next painting of the panel.
+    updateMark(current);
+}
+
+TScansione::~TScansione()
+{
+    if (QCoreApplication* application = QCoreApplication::instance())
+        application->removeEventFilter(this);
+    stick.reset();
+    // Without the hook, this repaint takes the frame away.
+    updateMark(current);
+}
+
+void TScansione::collect(QWidget* widget)
+{
+    const QObjectList children = widget->children();
+    for (QObject* object : children) {
+        auto* child = qobject_cast<QWidget*>(object);
+        if (!child || child->isWindow())
+            continue;
+        if (isPushButton(child)) {
+            if (tagOf(child) >= 0) {
+                auto* button = static_cast<QAbstractButton*>(child);
+                buttons.append(button);
+                connect(button, &QObject::destroyed, this, [this](QObject* gone) {
+                    for (QAbstractButton*& entry : buttons) {
+                        if (static_cast<QObject*>(entry) == gone)
+                            entry = nullptr;
+                    }
+                });
+            }
+        } else {
+            collect(child);
+        }
+    }
+}
+
+void TScansione::sortButtons()
+{
+    // Exchange sort by ascending tag; equal tags keep the order it leaves.
+    QList<int> tags;
+    for (QAbstractButton* button : std::as_const(buttons))
+        tags.append(tagOf(button));
+    for (int i = 0; i < buttons.size(); ++i) {
+        for (int j = i; j < buttons.size(); ++j) {
+            if (tags.at(j) < tags.at(i)) {
+                buttons.swapItemsAt(i, j);
+                tags.swapItemsAt(i, j);
+            }
+        }
+    }
+}
+
+void TScansione::clearList()
+{
+    for (QAbstractButton* button : std::as_const(buttons)) {
+        if (button)
+            disconnect(button, &QObject::destroyed, this, nullptr);
+    }
+    buttons.clear();
+}
+
+void TScansione::startScanning()
+{
+    if (timed)
+        stepTimer->start();
+}
+
+void TScansione::stopScanning()
+{
+    if (timed)
+        stepTimer->stop();
+}
+
+bool TScansione::running() const
+{
+    return timed && stepTimer->isActive();
+}
+
+void TScansione::rebuildList()
+{
+    stopScanning();
+    updateMark(current);
+    clearList();
+    if (container)
+        collect(container);
+    sortButtons();
+    current = 0;
+    updateMark(current);
+    startScanning();
+}
+
+QAbstractButton* TScansione::currentButton() const
+{
+    if (current < 0 || current >= buttons.size())
+        return nullptr;
+    return buttons.at(current);
+}
+
+QRect TScansione::markRect() const
+{
+    QAbstractButton* button = currentButton();
+    if (!button)
+        return {};
+    return button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin);
+}
+
+bool TScansione::usable(int index) const
+{
+    QAbstractButton* button = buttons.at(index);
+    return button && button->isEnabled() && !button->isHidden();
+}
+
+void TScansione::updateMark(int index)
+{
+    if (index < 0 || index >= buttons.size())
+        return;
+    QAbstractButton* button = buttons.at(index);
+    if (!button)
+        return;
+    if (QWidget* parent = button->parentWidget())
+        parent->update(button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin));
+}
+
+void TScansione::moveTo(int index)
+{
+    updateMark(current);
+    current = index;
+    updateMark(current);
+}
+
+void TScansione::performAction(ScanCommand command)
+{
+    switch (command) {
+    case scanSelect: {
+        QAbstractButton* button = currentButton();
+        // A disabled or hidden button is never pressed. The click may close
+        // the window and end this object: nothing follows it.
+        if (button && button->isEnabled() && !button->isHidden())
+            button->click();
+        return;
+    }
+    case scanNext:
+        next();
+        return;
+    case scanUp:
+    case scanDown:
+    case scanLeft:
+    case scanRight:
+        move(command);
+        return;
+    }
+}
+
+void TScansione::next()
+{
+    const int count = int(buttons.size());
+    if (count == 0)
+        return;
+    const int from = (current >= 0 && current < count) ? current : -1;
+    for (int step = 1; step <= count; ++step) {
+        const int index = (from + step + count) % count;
+        if (usable(index)) {
+            moveTo(index);
+            return;
+        }
+    }
+    // No button can be used: the frame stays where it is.
+}
+
+QPoint TScansione::centreOf(QAbstractButton* button) const
+{
+    int x = button->width() / 2;
+    int y = button->height() / 2;
+    for (QWidget* widget = button; widget && widget != container.data();
+         widget = widget->parentWidget()) {
+        x += widget->x();
+        y += widget->y();
+    }
+    return {x, y};
+}
+
+void TScansione::move(ScanCommand direction)
+{
+    QAbstractButton* from = currentButton();
+    if (!from)
+        return;
+    const QPoint centre = centreOf(from);
+    int best = directionLimit;
+    int choice = -1;
+    for (int i = 0; i < buttons.size(); ++i) {
+        QAbstractButton* button = buttons.at(i);
+        if (i == current || !button)
+            continue;
+        const QPoint other = centreOf(button);
+        const int dx = other.x() - centre.x();
+        const int dy = other.y() - centre.y();
+        bool candidate = false;
+        switch (direction) {
+        case scanUp:
+            candidate = dy <= -std::abs(dx);
+            break;
+        case scanDown:
+            candidate = dy >= std::abs(dx);
+            break;
+        case scanLeft:
+            candidate = dx <= -std::abs(dy);
+            break;
+        case scanRight:
+            candidate = dx >= std::abs(dy);
+            break;
+        default:
+            break;
+        }
+        if (!candidate)
+            continue;
+        const int distance = static_cast<int>(std::sqrt(double(dx) * dx + double(dy) * dy));
+        if (distance < best) {
+            best = distance;
+            choice = i;
+        }
+    }
+    if (choice >= 0)
+        moveTo(choice);
+}
+
+int TScansione::latchOf(const QKeyEvent* key)
+{
+    switch (key->key()) {
+    case Qt::Key_Space:
+        return latchSpace;
+    case Qt::Key_Plus:
+        return key->modifiers().testFlag(Qt::KeypadModifier) ? latchPlus : -1;
+    case Qt::Key_Left:
+        return latchLeft;
+    case Qt::Key_Right:
+        return latchRight;
+    case Qt::Key_Up:
+        return latchUp;
+    case Qt::Key_Down:
+        return latchDown;
+    default:
+        return -1;
+    }
+}
+
+bool TScansione::keyHook(QEvent* event)
+{
+    if (device != spaceBarSwitch || !keyInput)
+        return false;
+    const auto* key = static_cast<QKeyEvent*>(event);
+    const int latch = latchOf(key);
+    if (latch < 0)
+        return false;
+    // A key held down repeats: the repeated presses and releases are kept
+    // from the controls and change nothing, so one press is one action.
+    if (key->isAutoRepeat())
+        return true;
+    if (event->type() == QEvent::KeyRelease) {
+        latches[latch] = false;
+        return true;
+    }
+    if (latch != latchSpace) {
+        latches[latch] = true;
+        return true;
+    }
+    if (!latches[latchSpace] && !suspended) {
+        latches[latchSpace] = true;
+        performAction(scanSelect); // may end this object: nothing follows
+    }
+    return true;
+}
+
+bool TScansione::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+        return keyHook(event);
+    case QEvent::Paint:
+        if (QAbstractButton* button = currentButton()) {
+            if (watched == button->parentWidget()) {
+                // The frame is painted as part of the parent, under its children.
+                QPainter painter(button->parentWidget());
+                painter.fillRect(markRect(), markColour);
+            }
+        }
+        return false;
+    case QEvent::Move:
+    case QEvent::Resize:
+    case QEvent::Show:
+    case QEvent::Hide:
+        if (QAbstractButton* button = currentButton()) {
+            if (watched == button && button->parentWidget())
+                button->parentWidget()->update();
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void TScansione::joystickDirection(int direction)
+{
+    if (device != joystickDirectional)
+        return;
+    switch (direction) {
+    case joyUp:
+        performAction(scanUp);
+        break;
+    case joyDown:
+        performAction(scanDown);
+        break;
+    case joyRight:
+        performAction(scanRight);
+        break;
+    case joyLeft:
+        performAction(scanLeft);
+        break;
+    default:
+        break;
+    }
+}
+
+void TScansione::joystickButton(int flags)
+{
+    if (device == joystickTwoButton) {
+        if (flags & joyButton1Changed)
+            performAction(scanSelect);
+        else if (flags & joyButton2Changed)
+            performAction(scanNext);
+        return;
+    }
+    performAction(scanSelect);
+}

@@ -1,0 +1,218 @@
+#include "model/Longname.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using testsupport::readBytes;
+using testsupport::writeBytes;
+
+class TestLongname : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void basesOfLongNames();
+    void fileNamesFromCounters();
+    void firstNameCreatesTheTable();
+    void sameNameGivesSameFile();
+    void namesDifferingInCaseGetTwoFiles();
+    void takenNamesAreSkippedEvenBeforeSaving();
+    void countersOfHundredAndMore();
+    void longNamesCompareOn255Characters();
+    void unstorableNamesAreRefused();
+    void longNameForFilesWithoutEntry();
+    void removeEntryDeletesTheFirstMatch();
+    void listLongNamesMatchesMaskWithoutCase();
+    void tableWriteFailureIsReported();
+
+private:
+    std::unique_ptr<QTemporaryDir> dir;
+    QString folder() const { return dir->path(); }
+    QString path(const QString& n) const { return QDir(dir->path()).filePath(n); }
+    QString table() const { return path("LONGNAME.LST"); }
+    void touch(const QString& n) { QVERIFY(writeBytes(path(n), "x")); }
+};
+
+void TestLongname::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+}
+
+void TestLongname::basesOfLongNames()
+{
+    QCOMPARE(exerciseBase(QStringLiteral("Il gatto e la volpe")), QStringLiteral("ILGATTOE"));
+    QCOMPARE(exerciseBase(QStringLiteral("È l'ora!")), QStringLiteral("LORA"));
+    QCOMPARE(exerciseBase(QStringLiteral("àèìòù €!")), QString());
+    QCOMPARE(exerciseBase(QStringLiteral("3a classe: lettura 2")), QStringLiteral("3ACLASSE"));
+    QCOMPARE(exerciseBase(QStringLiteral("ｆｕｌｌ")), QString());    // wide letters are not ASCII
+}
+
+void TestLongname::fileNamesFromCounters()
+{
+    QCOMPARE(exerciseFileName("ILGATTOE", 1), QStringLiteral("ILGATTOE.S01"));
+    QCOMPARE(exerciseFileName("ILGATTOE", 99), QStringLiteral("ILGATTOE.S99"));
+    QCOMPARE(exerciseFileName("ILGATTOE", 123), QStringLiteral("ILGATTO1.S23"));
+    QCOMPARE(exerciseFileName("ILGATTOE", 1000), QStringLiteral("ILGATT10.S00"));
+    QCOMPARE(exerciseFileName("GATTO", 123), QStringLiteral("GATTO1.S23"));
+    QCOMPARE(exerciseFileName("GATTO", 12345), QStringLiteral("GATTO123.S45"));
+    QCOMPARE(exerciseFileName("GATTO", 1234567), QStringLiteral("GAT12345.S67"));
+    QCOMPARE(exerciseFileName("", 5), QStringLiteral(".S05"));
+    QCOMPARE(exerciseFileName("", 250), QStringLiteral("2.S50"));
+    // Every name of a base is distinct and keeps eight characters at most
+    // before the point.
+    QSet<QString> seen;
+    for (int counter = 1; counter < 20000; ++counter) {
+        const QString n = exerciseFileName("GATTO", counter);
+        QVERIFY(n.indexOf(u'.') <= 8);
+        QVERIFY2(!seen.contains(n), qPrintable(n));
+        seen.insert(n);
+    }
+}
+
+void TestLongname::firstNameCreatesTheTable()
+{
+    ScriptedDialogs script;
+    QVERIFY(!QFile::exists(table()));
+    QCOMPARE(fileNameFor(folder(), QStringLiteral("Il gatto e la volpe")),
+             QStringLiteral("ILGATTOE.S01"));
+    QCOMPARE(readBytes(table()), QByteArray("ILGATTOE.S01=Il gatto e la volpe\r\n"));
+    QCOMPARE(fileNameFor(folder() + "/", QStringLiteral("È l'ora!")), QStringLiteral("LORA.S01"));
+    QCOMPARE(fileNameFor(folder(), QStringLiteral("!!!")), QStringLiteral(".S01"));
+    QCOMPARE(readBytes(table()), QByteArray("ILGATTOE.S01=Il gatto e la volpe\r\n"
+                                            "LORA.S01=\xc8 l'ora!\r\n.S01=!!!\r\n"));
+    QCOMPARE(fileNameFor(folder(), QString()), QString());
+    QVERIFY(script.messages().isEmpty());
+}
+
+void TestLongname::sameNameGivesSameFile()
+{
+    ScriptedDialogs script;
+    QVERIFY(writeBytes(table(), "GATTO.S01=Gatto\nMIO.S01=a=b\n"));
+    QCOMPARE(fileNameFor(folder(), "Gatto"), QStringLiteral("GATTO.S01"));
+    QCOMPARE(fileNameFor(folder(), "a=b"), QStringLiteral("MIO.S01"));
+    QCOMPARE(readBytes(table()), QByteArray("GATTO.S01=Gatto\nMIO.S01=a=b\n"));    // untouched
+}
+
+void TestLongname::namesDifferingInCaseGetTwoFiles()
+{
+    ScriptedDialogs script;
+    QCOMPARE(fileNameFor(folder(), "Gatto"), QStringLiteral("GATTO.S01"));
+    touch("GATTO.S01");    // the first is saved
+    QCOMPARE(fileNameFor(folder(), "gatto"), QStringLiteral("GATTO.S02"));
+    QCOMPARE(longNameFor(folder(), "gatto.s02"), QStringLiteral("gatto"));
+    QCOMPARE(longNameFor(folder(), "GATTO.S01"), QStringLiteral("Gatto"));
+}
+
+void TestLongname::takenNamesAreSkippedEvenBeforeSaving()
+{
+    ScriptedDialogs script;
+    touch("VOLPE.S01");    // a file without entry
+    QCOMPARE(fileNameFor(folder(), "Volpe"), QStringLiteral("VOLPE.S02"));
+    // "volpe" before "Volpe" was saved: the table names VOLPE.S02 already.
+    QCOMPARE(fileNameFor(folder(), "volpe"), QStringLiteral("VOLPE.S03"));
+    // A file of another case does not count: names are checked exactly.
+    touch("volpe.s04");
+    QCOMPARE(fileNameFor(folder(), "VOLPE!"), QStringLiteral("VOLPE.S04"));
+}
+
+void TestLongname::countersOfHundredAndMore()
+{
+    ScriptedDialogs script;
+    QStringList lines;
+    for (int i = 1; i <= 99; ++i)
+        lines << QStringLiteral("GATTO.S%1=gatto %2").arg(i, 2, 10, QChar(u'0')).arg(i);
+    QVERIFY(writeBytes(table(), lines.join("\r\n").toLatin1() + "\r\n"));
+    QCOMPARE(fileNameFor(folder(), "Gatto nuovo"), QStringLiteral("GATTONUO.S01"));
+    QCOMPARE(fileNameFor(folder(), "gatto!"), QStringLiteral("GATTO1.S00"));
+    QCOMPARE(fileNameFor(folder(), "gatto?"), QStringLiteral("GATTO1.S01"));
+    // "Gatto 1" has the base GATTO1, whose 1 is taken by now: it moves on.
+    QCOMPARE(fileNameFor(folder(), "Gatto 1"), QStringLiteral("GATTO1.S02"));
+    touch("ILGATTOE.S01");
+    for (int i = 2; i <= 99; ++i)
+        touch(exerciseFileName("ILGATTOE", i));
+    QCOMPARE(fileNameFor(folder(), "Il gatto e la volpe"), QStringLiteral("ILGATTO1.S00"));
+}
+
+void TestLongname::longNamesCompareOn255Characters()
+{
+    ScriptedDialogs script;
+    const QString longA = QString(255, u'a') + "FINE1";
+    const QString longB = QString(255, u'a') + "FINE2";
+    const QString first = fileNameFor(folder(), longA);
+    QCOMPARE(first, QStringLiteral("AAAAAAAA.S01"));
+    QCOMPARE(fileNameFor(folder(), longB), first);    // the same name for the table
+    QCOMPARE(longNameFor(folder(), first), QString(255, u'a'));
+    QVERIFY(readBytes(table()).contains("FINE1"));    // stored whole
+}
+
+void TestLongname::unstorableNamesAreRefused()
+{
+    ScriptedDialogs script;
+    QCOMPARE(fileNameFor(folder(), QStringLiteral("Ωmega")), QString());
+    QCOMPARE(fileNameFor(folder(), QStringLiteral("due\r\nrighe")), QString());
+    QVERIFY(!QFile::exists(table()));
+    QCOMPARE(script.messages().size(), 2);
+}
+
+void TestLongname::longNameForFilesWithoutEntry()
+{
+    ScriptedDialogs script;
+    QCOMPARE(longNameFor(folder(), QString()), QString());
+    QVERIFY(!QFile::exists(table()));
+    QCOMPARE(longNameFor(folder(), "copiato.s01"), QStringLiteral("COPIATO"));
+    QCOMPARE(readBytes(table()), QByteArray("COPIATO.S01=COPIATO\r\n"));
+    QCOMPARE(longNameFor(folder(), "COPIATO.S01"), QStringLiteral("COPIATO"));
+    QCOMPARE(longNameFor(folder(), ".s07"), QStringLiteral(".S07"));
+    QCOMPARE(longNameFor(folder(), "a.b.s01"), QStringLiteral("A"));
+    QCOMPARE(readBytes(table()).count('\n'), 3);
+}
+
+void TestLongname::removeEntryDeletesTheFirstMatch()
+{
+    ScriptedDialogs script;
+    QVERIFY(removeEntry(folder(), "X.S01"));
+    QVERIFY(!QFile::exists(table()));    // no table: nothing written
+    QVERIFY(writeBytes(table(), "A.S01=Uno\nB.S01=Due\nA.S01=Tre\n"));
+    QVERIFY(removeEntry(folder(), "a.s01"));
+    QCOMPARE(readBytes(table()), QByteArray("B.S01=Due\r\nA.S01=Tre\r\n"));
+    QVERIFY(removeEntry(folder(), "nessuno.s01"));    // rewritten all the same
+    QCOMPARE(readBytes(table()), QByteArray("B.S01=Due\r\nA.S01=Tre\r\n"));
+}
+
+void TestLongname::listLongNamesMatchesMaskWithoutCase()
+{
+    ScriptedDialogs script;
+    QVERIFY(writeBytes(table(), "GATTO.S01=Il gatto\r\n.S01=!!!\r\n"));
+    touch("GATTO.S01");
+    touch(".S01");
+    touch("NUOVO.S02");
+    touch("NOTE.TXT");
+    QVERIFY(QDir(folder()).mkdir("CARTELLA.S01"));
+    QStringList out;
+    listLongNames(out, folder(), "*.s??");
+    QCOMPARE(out, (QStringList{"!!!", "Il gatto", "NUOVO"}));
+    QCOMPARE(readBytes(table()), QByteArray("GATTO.S01=Il gatto\r\n.S01=!!!\r\nNUOVO.S02=NUOVO\r\n"));
+    listLongNames(out, folder() + "/", "*.S01");
+    QCOMPARE(out, (QStringList{"!!!", "Il gatto"}));
+    listLongNames(out, path("manca"), "*.s??");
+    QVERIFY(out.isEmpty());
+}
+
+void TestLongname::tableWriteFailureIsReported()
+{
+    ScriptedDialogs script;
+    QVERIFY(QDir(folder()).mkdir("LONGNAME.LST"));    // a folder in the way
+    QCOMPARE(fileNameFor(folder(), "Gatto"), QString());
+    QVERIFY(!removeEntry(folder(), "GATTO.S01"));
+    QCOMPARE(script.messages(),
+             QStringList(2, QStringLiteral("Errore nella scrittura del file LONGNAME.LST")));
+}
+
+QTEST_MAIN(TestLongname)
+#include "tst_longname.moc"

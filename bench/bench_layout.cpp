@@ -1,0 +1,167 @@
+// Speed of the text model on a long text: building a model from about 1 MB
+// of Italian plain text, laying it out at 800 pixels, painting the first and
+// the last screen, and answering a click (hit test, level change, repaint).
+// Each figure is printed beside the bound it must keep.
+
+#include "model/Uevidenz.h"
+
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+QStringList italianText(int bytes)
+{
+    const QStringList words = QString::fromUtf8(
+        "il gatto dorme sul divano della nonna mentre fuori piove e il cane abbaia "
+        "alla luna perché ha paura del temporale che arriva dalle montagne lontane "
+        "la maestra spiega agli alunni come si riconoscono le frasi più importanti "
+        "di un testo e quali invece si possono tralasciare senza perdere il senso "
+        "città università perciò però già così più può è là giù qualità verità "
+        "Roma Milano Napoli Torino Palermo Genova Bologna Firenze Venezia Verona")
+                                  .split(QLatin1Char(' '));
+    QRandomGenerator random(2026);
+    QStringList lines;
+    int total = 0;
+    QString line;
+    while (total < bytes) {
+        const int sentenceWords = 6 + random.bounded(25);
+        for (int w = 0; w < sentenceWords; ++w) {
+            QString word = words.at(random.bounded(int(words.size())));
+            if (w == 0)
+                word[0] = word.at(0).toUpper();
+            line += word;
+            line += (w + 1 == sentenceWords) ? QStringLiteral(". ") : QStringLiteral(" ");
+            if (line.size() > 70) {
+                total += int(line.size()) + 2;
+                lines << line;
+                line.clear();
+            }
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
+}
+
+double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+void report(const char* what, double ms, const char* bound)
+{
+    std::printf("%-46s %9.3f ms   (bound %s)\n", what, ms, bound);
+}
+
+// Worst time of `runs` calls.
+double worstOf(int runs, const std::function<void()>& action)
+{
+    double worst = 0;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        worst = std::max(worst, msSince(timer));
+    }
+    return worst;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const int width = 800;
+    const int viewHeight = 600;
+    QImage picture(width, viewHeight, QImage::Format_RGB32);
+    QPainter canvas(&picture);
+    canvas.setFont(QFont(QStringLiteral("Liberation Serif"), 14));
+
+    const QStringList source = italianText(1 << 20);
+    qint64 bytes = 0;
+    for (const QString& l : source)
+        bytes += l.toUtf8().size() + 2;
+    std::printf("text: %lld bytes in %lld source lines\n", static_cast<long long>(bytes),
+                static_cast<long long>(source.size()));
+
+    QElapsedTimer timer;
+    timer.start();
+    Tparametri params;
+    params.mode = fromPlainText;
+    params.source = source;
+    params.separator = QLatin1Char('.');
+    Tevidenziatore model(params);
+    report("build the model from plain text", msSince(timer), "1000 ms, once per load");
+
+    timer.restart();
+    const int height = model.layout(width, canvas);
+    const double layoutMs = msSince(timer);
+    std::printf("  %d sentences, %lld lines after layout, height %d px\n", model.sentenceCount,
+                static_cast<long long>(model.lines.size()), height);
+    report("layout at 800 px", layoutMs, "1000 ms, once per load or resize");
+
+    auto paintAt = [&](int scroll) {
+        canvas.fillRect(picture.rect(), Qt::white);
+        model.paintAll(canvas, scroll, true, viewHeight);
+    };
+    timer.restart();
+    model.countSentences();
+    report("index of the laid-out lines (first use)", msSince(timer), "16 ms");
+    timer.restart();
+    paintAt(0);
+    report("first paint in the process (cold font caches)", msSince(timer), "16 ms");
+    const int last = std::max(0, height - viewHeight);
+    report("paint the first screen", worstOf(20, [&] { paintAt(0); }), "16 ms");
+    report("paint the last screen", worstOf(20, [&] { paintAt(last); }), "16 ms");
+
+    // A click near the end: hit test, level change, scroll into view, repaint.
+    const int lh = model.lineHeight(canvas);
+    const int clickY = last + viewHeight - 2 * lh;
+    HitResult hit;
+    const double hitMs = worstOf(20, [&] { hit = model.hitTest(40, clickY, canvas); });
+    std::printf("  hit at y=%d: sentence %d of %d\n", clickY, hit.sentence, model.sentenceCount);
+    report("hit test on the last screen", hitMs, "16 ms");
+
+    int level = importante;
+    const double clickMs = worstOf(20, [&] {
+        const HitResult h = model.hitTest(40, clickY, canvas);
+        model.currentSentence = h.sentence;
+        model.setImportance(h.sentence, static_cast<ImportanceLevel>(level));
+        level = level == importante ? moltoImportante : importante;
+        const auto extent = model.sentenceExtent(canvas, h.sentence);
+        int scroll = last;
+        if (extent.second > scroll + viewHeight)
+            scroll = extent.second - viewHeight;
+        paintAt(scroll);
+    });
+    report("click: hit test + setImportance + repaint", clickMs, "16 ms");
+
+    const double keyMs = worstOf(20, [&] {
+        model.currentSentence = std::min(model.currentSentence + 1, model.sentenceCount - 1);
+        const auto extent = model.sentenceExtent(canvas, model.currentSentence);
+        paintAt(std::max(0, extent.second - viewHeight));
+    });
+    report("key: next sentence + scroll + repaint", keyMs, "16 ms");
+
+    // Answers hidden and shown again (loading a run), then one repaint.
+    timer.restart();
+    model.hideAnswers();
+    model.restoreAnswers();
+    paintAt(last);
+    report("hideAnswers + restoreAnswers + repaint", msSince(timer), "100 ms, once per load");
+
+    // A direct edit of the lines by a window: the model sees it at the next paint.
+    timer.restart();
+    model.lines.last() += QStringLiteral(" fine");
+    paintAt(last);
+    report("repaint after a direct edit of the lines", msSince(timer), "50 ms");
+    return 0;
+}

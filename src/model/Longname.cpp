@@ -155,7 +155,7 @@ QString longNameFor(const QString& folder, const QString& fileName)
     if (at >= 0)
         return compared(longNamePart(table.lines.at(at))).toString();
     const QString longName = defaultLongName(upperName);
-    if (storable(upperName)) {
+    if (storable(upperName) && !upperName.contains(u'=')) {
         table.lines.append(upperName + u'=' + longName);
         writeTable(table);
     }
@@ -195,7 +195,7 @@ void listLongNames(QStringList& out, const QString& folder, const QString& mask)
             continue;
         }
         const QString longName = defaultLongName(upperName);
-        if (storable(upperName)) {
+        if (storable(upperName) && !upperName.contains(u'=')) {
             table.lines.append(upperName + u'=' + longName);
             added = true;
         }

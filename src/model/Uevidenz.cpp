@@ -1,5 +1,9 @@
 #include "model/Uevidenz.h"
 
+#include "model/DialogService.h"
+#include "model/Funzioni.h"
+
+#include <QDateTime>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHash>
@@ -695,4 +699,321 @@ int Tevidenziatore::sentenceHeight(int n, QPainter& canvas)
     ensureIndex();
     const int textCount = (n < 0 || n >= sentenceIndex.size()) ? 0 : sentenceIndex.at(n).textCount;
     return textCount * lineHeight(canvas) + topMargin;
+}
+
+// ---------------------------------------------------------------------------
+// Exercise and results files
+
+namespace {
+
+const QString crlf = QStringLiteral("\r\n");
+
+// The physical lines an item becomes in a file: CR LF, a lone CR and a lone
+// LF each end a line, as the readers see them.
+QStringList physicalLines(const QString& item)
+{
+    QStringList out;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < item.size(); ++i) {
+        const QChar c = item.at(i);
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        out.append(item.mid(start, i - start));
+        if (c == QLatin1Char('\r') && i + 1 < item.size() && item.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+        start = i + 1;
+    }
+    out.append(item.mid(start));
+    return out;
+}
+
+bool hasLineBreak(const QString& s)
+{
+    return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n'));
+}
+
+QString describeChar(const QString& c)
+{
+    if (c.size() == 1 && (!c.at(0).isPrint() || c.at(0).isSpace()))
+        return QStringLiteral("il carattere di codice U+")
+               + QStringLiteral("%1").arg(c.at(0).unicode(), 4, 16, QLatin1Char('0')).toUpper();
+    return QStringLiteral("il carattere «") + c + QStringLiteral("»");
+}
+
+// The first character (a whole surrogate pair when there is one) of `s` that
+// windows-1252 cannot hold, or an empty string.
+QString firstUnwritable(const QString& s)
+{
+    if (fitsCp1252(s))
+        return QString();
+    for (qsizetype i = 0; i < s.size(); ++i) {
+        const qsizetype n = (s.at(i).isHighSurrogate() && i + 1 < s.size()
+                             && s.at(i + 1).isLowSurrogate()) ? 2 : 1;
+        const QString c = s.mid(i, n);
+        if (!fitsCp1252(c))
+            return c;
+        i += n - 1;
+    }
+    return QString();
+}
+
+QString quoted(const QString& line)
+{
+    const int limit = 60;
+    return QStringLiteral("«") + (line.size() > limit ? line.left(limit) + QStringLiteral("…") : line)
+           + QStringLiteral("»");
+}
+
+// The section word of a line as the exercise reader sees it: after the first
+// "[" (from the start when there is none) up to the first "]".
+QString exerciseSectionWord(const QString& line)
+{
+    const qsizetype close = line.indexOf(QLatin1Char(']'));
+    if (close < 0)
+        return QString();
+    const qsizetype open = line.indexOf(QLatin1Char('['));
+    const qsizetype start = open >= 0 ? open + 1 : 0;
+    if (close < start)
+        return QString();
+    return trimSpaces(line.mid(start, close - start));
+}
+
+// True when a line of a stored run would switch the reader to another section.
+bool readsAsRunSection(const QString& line)
+{
+    const qsizetype open = line.indexOf(QLatin1Char('['));
+    const qsizetype close = line.indexOf(QLatin1Char(']'));
+    if (open < 0 || close < 0)
+        return false;
+    QStringList words;
+    const qsizetype a = std::min(open, close);
+    const qsizetype b = std::max(open, close);
+    words << trimSpaces(line.mid(a + 1, b - a - 1));
+    const qsizetype after = line.indexOf(QLatin1Char(']'), open);
+    if (after > open)
+        words << trimSpaces(line.mid(open + 1, after - open - 1));
+    for (const QString& w : words) {
+        if (w == QLatin1String("informazioni") || w == QLatin1String("testo")
+            || w == QLatin1String("storia"))
+            return true;
+    }
+    return false;
+}
+
+const QString runKey = QStringLiteral("identificatore");
+
+// Why a line of a run block would not read back as written, or empty.
+QString runLineProblem(const QString& line)
+{
+    const QString bad = firstUnwritable(line);
+    if (!bad.isEmpty())
+        return describeChar(bad) + QStringLiteral(", che non si può scrivere nel file");
+    QString key;
+    QString value;
+    lineKeyValue(line, key, value);
+    if (key == runKey) {
+        return QStringLiteral("la riga ") + quoted(line)
+               + QStringLiteral(", che verrebbe letta come l'inizio di un altro risultato");
+    }
+    if (readsAsRunSection(line)) {
+        return QStringLiteral("la riga ") + quoted(line)
+               + QStringLiteral(", che verrebbe letta come l'inizio di una sezione");
+    }
+    return QString();
+}
+
+// Checks every physical line of the items; on a problem shows the message
+// and returns false.
+bool checkRunItems(const QStringList& items, const QString& where)
+{
+    for (const QString& item : items) {
+        for (const QString& line : physicalLines(item)) {
+            const QString problem = runLineProblem(line);
+            if (!problem.isEmpty()) {
+                showMessage(QStringLiteral("Il risultato non è stato salvato: ") + where
+                            + QStringLiteral(" contiene ") + problem
+                            + QStringLiteral(". Correggi e ripeti il salvataggio."));
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A one-line field (a name, a history field): no line break, none of `forbidden`.
+bool checkRunField(const QString& field, const QString& where, const QString& forbidden)
+{
+    QString problem;
+    if (hasLineBreak(field)) {
+        problem = QStringLiteral("un ritorno a capo");
+    } else {
+        for (const QChar c : forbidden) {
+            if (field.contains(c)) {
+                problem = describeChar(QString(c)) + QStringLiteral(", che non è ammesso");
+                break;
+            }
+        }
+    }
+    if (!problem.isEmpty()) {
+        showMessage(QStringLiteral("Il risultato non è stato salvato: ") + where
+                    + QStringLiteral(" contiene ") + problem
+                    + QStringLiteral(". Correggi e ripeti il salvataggio."));
+        return false;
+    }
+    return checkRunItems({field}, where);
+}
+
+QString displayName(DisplayMode mode)
+{
+    return mode == sentenceBySentence ? QStringLiteral("una frase per volta")
+                                      : QStringLiteral("tutto assieme");
+}
+
+QString feedbackName(FeedbackMode mode)
+{
+    switch (mode) {
+    case midAndEnd:
+        return QString::fromUtf8("a metà e alla fine");
+    case everySentence:
+        return QStringLiteral("dopo ogni frase");
+    case noFeedback:
+        break;
+    }
+    return QStringLiteral("nessun feedback");
+}
+
+} // namespace
+
+bool Tevidenziatore::saveExercise(const QString& folder, const QString& fileName)
+{
+    auto refuse = [](const QString& where, const QString& problem) {
+        showMessage(QString::fromUtf8("L'esercizio non è stato salvato: ") + where
+                    + QStringLiteral(" contiene ") + problem
+                    + QStringLiteral(". Correggi e ripeti il salvataggio."));
+        return false;
+    };
+    auto sectionProblem = [](const QString& line) {
+        const QString word = exerciseSectionWord(line);
+        if (word == QLatin1String("compito") || word == QLatin1String("testo"))
+            return QStringLiteral("la riga ") + quoted(line)
+                   + QStringLiteral(", che verrebbe letta come l'inizio di una sezione");
+        return QString();
+    };
+
+    // The task is written line by line; each line must read back as a task line.
+    for (const QString& line : physicalLines(compito)) {
+        const QString bad = firstUnwritable(line);
+        if (!bad.isEmpty())
+            return refuse(QStringLiteral("il compito"),
+                          describeChar(bad) + QStringLiteral(", che non si può scrivere nel file"));
+        const QString problem = sectionProblem(line);
+        if (!problem.isEmpty())
+            return refuse(QStringLiteral("il compito"), problem);
+    }
+    for (const QString& line : std::as_const(lines)) {
+        const QString bad = firstUnwritable(line);
+        if (!bad.isEmpty())
+            return refuse(QStringLiteral("il testo"),
+                          describeChar(bad) + QStringLiteral(", che non si può scrivere nel file"));
+        if (hasLineBreak(line))
+            return refuse(QStringLiteral("il testo"), QStringLiteral("un ritorno a capo dentro una riga"));
+        const QString problem = sectionProblem(line);
+        if (!problem.isEmpty())
+            return refuse(QStringLiteral("il testo"), problem);
+    }
+
+    QStringList out;
+    out.reserve(lines.size() + 3);
+    out << QStringLiteral("[compito]") << compito << QStringLiteral("[testo]");
+    out.append(lines);
+    const QString path = (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
+                             ? folder + fileName
+                             : folder + QLatin1Char('/') + fileName;
+    if (!saveText(out, path)) {
+        showMessage(QStringLiteral("Errore nella scrittura del file ") + fileName
+                    + QString::fromUtf8(": l'esercizio non è stato salvato."));
+        return false;
+    }
+    return true;
+}
+
+bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const QString& extension,
+                              const TesercizioSvolto& run)
+{
+    const QString pupil = trimSpaces(run.pupilName);
+    const QString runName = trimSpaces(run.runName);
+    const QString id = pupil + QLatin1Char('^') + runName;
+
+    // Everything is checked before the file is touched: a block that would
+    // not read back as written is not written at all.
+    if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), QStringLiteral("^[]"))
+        || !checkRunField(runName, QStringLiteral("il nome della prova"), QStringLiteral("[]"))
+        || !checkRunField(run.exerciseName, QStringLiteral("il nome dell'esercizio"), QString())
+        || !checkRunItems(run.pupilInfo, QStringLiteral("il testo delle altre informazioni"))
+        || !checkRunItems({compito}, QStringLiteral("il compito")))
+        return false;
+    const QStringList text = expectedLines();
+    for (const QString& line : text) {
+        if (hasLineBreak(line)) {
+            showMessage(QString::fromUtf8("Il risultato non è stato salvato: il testo contiene un "
+                                          "ritorno a capo dentro una riga."));
+            return false;
+        }
+    }
+    if (!checkRunItems(text, QStringLiteral("il testo")))
+        return false;
+    const qsizetype steps = std::max({run.historyFirst.size(), run.historySecond.size(),
+                                      run.historyThird.size()});
+    QStringList history;
+    history.reserve(steps);
+    const QString where = QStringLiteral("la storia delle risposte");
+    for (qsizetype i = 0; i < steps; ++i) {
+        const QString first = run.historyFirst.value(i);
+        const QString second = run.historySecond.value(i);
+        const QString third = run.historyThird.value(i);
+        for (const QString* field : {&first, &second, &third}) {
+            if (!checkRunField(*field, where, QStringLiteral("|")))
+                return false;
+        }
+        history << first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+    }
+    if (!checkRunItems(history, where))
+        return false;
+
+    QStringList block;
+    block.reserve(text.size() + history.size() + 16);
+    block << QStringLiteral("[identificatore=") + id + QLatin1Char(']')
+          << QStringLiteral("[informazioni]") << QStringLiteral("NOME=") + pupil
+          << QStringLiteral("ALTRE INFORMAZIONI:");
+    block.append(run.pupilInfo);
+    block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
+          << compito
+          << QStringLiteral("DATA=")
+                 + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+          << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
+          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
+          << QStringLiteral("[testo]");
+    block.append(text);
+    block << QStringLiteral("[storia]");
+    block.append(history);
+
+    QStringList values;
+    listValues(values, runKey, folder, name, extension);
+    if (values.contains(id)) {
+        const DialogButton answer = askQuestion(
+            QStringLiteral("Attenzione!"),
+            QStringLiteral("l'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
+                + QString::fromUtf8(" esiste già: sostituirlo ?"),
+            YesButton | NoAnswerButton, DialogIcon::Warning);
+        if (answer != YesButton)
+            return false;
+        // The old run stays when it cannot be removed, and the new one is
+        // not added beside it.
+        if (!removeBlock(runKey, id, folder, name, extension)) {
+            showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova precedente "
+                                          "con lo stesso nome è rimasta nel file."));
+            return false;
+        }
+    }
+    return appendLines(block, folder, name, extension);
 }

@@ -19,7 +19,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
-#include <QRadialGradient>
 #include <QRandomGenerator>
 #include <QTextStream>
 
@@ -911,7 +910,7 @@ Animation animGiuNon()
 }
 
 // The main window's picture: a page whose sentences are marked one after
-// the other with the three levels, the owl watching; 320 x 320 in a
+// the other with the three levels, the owl watching; 336 x 336 in a
 // 340 x 340 area.
 Animation animMain()
 {
@@ -920,19 +919,17 @@ Animation animMain()
     const int n = int(finalLevels.size());
     const int frames = n + 4;
     for (int f = 0; f < frames; ++f) {
-        QImage img = canvas(320, 320, QColor(240, 240, 240));
+        // flat background of the window's own grey, so the picture has no
+        // visible edge in the main window
+        QImage img = canvas(336, 336, QColor(240, 240, 240));
         QPainter p(&img);
         p.setRenderHint(QPainter::Antialiasing);
-        QRadialGradient glow(QPointF(160, 150), 180);
-        glow.setColorAt(0, QColor(255, 255, 255));
-        glow.setColorAt(1, QColor(240, 240, 240));
-        p.fillRect(img.rect(), glow);
         const int done = std::min(f, n);
         std::vector<int> lv(size_t(n), 0);
         for (int i = 0; i < done; ++i)
             lv[size_t(i)] = finalLevels[size_t(i)];
         const int marked = f < n ? f : -1;
-        const PageRows rows = drawPage(p, QRectF(30, 18, 214, 236), lv, marked, 5);
+        const PageRows rows = drawPage(p, QRectF(34, 26, 214, 236), lv, marked, 5);
         // highlighter pen at the sentence being marked
         if (f < n) {
             const double y = rows.rowY[size_t(f)] + rows.rowH / 2;
@@ -955,7 +952,7 @@ Animation animMain()
         owl.look = f < n ? QPointF(-0.8, (double(f) / n) * 1.6 - 0.8) : QPointF(0, 0);
         owl.blink = f >= n && f % 2 == 1;
         owl.wing = f >= n ? ((f % 2) ? 80 : 40) : 10;
-        drawOwl(p, QPointF(262, 246), 0.5, owl);
+        drawOwl(p, QPointF(268, 254), 0.5, owl);
         p.end();
         a.add(img, f >= n ? (f == frames - 1 ? 180 : 50) : 70);
     }

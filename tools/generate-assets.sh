@@ -34,7 +34,7 @@ for b in nonBu1 nonBu2 impBu1 impBu2 moltoBu1 moltoBu2 scritta; do
     # 24-bit: the title's key colour must stay exact
     convert "$work/immagini/$b.png" -type TrueColor "BMP3:$assets/immagini/$b.bmp"
 done
-convert "$work/immagini/cover.png" -dither FloydSteinberg -colors 256 -type Palette \
+convert "$work/immagini/cover.png" -dither None -colors 256 -type Palette \
     "BMP3:$assets/immagini/cover.bmp"
 
 make_gif() {   # frames folder, output file
@@ -45,7 +45,8 @@ make_gif() {   # frames folder, output file
         args+=(-delay "$d" "$f")
         i=$((i + 1))
     done
-    convert -loop 0 "${args[@]}" -layers Optimize "$2"
+    # no dithering: flat areas keep their exact colour, gradients show no grain
+    convert -loop 0 "${args[@]}" -dither None -layers Optimize "$2"
 }
 make_gif "$work/frames/salAnim" "$assets/immagini/salAnim.gif"
 
@@ -90,15 +91,16 @@ for kind in spieEs selErr priErr priOk secErr giuBuo giuDis giuNon; do
     parts=()
     n=0
     for hz in ${chime[$kind]}; do
-        sox -n -r 22050 -c 1 -b 16 "$work/n$n.wav" synth 0.22 sine "$hz" sine "$(echo "$hz * 2" | bc -l)" \
+        sox -R -D -n -r 22050 -c 1 -b 16 "$work/n$n.wav" synth 0.22 sine "$hz" sine "$(echo "$hz * 2" | bc -l)" \
             remix - fade q 0.005 0.22 0.16 vol 0.5
         parts+=("$work/n$n.wav")
         n=$((n + 1))
     done
-    sox -n -r 22050 -c 1 -b 16 "$work/gap.wav" trim 0 0.25
+    sox -R -D -n -r 22050 -c 1 -b 16 "$work/gap.wav" trim 0 0.25
     espeak-ng -v roa/it -s 140 -p 55 -w "$work/voice.wav" "${message[$kind]}"
-    sox "$work/voice.wav" -r 22050 -c 1 -b 16 "$work/voice22.wav"
-    sox "${parts[@]}" "$work/gap.wav" "$work/voice22.wav" -r 16000 -c 1 -b 16 \
+    # espeak-ng ends with a long pause: cut it
+    sox -R -D "$work/voice.wav" -r 22050 -c 1 -b 16 "$work/voice22.wav" reverse silence 1 0.02 0.2% reverse
+    sox -R -D "${parts[@]}" "$work/gap.wav" "$work/voice22.wav" -r 16000 -c 1 -b 16 \
         "$assets/audio/${kind}1.wav" norm -1
 done
 

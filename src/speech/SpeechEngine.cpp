@@ -1,0 +1,594 @@
+#include "speech/SpeechEngine.h"
+
+#include "speech/AudioOutput.h"
+
+#include <espeak-ng/espeak_ng.h>
+#include <espeak-ng/speak_lib.h>
+
+#include <QByteArray>
+#include <QFileInfo>
+#include <QList>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTimer>
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+bool SpeechAvailable = false;
+
+namespace {
+
+// espeak-ng's own ranges: volume 0-200 (100 normal; above 200 it distorts),
+// speed in words per minute, pitch 0-100 (50 normal).
+constexpr int32_t MinVolume = 0;
+constexpr int32_t MaxVolume = 200;
+constexpr int32_t MinSpeed = espeakRATE_MINIMUM;
+constexpr int32_t MaxSpeed = espeakRATE_MAXIMUM;
+constexpr int32_t MinPitch = 0;
+constexpr int32_t MaxPitch = 100;
+
+// How often the user-interface thread moves synthesised sound to the output.
+constexpr int PumpIntervalMs = 10;
+// Length of the sound blocks espeak-ng hands over, in milliseconds.
+constexpr int SynthBlockMs = 50;
+
+// windows-1252: "Questa è una prova della sintesi vocale."
+const char TestMessage[] = "Questa \xE8 una prova della sintesi vocale.";
+const char EmptyString[] = "";
+
+struct Voice {
+    QByteArray name; // shown to the user, windows-1252
+    QByteArray spec; // what espeak_SetVoiceByName takes: file name [+ variant]
+};
+
+struct Language {
+    QByteArray name; // shown to the user, windows-1252
+    QByteArray code; // espeak-ng's language code
+    QList<Voice> voices;
+};
+
+struct Job {
+    quint64 generation = 0;
+    QByteArray utf8;
+    QByteArray voiceSpec;
+    int speed = 0;
+    int volume = 0;
+    int pitch = 0;
+};
+
+struct Chunk {
+    int sampleRate = 0;
+    QByteArray bytes;
+};
+
+QByteArray toCp1252(const QString& text, const QByteArray& fallback)
+{
+    QStringEncoder encoder("windows-1252");
+    QByteArray bytes = encoder.encode(text);
+    return encoder.hasError() ? fallback : bytes;
+}
+
+QString readableName(const char* espeakName)
+{
+    return QString::fromUtf8(espeakName).replace(QLatin1Char('_'), QLatin1Char(' ')).trimmed();
+}
+
+// An mbrola voice speaks only when the mbrola program and the voice's
+// database are installed.
+bool mbrolaVoiceInstalled(const QByteArray& identifier)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("mbrola")).isEmpty())
+        return false;
+    QString database = QString::fromLatin1(identifier.mid(identifier.lastIndexOf('/') + 1));
+    if (database.startsWith(QLatin1String("mb-")))
+        database = database.mid(3);
+    const QString base = QStringLiteral("/usr/share/mbrola/");
+    for (const QString& candidate : {base + database + QLatin1Char('/') + database,
+                                     base + database, base + QStringLiteral("voices/") + database}) {
+        if (QFileInfo(candidate).isFile())
+            return true;
+    }
+    return false;
+}
+
+const char* firstLanguage(const espeak_VOICE* voice)
+{
+    return (voice->languages && voice->languages[0] != 0) ? voice->languages + 1 : "";
+}
+
+QList<Language> listLanguages()
+{
+    struct Variant {
+        QString name;
+        QByteArray file;
+    };
+    QList<Variant> variants;
+    espeak_VOICE variantSpec{};
+    variantSpec.languages = "variant";
+    if (const espeak_VOICE** list = espeak_ListVoices(&variantSpec)) {
+        for (int i = 0; list[i]; ++i) {
+            const QByteArray identifier(list[i]->identifier ? list[i]->identifier : "");
+            const QByteArray file = identifier.mid(identifier.lastIndexOf('/') + 1);
+            if (!file.isEmpty())
+                variants.append({readableName(list[i]->name), file});
+        }
+    }
+
+    QList<Language> languages;
+    auto addVoice = [&languages](const espeak_VOICE* voice, const QList<Variant>& voiceVariants) {
+        const QByteArray code(firstLanguage(voice));
+        const QByteArray identifier(voice->identifier ? voice->identifier : "");
+        if (code.isEmpty() || identifier.isEmpty())
+            return;
+        auto it = std::find_if(languages.begin(), languages.end(),
+                               [&code](const Language& l) { return l.code == code; });
+        const QString voiceName = readableName(voice->name);
+        if (it == languages.end()) {
+            languages.append({toCp1252(voiceName, code), code, {}});
+            it = languages.end() - 1;
+        }
+        it->voices.append({toCp1252(voiceName, identifier), identifier});
+        for (const Variant& variant : voiceVariants) {
+            it->voices.append({toCp1252(voiceName + QStringLiteral(" - ") + variant.name,
+                                        identifier + '+' + variant.file),
+                               identifier + '+' + variant.file});
+        }
+    };
+    // Without a selection espeak-ng lists its own voices, without variants
+    // and without mbrola voices.
+    if (const espeak_VOICE** list = espeak_ListVoices(nullptr)) {
+        for (int i = 0; list[i]; ++i)
+            addVoice(list[i], variants);
+    }
+    espeak_VOICE mbrolaSpec{};
+    mbrolaSpec.languages = "mb";
+    if (const espeak_VOICE** list = espeak_ListVoices(&mbrolaSpec)) {
+        for (int i = 0; list[i]; ++i) {
+            const QByteArray identifier(list[i]->identifier ? list[i]->identifier : "");
+            if (!identifier.startsWith("mb/") || !mbrolaVoiceInstalled(identifier))
+                continue;
+            // Only for languages espeak-ng itself speaks; mbrola voices take no variants.
+            const QByteArray code(firstLanguage(list[i]));
+            if (std::any_of(languages.cbegin(), languages.cend(),
+                            [&code](const Language& l) { return l.code == code; }))
+                addVoice(list[i], {});
+        }
+    }
+    std::sort(languages.begin(), languages.end(), [](const Language& a, const Language& b) {
+        return qstricmp(a.name.constData(), b.name.constData()) < 0;
+    });
+    return languages;
+}
+
+class Engine;
+// The one engine; espeak-ng's synthesis callback reaches it through here.
+Engine* activeEngine = nullptr;
+// The output the next engine plays through, when one was installed.
+std::unique_ptr<AudioOutput> installedOutput;
+
+int synthCallback(short* wav, int samples, espeak_EVENT* events);
+
+class Engine
+{
+public:
+    static std::unique_ptr<Engine> create(std::unique_ptr<AudioOutput> output);
+    ~Engine();
+    Engine(const Engine&) = delete;
+    Engine& operator=(const Engine&) = delete;
+
+    bool isTalking();
+    void stop();
+    void say(const char* text, int32_t mode);
+
+    const QList<Language>& languageList() const { return languages; }
+    int currentLanguage() const { return languageIndex; }
+    void selectLanguage(int index);
+    const QList<Voice>& voiceList() const;
+    int currentVoice() const { return voiceIndex; }
+    void selectVoice(int index);
+
+    int volume = 0;
+    int speed = 0;
+    int pitch = 0;
+    int defaultVolume = 0;
+    int defaultSpeed = 0;
+    int defaultPitch = 0;
+
+    int onSamples(const short* wav, int samples);
+
+private:
+    Engine() = default;
+    void workerLoop();
+    void synthesize(const Job& job);
+    void pump();
+
+    QList<Language> languages;
+    int languageIndex = -1;
+    int voiceIndex = -1;
+
+    // User-interface thread only.
+    std::unique_ptr<AudioOutput> output;
+    std::unique_ptr<QTimer> pumpTimer;
+    std::deque<Chunk> playing; // taken from the worker, not yet written to the output
+
+    // Shared with the worker, under `mutex`.
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::deque<Job> jobs;
+    std::deque<Chunk> produced;
+    quint64 generation = 0;     // raised by every stop; older work is dropped
+    quint64 busyGeneration = 0; // generation of the text the worker is synthesising
+    bool busy = false;
+    bool quit = false;
+
+    // Worker thread only (and creation, before the worker starts).
+    QByteArray appliedVoice;
+    int workerRate = 0;
+    quint64 workerGeneration = 0;
+
+    std::thread worker;
+};
+
+// espeak-ng is set up once for the whole process and left set up: this
+// version hangs when it is shut down a second time after being set up again.
+int espeakSampleRate()
+{
+    static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, SynthBlockMs, nullptr,
+                                              espeakINITIALIZE_DONT_EXIT);
+    return rate;
+}
+
+std::unique_ptr<Engine> Engine::create(std::unique_ptr<AudioOutput> output)
+{
+    if (espeakSampleRate() <= 0)
+        return nullptr;
+    std::unique_ptr<Engine> engine(new Engine);
+    engine->languages = listLanguages();
+    if (engine->languages.isEmpty())
+        return nullptr;
+    // Italian first; English or the first language where Italian is missing.
+    for (const char* wanted : {"it", "en", "en-us"}) {
+        for (int i = 0; i < engine->languages.size() && engine->languageIndex < 0; ++i) {
+            if (engine->languages.at(i).code == wanted)
+                engine->languageIndex = i;
+        }
+    }
+    if (engine->languageIndex < 0)
+        engine->languageIndex = 0;
+    engine->voiceIndex = 0;
+    const QByteArray spec = engine->voiceList().at(0).spec;
+    if (espeak_SetVoiceByName(spec.constData()) != EE_OK)
+        return nullptr;
+    engine->appliedVoice = spec;
+    engine->workerRate = espeak_ng_GetSampleRate();
+
+    engine->defaultVolume = std::clamp(espeak_GetParameter(espeakVOLUME, 0), MinVolume, MaxVolume);
+    engine->defaultSpeed = std::clamp(espeak_GetParameter(espeakRATE, 0), MinSpeed, MaxSpeed);
+    engine->defaultPitch = std::clamp(espeak_GetParameter(espeakPITCH, 0), MinPitch, MaxPitch);
+    engine->volume = engine->defaultVolume;
+    engine->speed = engine->defaultSpeed;
+    engine->pitch = engine->defaultPitch;
+
+    if (!output)
+        output = std::make_unique<QtAudioOutput>();
+    if (!output->open(engine->workerRate))
+        return nullptr;
+    engine->output = std::move(output);
+    engine->pumpTimer = std::make_unique<QTimer>();
+    engine->pumpTimer->setInterval(PumpIntervalMs);
+    Engine* self = engine.get();
+    QObject::connect(engine->pumpTimer.get(), &QTimer::timeout, engine->pumpTimer.get(),
+                     [self] { self->pump(); });
+
+    espeak_SetSynthCallback(synthCallback);
+    activeEngine = self;
+    engine->worker = std::thread([self] { self->workerLoop(); });
+    return engine;
+}
+
+Engine::~Engine()
+{
+    stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        quit = true;
+    }
+    wake.notify_all();
+    if (worker.joinable())
+        worker.join();
+    activeEngine = nullptr;
+    pumpTimer.reset();
+    output.reset();
+}
+
+const QList<Voice>& Engine::voiceList() const
+{
+    return languages.at(languageIndex).voices;
+}
+
+void Engine::selectLanguage(int index)
+{
+    if (index < 0 || index >= languages.size())
+        return;
+    languageIndex = index;
+    voiceIndex = 0;
+}
+
+void Engine::selectVoice(int index)
+{
+    if (index >= 0 && index < voiceList().size())
+        voiceIndex = index;
+}
+
+bool Engine::isTalking()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!jobs.empty() || !produced.empty() || (busy && busyGeneration == generation))
+            return true;
+    }
+    return !playing.empty() || output->pendingUSecs() > 0;
+}
+
+void Engine::stop()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        ++generation;
+        jobs.clear();
+        produced.clear();
+    }
+    playing.clear();
+    if (output && output->pendingUSecs() > 0)
+        output->discard();
+}
+
+void Engine::say(const char* text, int32_t mode)
+{
+    if (!text)
+        return;
+    if (mode == 0)
+        stop();
+    QStringDecoder decoder("windows-1252");
+    const QString decoded = decoder.decode(QByteArrayView(text));
+    Job job;
+    job.utf8 = decoded.toUtf8();
+    job.voiceSpec = voiceList().at(voiceIndex).spec;
+    job.speed = speed;
+    job.volume = volume;
+    job.pitch = pitch;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        job.generation = generation;
+        jobs.push_back(std::move(job));
+    }
+    wake.notify_one();
+    if (!pumpTimer->isActive())
+        pumpTimer->start();
+}
+
+void Engine::pump()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        while (!produced.empty()) {
+            playing.push_back(std::move(produced.front()));
+            produced.pop_front();
+        }
+    }
+    while (!playing.empty()) {
+        Chunk& chunk = playing.front();
+        if (chunk.sampleRate != output->sampleRate()) {
+            // Another voice speaks at another rate: reopen once the sound
+            // of the previous one has been heard.
+            if (output->pendingUSecs() > 0)
+                break;
+            if (!output->open(chunk.sampleRate)) {
+                playing.clear();
+                break;
+            }
+        }
+        const qint64 free = output->bytesFree() & ~qint64(1);
+        if (free <= 0)
+            break;
+        const qint64 taken = output->write(chunk.bytes.constData(),
+                                           std::min<qint64>(free, chunk.bytes.size()));
+        if (taken < 0) {
+            // The device went away: the rest is dropped rather than waited for.
+            playing.clear();
+            break;
+        }
+        if (taken == 0)
+            break;
+        chunk.bytes.remove(0, taken);
+        if (chunk.bytes.isEmpty())
+            playing.pop_front();
+    }
+    bool synthesising;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        synthesising = !jobs.empty() || !produced.empty() || busy;
+    }
+    if (!synthesising && playing.empty())
+        output->finish();
+    if (!isTalking())
+        pumpTimer->stop();
+}
+
+void Engine::workerLoop()
+{
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            wake.wait(lock, [this] { return quit || !jobs.empty(); });
+            if (quit)
+                return;
+            job = std::move(jobs.front());
+            jobs.pop_front();
+            busy = true;
+            busyGeneration = job.generation;
+            workerGeneration = job.generation;
+        }
+        synthesize(job);
+        std::lock_guard<std::mutex> lock(mutex);
+        busy = false;
+    }
+}
+
+void Engine::synthesize(const Job& job)
+{
+    if (job.voiceSpec != appliedVoice && espeak_SetVoiceByName(job.voiceSpec.constData()) == EE_OK) {
+        appliedVoice = job.voiceSpec;
+        workerRate = espeak_ng_GetSampleRate();
+    }
+    espeak_SetParameter(espeakRATE, job.speed, 0);
+    espeak_SetParameter(espeakVOLUME, job.volume, 0);
+    espeak_SetParameter(espeakPITCH, job.pitch, 0);
+    espeak_Synth(job.utf8.constData(), size_t(job.utf8.size()) + 1, 0, POS_CHARACTER, 0,
+                 espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
+}
+
+int Engine::onSamples(const short* wav, int samples)
+{
+    std::lock_guard<std::mutex> lock(mutex);
+    if (quit || workerGeneration != generation)
+        return 1; // stopped: abandon this text
+    if (wav && samples > 0)
+        produced.push_back({workerRate, QByteArray(reinterpret_cast<const char*>(wav),
+                                                   qsizetype(samples) * 2)});
+    return 0;
+}
+
+int synthCallback(short* wav, int samples, espeak_EVENT* /*events*/)
+{
+    return activeEngine ? activeEngine->onSamples(wav, samples) : 1;
+}
+
+std::unique_ptr<Engine> engine;
+
+} // namespace
+
+bool VS_CreateSpeechEngine()
+{
+    if (!engine)
+        engine = Engine::create(std::move(installedOutput));
+    installedOutput.reset();
+    SpeechAvailable = engine != nullptr;
+    return SpeechAvailable;
+}
+
+void VS_DestroySpeechEngine()
+{
+    engine.reset();
+    SpeechAvailable = false;
+}
+
+void installSpeechAudioOutput(std::unique_ptr<AudioOutput> output)
+{
+    installedOutput = std::move(output);
+}
+
+bool VS_IsTalking()
+{
+    return engine && engine->isTalking();
+}
+
+void VS_StopTalk()
+{
+    if (engine)
+        engine->stop();
+}
+
+void VS_SayText(const char* text, int32_t mode)
+{
+    if (engine)
+        engine->say(text, mode);
+}
+
+const char* VS_GetTestMessage()
+{
+    return TestMessage;
+}
+
+int32_t VS_GetNumLanguages()
+{
+    return engine ? int32_t(engine->languageList().size()) : 0;
+}
+
+const char* VS_GetLanguageName(int32_t index)
+{
+    if (!engine || index < 0 || index >= engine->languageList().size())
+        return EmptyString;
+    return engine->languageList().at(index).name.constData();
+}
+
+int32_t VS_GetCurrentLanguageIndex()
+{
+    return engine ? engine->currentLanguage() : -1;
+}
+
+void VS_SelectLanguageByIndex(int32_t index)
+{
+    if (engine)
+        engine->selectLanguage(index);
+}
+
+int32_t VS_GetNumVoices()
+{
+    return engine ? int32_t(engine->voiceList().size()) : 0;
+}
+
+const char* VS_GetVoiceName(int32_t index)
+{
+    if (!engine || index < 0 || index >= engine->voiceList().size())
+        return EmptyString;
+    return engine->voiceList().at(index).name.constData();
+}
+
+int32_t VS_GetCurrentVoiceIndex()
+{
+    return engine ? engine->currentVoice() : -1;
+}
+
+void VS_SelectVoiceByIndex(int32_t index)
+{
+    if (engine)
+        engine->selectVoice(index);
+}
+
+int32_t VS_GetMinVolume() { return engine ? MinVolume : 0; }
+int32_t VS_GetMaxVolume() { return engine ? MaxVolume : 0; }
+int32_t VS_GetVolume() { return engine ? engine->volume : 0; }
+int32_t VS_GetDefaultVolume() { return engine ? engine->defaultVolume : 0; }
+void VS_SetVolume(int32_t volume)
+{
+    if (engine)
+        engine->volume = std::clamp(volume, MinVolume, MaxVolume);
+}
+
+int32_t VS_GetMinSpeed() { return engine ? MinSpeed : 0; }
+int32_t VS_GetMaxSpeed() { return engine ? MaxSpeed : 0; }
+int32_t VS_GetSpeed() { return engine ? engine->speed : 0; }
+int32_t VS_GetDefaultSpeed() { return engine ? engine->defaultSpeed : 0; }
+void VS_SetSpeed(int32_t speed)
+{
+    if (engine)
+        engine->speed = std::clamp(speed, MinSpeed, MaxSpeed);
+}
+
+int32_t VS_GetMinPitch() { return engine ? MinPitch : 0; }
+int32_t VS_GetMaxPitch() { return engine ? MaxPitch : 0; }
+int32_t VS_GetPitch() { return engine ? engine->pitch : 0; }
+int32_t VS_GetDefaultPitch() { return engine ? engine->defaultPitch : 0; }
+void VS_SetPitch(int32_t pitch)
+{
+    if (engine)
+        engine->pitch = std::clamp(pitch, MinPitch, MaxPitch);
+}

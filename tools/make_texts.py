@@ -159,15 +159,25 @@ def build_exercises(sources, assets):
 
 
 def wrap_paragraphs(lines, width):
-    """Instruction texts are shown as they are in a narrow window: every
-    paragraph is broken into lines of at most `width` characters, list items
-    ("- ...") with a hanging indent."""
+    """Instruction texts are shown in a window that wraps long lines by
+    itself, so a paragraph stays one line; only a paragraph longer than
+    `width` is broken, at the end of a sentence where possible, because the
+    program's text reader takes at most 255 characters a line."""
     out = []
     for line in lines:
-        indent = "  " if line.startswith("- ") else ""
-        wrapped = wrap(line, width)
-        out.append(wrapped[0] if line.strip() else "")
-        out.extend(indent + w for w in wrapped[1:])
+        if len(line) <= width:
+            out.append(line)
+            continue
+        chunk = ""
+        for sentence in re.split(r"(?<=[.]) ", line):
+            for piece in (wrap(sentence, width) if len(sentence) > width else [sentence]):
+                if chunk and len(chunk) + 1 + len(piece) > width:
+                    out.append(chunk)
+                    chunk = piece
+                else:
+                    chunk = piece if not chunk else chunk + " " + piece
+        if chunk:
+            out.append(chunk)
     return out
 
 
@@ -186,7 +196,7 @@ def copy_texts(src_dir, dst_dir, check, width=None):
 def main(argv):
     if len(argv) == 4 and argv[1] == "all":
         sources, assets = argv[2], argv[3]
-        copy_texts(os.path.join(sources, "istruzioni"), assets, False, 56)
+        copy_texts(os.path.join(sources, "istruzioni"), assets, False, 250)
         copy_texts(os.path.join(sources, "testi"), os.path.join(assets, "testi"), True)
         build_exercises(sources, assets)
     elif len(argv) == 3 and argv[1] == "list":

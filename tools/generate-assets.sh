@@ -5,7 +5,8 @@
 #   tools/generate-assets.sh
 #
 # Needs: Qt 6 (qt6-base-dev) and CMake to build tools/drawassets, ImageMagick
-# (convert), sox, espeak-ng with its Italian voice, fonts-liberation, python3.
+# (convert), sox, bc, espeak-ng with its Italian voice, fonts-liberation, python3.
+# See tools/README.md.
 # The outputs are committed: building the program never runs this script.
 #
 #   tools/drawassets.cpp        -> assets/immagini/*.bmp, salAnim.gif, assets/animazio/*.gif
@@ -20,7 +21,7 @@ build="${SALIENTA_TOOLS_BUILD:-$repo/build-assets/drawassets}"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
-for tool in cmake convert sox espeak-ng python3; do
+for tool in cmake convert sox bc espeak-ng python3; do
     command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
 done
 

@@ -89,7 +89,7 @@ public:
         const QString key = canvas.font().key();
         auto it = tables.find(key);
         if (it == tables.end())
-            it = tables.insert(key, QHash<QString, qreal>());
+            it = tables.insert(key, QHash<QString, Word>());
         table = &it.value();
         spaceWidth = metricsF.horizontalAdvance(space);
         // Kerning and shaping across a word boundary move a line's width a
@@ -98,14 +98,29 @@ public:
         slack = std::max<qreal>(2.0, metricsF.height() / 4.0);
     }
 
-    qreal word(const QString& w)
+    struct Word {
+        qreal width = 0;
+        // A word whose width depends on where it stands (a tab, a mark that
+        // joins the space before it, a script shaped across words): a line
+        // that gets it is measured whole.
+        bool measureLine = false;
+    };
+
+    const Word& word(const QString& w)
     {
         auto it = table->constFind(w);
         if (it != table->constEnd())
             return it.value();
-        const qreal width = metricsF.horizontalAdvance(w);
-        table->insert(w, width);
-        return width;
+        Word entry;
+        entry.width = metricsF.horizontalAdvance(w);
+        for (const QChar c : w) {
+            const ushort u = c.unicode();
+            if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u >= 0x0590 || c.isMark()) {
+                entry.measureLine = true;
+                break;
+            }
+        }
+        return table->insert(w, entry).value();
     }
 
     int exact(const QString& text) const { return metrics.horizontalAdvance(text); }
@@ -116,8 +131,8 @@ public:
     qreal slack = 2;
 
 private:
-    QHash<QString, QHash<QString, qreal>> tables;
-    QHash<QString, qreal>* table = nullptr;
+    QHash<QString, QHash<QString, Word>> tables;
+    QHash<QString, Word>* table = nullptr;
 };
 
 } // namespace
@@ -283,8 +298,10 @@ void Tevidenziatore::removeSentence(int n)
 void Tevidenziatore::insertSentence(int n, const QStringList& textLines, ImportanceLevel level)
 {
     const int count = countSentences();
-    if (n < 0 || n > count)
+    if (n < 0 || n > count) {
+        sentenceCount = count;
         return;
+    }
     const QString tag = tagLineFor(level > moltoImportante ? nonImportante : level);
     if (n == count) {
         dropIndex();
@@ -421,7 +438,8 @@ int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
                 ++end;
             const QString word = text.mid(at, end - at).toString();
             at = end;
-            const qreal wordWidth = widths.word(word);
+            const WordWidths::Word measured = widths.word(word);
+            const qreal wordWidth = measured.width;
             if (current.isEmpty()) {
                 current = word;
                 currentWidth = wordWidth;
@@ -432,7 +450,10 @@ int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
             const qreal slack = widths.slack * (wordsSinceExact + 1);
             bool fits;
             int exactWidth = -1;
-            if (estimate + slack < available) {
+            if (measured.measureLine) {
+                exactWidth = widths.exact(current + space + word);
+                fits = exactWidth < available;
+            } else if (estimate + slack < available) {
                 fits = true;
             } else if (estimate - slack >= available) {
                 fits = false;

@@ -355,10 +355,8 @@ void Engine::say(const char* text, int32_t mode)
         return;
     if (mode == 0)
         stop();
-    QStringDecoder decoder("windows-1252");
-    const QString decoded = decoder.decode(QByteArrayView(text));
     Job job;
-    job.utf8 = decoded.toUtf8();
+    job.utf8 = decodeSpeechText(text).toUtf8();
     job.voiceSpec = voiceList().at(voiceIndex).spec;
     job.speed = speed;
     job.volume = volume;
@@ -474,6 +472,14 @@ int synthCallback(short* wav, int samples, espeak_EVENT* /*events*/)
 std::unique_ptr<Engine> engine;
 
 } // namespace
+
+QString decodeSpeechText(const char* text)
+{
+    if (!text)
+        return {};
+    QStringDecoder decoder("windows-1252");
+    return decoder.decode(QByteArrayView(text));
+}
 
 bool VS_CreateSpeechEngine()
 {

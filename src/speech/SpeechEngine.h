@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <cstdint>
 #include <memory>
 
@@ -59,3 +60,7 @@ void VS_SetPitch(int32_t pitch);
 // engine); without one it opens the default sound device. Tests and the
 // recording tool install a CaptureAudioOutput here.
 void installSpeechAudioOutput(std::unique_ptr<AudioOutput> output);
+
+// The text VS_SayText speaks: windows-1252 bytes read as characters (espeak-ng
+// is then given UTF-8, so accented letters and typographic quotes are read).
+QString decodeSpeechText(const char* text);

@@ -1,10 +1,14 @@
+#include "model/Funzioni.h"
 #include "model/Token.h"
 #include "model/Uevidenz.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QtTest>
 
 // Seeded random operations on the text model, compared step by step with a
@@ -17,6 +21,7 @@ class TestFuzzModel : public QObject
 
 private slots:
     void randomOperationsAgreeWithTheRules();
+    void randomRunsReadBackOrAreRefused();
 };
 
 namespace {
@@ -343,6 +348,132 @@ void TestFuzzModel::randomOperationsAgreeWithTheRules()
         }
     }
     qInfo("%d operations in %lld ms", operations, static_cast<long long>(timer.elapsed()));
+}
+
+namespace {
+
+QString randomField(QRandomGenerator& random)
+{
+    static const QStringList pieces = {
+        QStringLiteral("MARIO"), QStringLiteral("identificatore"), QStringLiteral("="),
+        QStringLiteral("["), QStringLiteral("]"), QStringLiteral("testo"),
+        QStringLiteral("storia"), QStringLiteral("informazioni"), QStringLiteral("^"),
+        QStringLiteral("|"), QStringLiteral("  "), QStringLiteral("\r\n"), QStringLiteral("\n"),
+        QStringLiteral("\r"), QString::fromUtf8("€àé"), QString::fromUtf8("中"),
+        QStringLiteral("DATA="), QStringLiteral("NOME="), QStringLiteral("~")};
+    static const QStringList plain = {QStringLiteral("gatto"), QStringLiteral(" "),
+                                      QString::fromUtf8("città"), QStringLiteral("ANNA")};
+    QString out;
+    const int count = random.bounded(5);
+    for (int i = 0; i < count; ++i) {
+        if (random.bounded(10) == 0)
+            out += pieces.at(random.bounded(int(pieces.size())));
+        else
+            out += plain.at(random.bounded(int(plain.size())));
+    }
+    return out;
+}
+
+// The lines an item list puts in the file, as the block reader gives them back.
+QStringList readableLines(const QStringList& items)
+{
+    QStringList out;
+    for (const QString& item : items) {
+        const QStringList parts = item.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")));
+        bool blankItem = trimSpaces(item).isEmpty();
+        for (const QString& part : parts) {
+            const QString t = trimSpaces(part);
+            if (!blankItem && !t.isEmpty())
+                out << t;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+void TestFuzzModel::randomRunsReadBackOrAreRefused()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString folder = dir.path() + QLatin1Char('/');
+    const QString path = dir.filePath(QStringLiteral("risult.sal"));
+    QRandomGenerator random(99);
+    int written = 0;
+    int refused = 0;
+    for (int i = 0; i < 400; ++i) {
+        ScriptedDialogs script;     // no question may come: every identifier is new
+        Tparametri params;
+        params.mode = fromExercise;
+        params.source = {QStringLiteral("~importante~"), randomField(random), QStringLiteral("~nonImportante~"),
+                         randomField(random)};
+        params.compito = randomField(random);
+        Tevidenziatore model(params);
+        model.hideAnswers();
+        TesercizioSvolto run;
+        run.pupilName = randomField(random);
+        run.runName = randomField(random) + QStringLiteral("_%1").arg(i);
+        run.exerciseName = randomField(random);
+        run.pupilInfo = QStringList{randomField(random), randomField(random)};
+        run.historyFirst = QStringList{randomField(random)};
+        run.historySecond = QStringList{QStringLiteral("1")};
+        run.historyThird = QStringList{randomField(random)};
+        const QByteArray before = testsupport::readBytes(path);
+        const QString id = trimSpaces(run.pupilName) + QLatin1Char('^') + trimSpaces(run.runName);
+        if (!model.writeRun(folder, QStringLiteral("risult"), QStringLiteral("sal"), run)) {
+            ++refused;
+            QCOMPARE(script.messages().size(), 1);
+            QCOMPARE(testsupport::readBytes(path), before);
+            continue;
+        }
+        ++written;
+        QVERIFY(script.messages().isEmpty());
+        QStringList values;
+        listValues(values, QStringLiteral("identificatore"), folder, QStringLiteral("risult"), QStringLiteral("sal"));
+        QCOMPARE(values.size(), written);
+        QCOMPARE(values.constLast(), id);
+        QStringList block;
+        readBlock(block, QStringLiteral("identificatore"), id, true, folder, QStringLiteral("risult"),
+                  QStringLiteral("sal"));
+        QStringList expected = readableLines(
+            QStringList{QStringLiteral("[identificatore=") + id + QLatin1Char(']'),
+                        QStringLiteral("[informazioni]"), QStringLiteral("NOME=") + trimSpaces(run.pupilName),
+                        QStringLiteral("ALTRE INFORMAZIONI:")}
+            + run.pupilInfo
+            + QStringList{QStringLiteral("NOME ESERCIZIO=") + run.exerciseName, QStringLiteral("COMPITO:"),
+                          model.compito});
+        QCOMPARE(block.mid(0, expected.size()), expected);
+        QVERIFY(block.value(expected.size()).startsWith(QStringLiteral("DATA=")));
+        const QStringList rest = readableLines(QStringList{QStringLiteral("[testo]")} + model.expectedLines()
+                                               + QStringList{QStringLiteral("[storia]"),
+                                                             run.historyFirst.at(0) + QStringLiteral("|1|")
+                                                                 + run.historyThird.at(0)});
+        QCOMPARE(block.mid(block.size() - rest.size()), rest);
+        QCOMPARE(block.size(), expected.size() + 3 + rest.size());
+        // Read as the archive reads it: exactly three section lines, in
+        // order, and no second header.
+        QStringList sections;
+        for (int k = 0; k < block.size(); ++k) {
+            const QString& line = block.at(k);
+            QString key;
+            QString value;
+            lineKeyValue(line, key, value);
+            QVERIFY2(k == 0 || key != QStringLiteral("identificatore"), qPrintable(line));
+            const qsizetype open = line.indexOf(QLatin1Char('['));
+            const qsizetype close = line.indexOf(QLatin1Char(']'), open + 1);
+            if (k > 0 && open >= 0 && close > open) {
+                const QString word = trimSpaces(line.mid(open + 1, close - open - 1));
+                if (word == QStringLiteral("informazioni") || word == QStringLiteral("testo")
+                    || word == QStringLiteral("storia"))
+                    sections << line;
+            }
+        }
+        QCOMPARE(sections, (QStringList{QStringLiteral("[informazioni]"), QStringLiteral("[testo]"),
+                                        QStringLiteral("[storia]")}));
+    }
+    qInfo("%d runs written, %d refused", written, refused);
+    QVERIFY(written > 20);
+    QVERIFY(refused > 20);
 }
 
 QTEST_MAIN(TestFuzzModel)

@@ -45,6 +45,8 @@ void TestFunzioni::cp1252RoundTripsEveryByte()
     QCOMPARE(text.size(), 256);
     QVERIFY(fitsCp1252(text));
     QCOMPARE(encodeCp1252(text), all);
+    QCOMPARE(text, testsupport::fromCp1252(all));    // the same as Qt's own converter
+    QCOMPARE(encodeCp1252(QStringLiteral("àèé€“”")), testsupport::toCp1252(QStringLiteral("àèé€“”")));
     QCOMPARE(decodeCp1252("\x80\xe8\xc8\x92"), QStringLiteral("€èÈ’"));
 }
 

@@ -226,6 +226,14 @@ void TestSectionFile::removeBlockRewritesTheFile()
     QVERIFY(writeBytes(file(), "[identificatore=A]\nx\xff\n[identificatore=B]\ny  \n"));
     QVERIFY(removeBlock(key, "A", folder(), name, ext));
     QCOMPARE(readBytes(file()), QByteArray("[identificatore=B]\r\ny  \r\n"));
+
+    // A file ending in a lone CR, or with a last line without its end.
+    QVERIFY(writeBytes(file(), "[identificatore=A]\r\nx\r\n[identificatore=B]\r\ny\r"));
+    QVERIFY(removeBlock(key, "A", folder(), name, ext));
+    QCOMPARE(readBytes(file()), QByteArray("[identificatore=B]\r\ny\r\n"));
+    QVERIFY(writeBytes(file(), "[identificatore=B]\r\n\r\r\n  z"));
+    QVERIFY(removeBlock(key, "A", folder(), name, ext));
+    QCOMPARE(readBytes(file()), QByteArray("[identificatore=B]\r\n\r\n\r\n  z\r\n"));
 }
 
 void TestSectionFile::removeBlockOfMissingValue()

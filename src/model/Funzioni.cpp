@@ -13,7 +13,6 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStringDecoder>
-#include <QStringEncoder>
 #include <QVector>
 
 #include <array>
@@ -28,43 +27,64 @@
 
 namespace {
 
-// For every UTF-16 code unit, whether windows-1252 has a byte for it. Built
-// once from the decoder, so the encoder and the check never disagree.
-const std::array<bool, 65536>& cp1252Table()
+// The windows-1252 tables, built once from the system's windows-1252 decoder:
+// the character of every byte, and for every UTF-16 code unit its byte + 1
+// (0 when windows-1252 has none). Encoding, decoding and the check then
+// never disagree, and short strings cost no converter set-up.
+struct Cp1252Tables {
+    std::array<char16_t, 256> toUnicode{};
+    std::array<quint16, 65536> toByte{};
+};
+
+const Cp1252Tables& cp1252()
 {
-    static const std::array<bool, 65536> table = [] {
-        std::array<bool, 65536> t{};
+    static const Cp1252Tables tables = [] {
+        Cp1252Tables t;
         QByteArray all(256, '\0');
         for (int i = 0; i < 256; ++i)
             all[i] = char(i);
         QStringDecoder decoder("windows-1252");
         const QString chars = decoder.decode(all);
-        for (const QChar c : chars)
-            t[c.unicode()] = true;
+        Q_ASSERT(chars.size() == 256);
+        for (int i = 0; i < 256 && i < chars.size(); ++i) {
+            t.toUnicode[size_t(i)] = chars.at(i).unicode();
+            if (t.toByte[chars.at(i).unicode()] == 0)
+                t.toByte[chars.at(i).unicode()] = quint16(i + 1);
+        }
         return t;
     }();
-    return table;
+    return tables;
 }
 
 } // namespace
 
 QByteArray encodeCp1252(const QString& text)
 {
-    QStringEncoder encoder("windows-1252");
-    return encoder.encode(text);
+    const auto& toByte = cp1252().toByte;
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    for (const QChar c : text) {
+        const quint16 b = toByte[c.unicode()];
+        *out++ = b ? char(b - 1) : '?';
+    }
+    return bytes;
 }
 
 QString decodeCp1252(const QByteArray& bytes)
 {
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(bytes);
+    const auto& toUnicode = cp1252().toUnicode;
+    QString text(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    for (const char b : bytes)
+        *out++ = QChar(toUnicode[uchar(b)]);
+    return text;
 }
 
 bool fitsCp1252(const QString& text)
 {
-    const auto& table = cp1252Table();
+    const auto& toByte = cp1252().toByte;
     for (const QChar c : text) {
-        if (!table[c.unicode()])
+        if (toByte[c.unicode()] == 0)
             return false;
     }
     return true;
@@ -115,21 +135,31 @@ void syncFolder(const QString& folder)
     }
 }
 
-// Calls `f(begin, length)` for every line of `data`: CR LF, a lone CR and a
-// lone LF end a line; a final line without an end is passed when not empty.
+// Calls `f(begin, length, endLength)` for every line of `data`: CR LF, a lone
+// CR and a lone LF end a line (endLength 2, 1, 1); a final line without an
+// end (endLength 0) is passed when not empty. memchr does the scanning; the
+// next LF is remembered, so a file of lone CRs is still read in one pass.
 template <class F>
 void forEachLine(const QByteArray& data, F&& f)
 {
     const char* p = data.constData();
-    const char* end = p + data.size();
+    const char* const end = p + data.size();
+    const char* nextLf = nullptr;
     while (p < end) {
-        const char* q = p;
-        while (q < end && *q != '\r' && *q != '\n')
-            ++q;
-        f(p, qsizetype(q - p));
-        if (q < end && *q == '\r' && q + 1 < end && q[1] == '\n')
-            ++q;
-        p = q + 1;
+        if (nextLf < p) {
+            nextLf = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p)));
+            if (!nextLf)
+                nextLf = end;
+        }
+        const char* cr = static_cast<const char*>(std::memchr(p, '\r', size_t(nextLf - p)));
+        if (cr) {
+            const bool crLf = cr + 1 == nextLf && nextLf < end;
+            f(p, qsizetype(cr - p), crLf ? 2 : 1);
+            p = crLf ? nextLf + 1 : cr + 1;
+        } else {
+            f(p, qsizetype(nextLf - p), nextLf < end ? 1 : 0);
+            p = nextLf + 1;
+        }
     }
 }
 
@@ -390,7 +420,7 @@ void readBlock(QStringList& out, const QString& key, const QString& value, bool 
     if (!wantedBytes(key, wantedKey) || !wantedBytes(value, wantedValue))
         return;    // such a key or value cannot stand in the file
     bool inBlock = false;
-    forEachLine(bytes, [&](const char* p, qsizetype n) {
+    forEachLine(bytes, [&](const char* p, qsizetype n, int) {
         ByteView lineValue;
         if (isHeaderFor(p, n, wantedKey, lineValue))
             inBlock = lineValue == wantedValue;
@@ -414,7 +444,7 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
     QByteArray wantedKey;
     if (!wantedBytes(key, wantedKey))
         return;
-    forEachLine(bytes, [&](const char* p, qsizetype n) {
+    forEachLine(bytes, [&](const char* p, qsizetype n, int) {
         ByteView lineValue;
         if (isHeaderFor(p, n, wantedKey, lineValue))
             out.append(decodeCp1252(QByteArray(lineValue.p, lineValue.n)));
@@ -443,18 +473,36 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
 
     // The new content: every line from the first header for key on, except
     // those of the blocks with the value removed.
+    // Runs of kept lines that already end with CR LF are copied in one piece.
     QByteArray kept;
-    kept.reserve(bytes.size());
+    kept.reserve(bytes.size() + 2);
     bool keep = false;
-    forEachLine(bytes, [&](const char* p, qsizetype n) {
+    const char* span = nullptr;
+    qsizetype spanLength = 0;
+    const auto flushSpan = [&] {
+        if (spanLength > 0)
+            kept.append(span, spanLength);
+        spanLength = 0;
+    };
+    forEachLine(bytes, [&](const char* p, qsizetype n, int endLength) {
         ByteView lineValue;
         if (isHeaderFor(p, n, wantedKey, lineValue))
             keep = !(canMatch && lineValue == wantedValue);
-        if (keep) {
+        if (!keep) {
+            flushSpan();
+            return;
+        }
+        if (endLength == 2) {
+            if (spanLength == 0)
+                span = p;
+            spanLength += n + 2;
+        } else {
+            flushSpan();
             kept.append(p, n);
             kept.append("\r\n", 2);
         }
     });
+    flushSpan();
 
     // 1. The new content, written whole and on disk before anything moves.
     {

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QScreen>
 #include <QToolButton>
 #include <QtTest>
@@ -149,6 +151,7 @@ private slots:
     void directionUsesContainerCoordinatesAndLimit();
     void destroyedButtonIsLeftOut();
     void screenshotOfScannedPanel();
+    void heldSpaceOnARealDisplay();
 };
 
 void TestScanning::collectsPushButtonsByTagInExchangeSortOrder()
@@ -574,6 +577,56 @@ void TestScanning::screenshotOfScannedPanel()
     const QPoint onScreen =
         row.at(3)->mapToGlobal(QPoint(-3, row.at(3)->height() / 2)) - screen->geometry().topLeft();
     QCOMPARE(QColor(shot.pixel(onScreen)), QColor(255, 0, 255));
+}
+
+namespace {
+
+// Counts the auto-repeated Space events that reach the application.
+class RepeatCounter : public QObject
+{
+public:
+    int repeats = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            repeats += key->key() == Qt::Key_Space && key->isAutoRepeat();
+        }
+        return false;
+    }
+};
+
+} // namespace
+
+void TestScanning::heldSpaceOnARealDisplay()
+{
+    // The key repeat of a real X server (xvfb-run ... -platform xcb), with
+    // the key held through xdotool.
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        QSKIP("needs an X display (-platform xcb)");
+    const QString xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
+    if (xdotool.isEmpty())
+        QSKIP("xdotool is not installed");
+    Panel p;
+    p.inRow(QStringLiteral("a"), 0, 0);
+    p.inRow(QStringLiteral("b"), 1, 1);
+    p.window.show();
+    p.window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&p.window));
+    p.edit->setFocus();
+    RepeatCounter counter;
+    TScansione scan(p.panel, 1500, spaceBarSwitch);
+    qApp->installEventFilter(&counter); // in front of the scanning: sees every repeat
+    QCOMPARE(QProcess::execute(xdotool, {QStringLiteral("keydown"), QStringLiteral("space")}), 0);
+    QTest::qWait(1500);
+    QCOMPARE(QProcess::execute(xdotool, {QStringLiteral("keyup"), QStringLiteral("space")}), 0);
+    QTest::qWait(300);
+    qApp->removeEventFilter(&counter);
+    QVERIFY2(counter.repeats > 0, "the X server did not repeat the key");
+    QCOMPARE(p.clicks, QStringList{QStringLiteral("a")});
+    QCOMPARE(p.edit->text(), QString());
 }
 
 QTEST_MAIN(TestScanning)

@@ -7,6 +7,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
@@ -48,6 +50,7 @@ private slots:
     void appendDropsBlankLinesAndKeepsTheRest();
     void appendEndsAnUnfinishedLastLine();
     void appendErrorsWriteNothing();
+    void fullDiskAndOddFilesAreReported();
     void removeBlockRewritesTheFile();
     void removeBlockOfMissingValue();
     void removeBlockFailuresLeaveTheFileAlone();
@@ -207,6 +210,32 @@ void TestSectionFile::appendErrorsWriteNothing()
     QVERIFY(!appendLines({"B"}, path("manca"), name, ext));
     QCOMPARE(script.messages().mid(1),
              QStringList(2, QStringLiteral("Errore nell'apertura del file risult")));
+}
+
+void TestSectionFile::fullDiskAndOddFilesAreReported()
+{
+    ScriptedDialogs script;
+    // A full disk: the file is a link to /dev/full, where every write fails.
+    if (!QFileInfo(QStringLiteral("/dev/full")).exists())
+        QSKIP("no /dev/full on this system");
+    QVERIFY(QFile::link(QStringLiteral("/dev/full"), file()));
+    QVERIFY(!appendLines({"A"}, folder(), name, ext));
+    QCOMPARE(script.messages(), QStringList{"Errore nella scrittura del file risult"});
+    QVERIFY(QFile::remove(file()));
+    script.clear();
+
+    // A pipe in place of the file is never read (it would block).
+    QCOMPARE(::mkfifo(QFile::encodeName(file()).constData(), 0600), 0);
+    QStringList out;
+    readBlock(out, key, "A", true, folder(), name, ext);
+    QVERIFY(out.isEmpty());
+    QVERIFY(!removeBlock(key, "A", folder(), name, ext));
+    QStringList lines;
+    QVERIFY(!loadText(lines, file()));
+    QString task;
+    QVERIFY(!readExercise(file(), lines, task));
+    QCOMPARE(script.messages(), (QStringList{"Errore di lettura del file risult",
+                                             "Errore nelle operazioni sui file"}));
 }
 
 void TestSectionFile::removeBlockRewritesTheFile()

@@ -16,6 +16,8 @@
 #include <QVector>
 
 #include <array>
+#include <utility>
+#include <vector>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -108,7 +110,8 @@ namespace {
 bool readWholeFile(const QString& path, QByteArray& bytes)
 {
     bytes.clear();
-    if (QFileInfo(path).isDir())
+    // Only regular files: a pipe would block and a device could never end.
+    if (!QFileInfo(path).isFile())
         return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -473,47 +476,49 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
 
     // The new content: every line from the first header for key on, except
     // those of the blocks with the value removed.
-    // Runs of kept lines that already end with CR LF are copied in one piece.
-    QByteArray kept;
-    kept.reserve(bytes.size() + 2);
+    // The new content as pieces of the old one: runs of kept lines that
+    // already end with CR LF are written in one piece, straight from `bytes`.
+    static const char crLf[] = "\r\n";
+    std::vector<std::pair<const char*, qsizetype>> pieces;
     bool keep = false;
-    const char* span = nullptr;
-    qsizetype spanLength = 0;
-    const auto flushSpan = [&] {
-        if (spanLength > 0)
-            kept.append(span, spanLength);
-        spanLength = 0;
+    const auto addPiece = [&](const char* p, qsizetype n) {
+        if (!pieces.empty() && pieces.back().first + pieces.back().second == p
+            && pieces.back().first != crLf)
+            pieces.back().second += n;
+        else
+            pieces.emplace_back(p, n);
     };
     forEachLine(bytes, [&](const char* p, qsizetype n, int endLength) {
         ByteView lineValue;
         if (isHeaderFor(p, n, wantedKey, lineValue))
             keep = !(canMatch && lineValue == wantedValue);
-        if (!keep) {
-            flushSpan();
+        if (!keep)
             return;
-        }
         if (endLength == 2) {
-            if (spanLength == 0)
-                span = p;
-            spanLength += n + 2;
+            addPiece(p, n + 2);
         } else {
-            flushSpan();
-            kept.append(p, n);
-            kept.append("\r\n", 2);
+            addPiece(p, n);
+            pieces.emplace_back(crLf, 2);
         }
     });
-    flushSpan();
 
     // 1. The new content, written whole and on disk before anything moves.
     {
+        QFile::remove(newPath);    // never write through a link left in its place
         QFile out(newPath);
-        if (QFileInfo(newPath).isDir() || !out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             showMessage(failed);
             return false;
         }
         out.setPermissions(QFile::permissions(path));
-        const bool written = fault != ReplaceFault::WriteTemporary
-                             && out.write(kept) == kept.size() && syncFile(out);
+        bool written = fault != ReplaceFault::WriteTemporary;
+        for (const auto& [p, n] : pieces) {
+            if (!written || out.write(p, n) != n) {
+                written = false;
+                break;
+            }
+        }
+        written = written && syncFile(out);
         out.close();
         if (!written) {
             QFile::remove(newPath);

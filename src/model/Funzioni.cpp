@@ -588,7 +588,7 @@ bool appendLines(const QStringList& lines, const QString& folder, const QString&
 
     createWhenMissing(path);
     QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadWrite)) {
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         showMessage(QStringLiteral("Errore nell'apertura del file ") + name);
         return false;
     }

@@ -325,7 +325,16 @@ bool TScansione::keyHook(QEvent* event)
     if (key->isAutoRepeat())
         return true;
     if (event->type() == QEvent::KeyRelease) {
+        releasedAt[latch] = key->timestamp();
+        latchAtRelease[latch] = latches[latch];
         latches[latch] = false;
+        return true;
+    }
+    // X11 repeats a held key as a release and a press with the same time;
+    // when the press comes late the pair arrives unmarked. Nobody releases
+    // and presses a key within the same millisecond: it is still the repeat.
+    if (key->timestamp() != 0 && key->timestamp() == releasedAt[latch]) {
+        latches[latch] = latchAtRelease[latch];
         return true;
     }
     if (latch != latchSpace) {

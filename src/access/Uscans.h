@@ -118,4 +118,7 @@ private:
     QTimer* stepTimer = nullptr;
     std::unique_ptr<TJoystick> stick;
     bool latches[latchCount] = {};
+    // Time of the last release of each key, and its latch before it.
+    quint64 releasedAt[latchCount] = {};
+    bool latchAtRelease[latchCount] = {};
 };

@@ -147,6 +147,14 @@ void TestGestoret::keyFunctionIsAskedOncePerPress()
     QCOMPARE(w.keys, (QList<int>{Qt::Key_C, Qt::Key_Home, Qt::Key_D}));
     QCOMPARE(w.edit->text(), QStringLiteral("cd"));
 
+    // A press to a widget and the next one to its parent are two presses.
+    w.keys.clear();
+    QTest::keyPress(w.edit, Qt::Key_Home);
+    QTest::keyPress(w.frame, Qt::Key_Home);
+    QTest::keyPress(w.edit, Qt::Key_F6);   // ignored by the edit box, handed on
+    QTest::keyPress(w.frame, Qt::Key_F6);
+    QCOMPARE(w.keys, (QList<int>{Qt::Key_Home, Qt::Key_Home, Qt::Key_F6, Qt::Key_F6}));
+
     // Held down: every repeated press is a press.
     w.keys.clear();
     for (int i = 0; i < 3; ++i) {

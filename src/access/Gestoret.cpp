@@ -34,7 +34,11 @@ bool TgestoreAlternativoTastiera::eventFilter(QObject* watched, QEvent* event)
         const KeyFunction function = keyFunction; // the key function may replace or end this handler
         return function(target, key->key());
     }
+    case QEvent::KeyRelease:
+        delivery.forget();
+        return false;
     case QEvent::ShortcutOverride:
+        delivery.forget();
         // While keys are swallowed, no shortcut may act on them either.
         if (enabled && blockKeys
             && !static_cast<QKeyEvent*>(event)->modifiers().testFlag(Qt::AltModifier)) {

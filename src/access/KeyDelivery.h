@@ -16,6 +16,9 @@ public:
     // True the first time `event` is seen; false when it is the same press
     // handed on from the window to its widget or from a widget to its parent.
     bool firstSight(QObject* receiver, const QKeyEvent* event);
+    // Another key event went by (the release of a press, or the shortcut
+    // check that comes before each new press): the press seen last is over.
+    void forget() { lastEvent = nullptr; }
 
 private:
     const QKeyEvent* lastEvent = nullptr;

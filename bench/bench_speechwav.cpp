@@ -1,6 +1,6 @@
-// Speaks one Italian sentence through the speech component and records what
-// reaches the audio output as a WAV file (first argument, default
-// "speech.wav"); then, when the machine has an audio output, speaks it again
+// Speaks one Italian sentence (second argument, or a sentence of its own)
+// through the speech component and records what reaches the audio output as
+// a WAV file (first argument, default "speech.wav"); then, when the machine has an audio output, speaks it again
 // through the device and reports how long the engine says it is talking and
 // how quickly it falls silent when stopped.
 
@@ -11,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QAudioDevice>
 #include <QMediaDevices>
+#include <QStringEncoder>
 #include <QThread>
 #include <cmath>
 #include <cstdio>
@@ -18,7 +19,7 @@
 namespace {
 
 // windows-1252: "Il gatto dorme sul divano. Però è già l'ora di cena."
-const char Sentence[] = "Il gatto dorme sul divano. Per\xF2 \xE8 gi\xE0 l'ora di cena.";
+const char OwnSentence[] = "Il gatto dorme sul divano. Per\xF2 \xE8 gi\xE0 l'ora di cena.";
 
 void waitEvents(int ms)
 {
@@ -48,6 +49,12 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("speech.wav");
+    QByteArray text(OwnSentence);
+    if (argc > 2) {
+        QStringEncoder encoder("windows-1252");
+        text = encoder.encode(QString::fromLocal8Bit(argv[2]));
+    }
+    const char* Sentence = text.constData();
 
     auto capture = std::make_unique<CaptureAudioOutput>();
     CaptureAudioOutput* recorder = capture.get();

@@ -235,8 +235,13 @@ private:
     std::thread worker;
 };
 
-// espeak-ng is set up once for the whole process and left set up: this
-// version hangs when it is shut down a second time after being set up again.
+// espeak-ng hands its samples back through the callback instead of playing
+// them, in the synchronous form of that mode: synthesis runs on the engine's
+// own worker thread, the only thread that calls espeak-ng once the engine
+// exists (the library is not thread-safe, and its asynchronous form would
+// add a thread of its own that voice and parameter changes bypass).
+// It is set up once for the whole process and left set up: this version
+// hangs when it is shut down a second time after being set up again.
 int espeakSampleRate()
 {
     static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, SynthBlockMs, nullptr,

@@ -1,5 +1,6 @@
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "speech/SpeechEngine.h"
 
 #include <QApplication>
 #include <QDir>
@@ -51,11 +52,16 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // No speech is not an error: the speech buttons stay disabled.
+    SpeechAvailable = VS_CreateSpeechEngine();
+
     int result = 0;
     {
         Tmaschera mainWindow;
         mainWindow.start();
         result = QApplication::exec();
     }
+    if (SpeechAvailable)
+        VS_DestroySpeechEngine();
     return result;
 }

@@ -1,9 +1,12 @@
 #include "shell/Umascher.h"
 
+#include "access/SerBtn.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
 #include "shell/Instruct.h"
 #include "shell/Ucoperta.h"
+#include "speech/SpeechEngine.h"
+#include "speech/SpeechF.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -214,9 +217,13 @@ Tmaschera::Tmaschera(QWidget* parent)
     preparazioneBut->setEnabled(false);
     risultatiBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
-    SintesiBut->setEnabled(false);
+    // The speech set-up needs a working speech engine.
+    SintesiBut->setEnabled(SpeechAvailable);
+
+    serialSwitches = std::make_unique<TBottoneSeriale>();
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
+    connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 
@@ -264,6 +271,14 @@ void Tmaschera::opzioniButClick()
     TopzioniForm form(runOptions, defaultOptions, this);
     if (form.exec() == QDialog::Accepted)
         runOptions = form.chosenOptions();
+}
+
+void Tmaschera::SintesiButClick()
+{
+    if (!SpeechAvailable)
+        return;
+    TFormSpeechSetup form(this);
+    form.exec();
 }
 
 void Tmaschera::ButtonInfoClick()

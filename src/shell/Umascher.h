@@ -8,6 +8,7 @@
 
 class QLabel;
 class QMovie;
+class TBottoneSeriale;
 class QPushButton;
 class QToolButton;
 
@@ -52,6 +53,9 @@ public:
     RunOptions runOptions;
     const RunOptions defaultOptions;
 
+    // The one serial-switch object, lent to the windows that use switches.
+    TBottoneSeriale* bottoneSeriale() const { return serialSwitches.get(); }
+
     QLabel* paintMaschera;
     QPushButton* opzioniBut;
     QPushButton* preparazioneBut;
@@ -62,6 +66,7 @@ public:
     QPushButton* projectBut;
 
     void opzioniButClick();
+    void SintesiButClick();
     void ButtonInfoClick();
     void projectButClick();
 
@@ -71,4 +76,5 @@ protected:
 
 private:
     QMovie* animation = nullptr;
+    std::unique_ptr<TBottoneSeriale> serialSwitches;
 };

@@ -4,6 +4,7 @@
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "speech/SpeechEngine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -44,6 +45,7 @@ int main(int argc, char* argv[])
     QString root;
     prepareDataRoot(ProgramFolder, true, QString(), root);
     DataRoot = root;
+    SpeechAvailable = VS_CreateSpeechEngine();
 
     // Close the cover as soon as it is shown, as a pupil pressing a key at once.
     QTimer dismiss;
@@ -60,6 +62,9 @@ int main(int argc, char* argv[])
     if (!QTest::qWaitForWindowExposed(&window))
         return 1;
     const double shown = msSinceProcessStart();
-    std::printf("start-up to main window shown: %.0f ms (bound 1000 ms)\n", shown);
+    std::printf("start-up to main window shown: %.0f ms (bound 1000 ms), speech %s\n", shown,
+                SpeechAvailable ? "available" : "not available");
+    if (SpeechAvailable)
+        VS_DestroySpeechEngine();
     return shown <= 1000 ? 0 : 1;
 }

@@ -1,5 +1,7 @@
 #include "speech/SpeechEngine.h"
 
+#include "model/Funzioni.h"
+
 #include "speech/AudioOutput.h"
 
 #include <espeak-ng/espeak_ng.h>
@@ -10,8 +12,6 @@
 #include <QList>
 #include <QStandardPaths>
 #include <QString>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QTimer>
 
 #include <algorithm>
@@ -69,9 +69,7 @@ struct Chunk {
 
 QByteArray toCp1252(const QString& text, const QByteArray& fallback)
 {
-    QStringEncoder encoder("windows-1252");
-    QByteArray bytes = encoder.encode(text);
-    return encoder.hasError() ? fallback : bytes;
+    return fitsCp1252(text) ? encodeCp1252(text) : fallback;
 }
 
 QString readableName(const char* espeakName)
@@ -482,8 +480,7 @@ QString decodeSpeechText(const char* text)
 {
     if (!text)
         return {};
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(QByteArrayView(text));
+    return decodeCp1252(QByteArray(text));
 }
 
 bool VS_CreateSpeechEngine()

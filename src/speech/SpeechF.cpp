@@ -1,6 +1,7 @@
 #include "speech/SpeechF.h"
 
 #include "model/DialogService.h"
+#include "model/Funzioni.h"
 #include "speech/SpeechEngine.h"
 
 #include <QApplication>
@@ -13,8 +14,6 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QSlider>
-#include <QStringDecoder>
-#include <QStringEncoder>
 #include <QtEndian>
 #include <algorithm>
 
@@ -39,18 +38,6 @@ QByteArray takeName(const QByteArray& record, int offset)
 {
     const int length = quint8(record.at(offset));
     return record.mid(offset + 1, length);
-}
-
-QString fromCp1252(const QByteArray& bytes)
-{
-    QStringDecoder decoder("windows-1252");
-    return decoder.decode(bytes);
-}
-
-QByteArray toCp1252(const QString& text)
-{
-    QStringEncoder encoder("windows-1252");
-    return encoder.encode(text);
 }
 
 // The hourglass while the speech component changes language or voice.
@@ -150,11 +137,11 @@ SpeechBackend::~SpeechBackend() = default;
 
 bool VsSpeechBackend::available() { return SpeechAvailable; }
 int VsSpeechBackend::numLanguages() { return VS_GetNumLanguages(); }
-QString VsSpeechBackend::languageName(int index) { return fromCp1252(VS_GetLanguageName(index)); }
+QString VsSpeechBackend::languageName(int index) { return decodeCp1252(VS_GetLanguageName(index)); }
 int VsSpeechBackend::currentLanguageIndex() { return VS_GetCurrentLanguageIndex(); }
 void VsSpeechBackend::selectLanguageByIndex(int index) { VS_SelectLanguageByIndex(index); }
 int VsSpeechBackend::numVoices() { return VS_GetNumVoices(); }
-QString VsSpeechBackend::voiceName(int index) { return fromCp1252(VS_GetVoiceName(index)); }
+QString VsSpeechBackend::voiceName(int index) { return decodeCp1252(VS_GetVoiceName(index)); }
 int VsSpeechBackend::currentVoiceIndex() { return VS_GetCurrentVoiceIndex(); }
 void VsSpeechBackend::selectVoiceByIndex(int index) { VS_SelectVoiceByIndex(index); }
 QByteArray VsSpeechBackend::testMessage() { return QByteArray(VS_GetTestMessage()); }
@@ -406,8 +393,8 @@ void TFormSpeechSetup::DefaultsButtonClick()
 
 void TFormSpeechSetup::OkButtonClick()
 {
-    SpeechSettings.languageName = toCp1252(LanguageComboBox->currentText().left(MaxNameLength));
-    SpeechSettings.voiceName = toCp1252(VoiceComboBox->currentText().left(MaxNameLength));
+    SpeechSettings.languageName = encodeCp1252(LanguageComboBox->currentText().left(MaxNameLength));
+    SpeechSettings.voiceName = encodeCp1252(VoiceComboBox->currentText().left(MaxNameLength));
     SpeechSettings.volume = volume.value;
     SpeechSettings.speed = speed.value;
     SpeechSettings.pitch = pitch.value;

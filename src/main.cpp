@@ -5,7 +5,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLibraryInfo>
 #include <QStandardPaths>
 #include <QTranslator>
 #include <cstdio>
@@ -36,8 +35,7 @@ int main(int argc, char* argv[])
 
     // Qt's own dialogs speak Italian too.
     QTranslator qtTranslator;
-    if (qtTranslator.load(QStringLiteral("qtbase_it"),
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+    if (loadQtTranslation(qtTranslator))
         QCoreApplication::installTranslator(&qtTranslator);
 
     WidgetDialogService dialogService;

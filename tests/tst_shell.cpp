@@ -2,10 +2,14 @@
 #include "shell/Instruct.h"
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
+#include "access/SerBtn.h"
+#include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QTranslator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -34,6 +38,8 @@ private slots:
     void optionsSpinRules();
     void coverWipesTheTitleAndClosesOnAKey();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
+    void standardDialogsSpeakItalian();
+    void speechSetUpNeedsAWorkingEngine();
 
 private:
     QTemporaryDir folder;
@@ -371,6 +377,26 @@ void TestShell::coverTitleKeepsTheCoverUnderTransparentPixels()
     QCOMPARE(title.pixelColor(0, 0), QColor(70, 47, 0));
     QCOMPARE(title.pixelColor(19, 9), QColor(89, 56, 0));
     QCOMPARE(title.pixelColor(5, 5), QColor(255, 255, 255));
+}
+
+void TestShell::standardDialogsSpeakItalian()
+{
+    QTranslator translator;
+    QVERIFY(loadQtTranslation(translator));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Yes);
+    QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Annulla"));
+    QCOMPARE(box.button(QDialogButtonBox::Yes)->text().remove(QLatin1Char('&')), QStringLiteral("Sì"));
+    QCoreApplication::removeTranslator(&translator);
+}
+
+void TestShell::speechSetUpNeedsAWorkingEngine()
+{
+    QVERIFY(!SpeechAvailable);
+    Tmaschera window;
+    QVERIFY(!window.SintesiBut->isEnabled());
+    QVERIFY(window.bottoneSeriale());
+    QVERIFY(!window.bottoneSeriale()->portReady());
 }
 
 QTEST_MAIN(TestShell)

@@ -14,12 +14,14 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QMovie>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
 #include <QPainter>
 #include <QToolButton>
+#include <QTranslator>
 
 QString ProgramFolder;
 QString DataRoot;
@@ -77,6 +79,12 @@ bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
     for (const char* name : dataFolders)
         QDir().mkpath(dataRoot + QLatin1String(name));
     return true;
+}
+
+bool loadQtTranslation(QTranslator& translator)
+{
+    return translator.load(QStringLiteral("qtbase_it"),
+                           QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
 QString wrapHint(const QString& hint)

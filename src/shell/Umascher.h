@@ -8,6 +8,7 @@
 
 class QLabel;
 class QMovie;
+class QTranslator;
 class TBottoneSeriale;
 class QPushButton;
 class QToolButton;
@@ -32,6 +33,10 @@ QString locateProgramFolder(const QString& applicationDir);
 // folders exist afterwards in either case.
 bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
                      const QString& userDataFolder, QString& dataRoot);
+
+// Loads Qt's own Italian texts (standard buttons and dialogs) into
+// `translator`; false when they are not installed.
+bool loadQtTranslation(QTranslator& translator);
 
 // A hint broken into lines of at most 40 characters at spaces (CR LF breaks).
 QString wrapHint(const QString& hint);

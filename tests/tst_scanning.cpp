@@ -145,6 +145,7 @@ private slots:
     void timedDevicesStepByTimerOnlyWhileRunning();
     void spaceSelectsOncePerPress();
     void spaceIsIgnoredWhileSuspendedOrWithoutKeyInput();
+    void spaceReleasedWhileKeysPassStillEndsThePress();
     void arrowsAndKeypadPlusAreKeptFromControls();
     void directionPicksNearestWithTiesToScanOrder();
     void directionDiagonalsCountForBothNeighbours();
@@ -435,6 +436,30 @@ void TestScanning::spaceIsIgnoredWhileSuspendedOrWithoutKeyInput()
     QTest::keyClick(p.edit, Qt::Key_Space);
     QCOMPARE(p.edit->text(), QStringLiteral("x  "));
     QCOMPARE(p.clicks.size(), 2);
+}
+
+void TestScanning::spaceReleasedWhileKeysPassStillEndsThePress()
+{
+    // The select opens a text box (key input off) while Space is still down;
+    // Space is let go there. When key input is back, the next press selects.
+    Panel p;
+    p.inRow(QStringLiteral("a"), 0, 0);
+    p.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+    p.edit->setFocus();
+    TScansione scan(p.panel, 1500, spaceBarSwitch);
+    QObject::connect(scan.buttons.at(0), &QAbstractButton::clicked, &p.window,
+                     [&scan] { scan.keyInput = false; });
+    QTest::keyPress(p.edit, Qt::Key_Space);
+    QCOMPARE(p.clicks.size(), 1);
+    QVERIFY(!scan.keyInput);
+    QTest::keyRelease(p.edit, Qt::Key_Space); // reaches the text box as usual
+    QTest::keyClick(p.edit, Qt::Key_Left);
+    QCOMPARE(p.edit->text(), QString());
+    scan.keyInput = true;
+    QTest::keyClick(p.edit, Qt::Key_Space);
+    QCOMPARE(p.clicks.size(), 2);
+    QCOMPARE(p.edit->text(), QString());
 }
 
 void TestScanning::arrowsAndKeypadPlusAreKeptFromControls()

@@ -314,12 +314,20 @@ int TScansione::latchOf(const QKeyEvent* key)
 
 bool TScansione::keyHook(QEvent* event)
 {
-    if (device != spaceBarSwitch || !keyInput)
+    if (device != spaceBarSwitch)
         return false;
     const auto* key = static_cast<QKeyEvent*>(event);
     const int latch = latchOf(key);
     if (latch < 0)
         return false;
+    if (!keyInput) {
+        // The keys pass untouched, but a key let go ends its press all the
+        // same: Space pressed to select, then released in a text box opened
+        // meanwhile, must not leave the next press of Space without effect.
+        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
+            latches[latch] = false;
+        return false;
+    }
     // A key held down repeats: the repeated presses and releases are kept
     // from the controls and change nothing, so one press is one action.
     if (key->isAutoRepeat())

@@ -27,6 +27,7 @@ private slots:
     void runsThatWouldBreakTheFileAreRefused();
     void failedRemovalWritesNothing();
     void failedAppendIsReported();
+    void bareLineEndsAreStoredAsCrLf();
 
 private:
     QTemporaryDir dir;
@@ -467,6 +468,41 @@ void TestRunFiles::failedAppendIsReported()
     QVERIFY(!model->writeRun(folder(), QStringLiteral("risult"), QStringLiteral("sal"), sampleRun()));
     QVERIFY(!script.messages().isEmpty());
     QVERIFY(script.messages().constLast().contains(QStringLiteral("risult")));
+}
+
+// Qt's text editors hand their text over with "\n" line ends; the files keep
+// CR LF all the same, and what is read back is what was meant.
+void TestRunFiles::bareLineEndsAreStoredAsCrLf()
+{
+    ScriptedDialogs script;
+    auto model = exerciseModel(exerciseText, QStringLiteral("Prima riga\nseconda\rterza\n\nquinta"));
+    QVERIFY(model->saveExercise(folder(), QStringLiteral("RIGHE.S01")));
+    const QString path = dir.filePath(QStringLiteral("RIGHE.S01"));
+    const QByteArray bytes = testsupport::readBytes(path);
+    QCOMPARE(bytes, crlfJoin(L({"[compito]", "Prima riga", "seconda", "terza", "", "quinta", "[testo]"})
+                             + exerciseText));
+    QStringList text;
+    QString task;
+    QVERIFY(readExercise(path, text, task));
+    QCOMPARE(task, QStringLiteral("Prima riga\r\nseconda\r\nterza\r\n\r\nquinta"));
+    QCOMPARE(text, exerciseText);
+
+    TesercizioSvolto run = sampleRun();
+    run.pupilInfo = L({"terza B\nlegge volentieri", "ultima"});
+    QVERIFY(model->writeRun(folder(), QStringLiteral("risult"), QStringLiteral("sal"), run));
+    QVERIFY(script.messages().isEmpty());
+    const QByteArray stored = testsupport::readBytes(resultsPath());
+    // Every CR is followed by LF and every LF follows a CR.
+    QCOMPARE(stored.count('\r'), stored.count("\r\n"));
+    QCOMPARE(stored.count('\n'), stored.count("\r\n"));
+    QVERIFY(stored.contains("ALTRE INFORMAZIONI:\r\nterza B\r\nlegge volentieri\r\nultima\r\n"));
+    QVERIFY(stored.contains("COMPITO:\r\nPrima riga\r\nseconda\r\nterza\r\n\r\nquinta\r\nDATA="));
+    QStringList block;
+    readBlock(block, QStringLiteral("identificatore"), QStringLiteral("MARIO^PRIMA"), false, folder(),
+              QStringLiteral("risult"), QStringLiteral("sal"));
+    QCOMPARE(block.mid(0, 10), L({"[informazioni]", "NOME=MARIO", "ALTRE INFORMAZIONI:", "terza B",
+                                  "legge volentieri", "ultima", "NOME ESERCIZIO=Il gatto e la volpe",
+                                  "COMPITO:", "Prima riga", "seconda"}));
 }
 
 QTEST_MAIN(TestRunFiles)

@@ -753,6 +753,22 @@ bool hasLineBreak(const QString& s)
     return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n'));
 }
 
+// An item that may span lines (the task, a note) with every line end made
+// CR LF: text from Qt's editors ends its lines with a bare LF.
+QString withCrLf(const QString& item)
+{
+    return hasLineBreak(item) ? physicalLines(item).join(crlf) : item;
+}
+
+QStringList withCrLf(const QStringList& items)
+{
+    QStringList out;
+    out.reserve(items.size());
+    for (const QString& item : items)
+        out << withCrLf(item);
+    return out;
+}
+
 QString describeChar(const QString& c)
 {
     if (c.size() == 1 && (!c.at(0).isPrint() || c.at(0).isSpace()))
@@ -945,7 +961,7 @@ bool Tevidenziatore::saveExercise(const QString& folder, const QString& fileName
 
     QStringList out;
     out.reserve(lines.size() + 3);
-    out << QStringLiteral("[compito]") << compito << QStringLiteral("[testo]");
+    out << QStringLiteral("[compito]") << withCrLf(compito) << QStringLiteral("[testo]");
     out.append(lines);
     const QString path = (folder.isEmpty() || folder.endsWith(QLatin1Char('/')))
                              ? folder + fileName
@@ -1006,9 +1022,9 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("[identificatore=") + id + QLatin1Char(']')
           << QStringLiteral("[informazioni]") << QStringLiteral("NOME=") + pupil
           << QStringLiteral("ALTRE INFORMAZIONI:");
-    block.append(run.pupilInfo);
+    block.append(withCrLf(run.pupilInfo));
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
-          << compito
+          << withCrLf(compito)
           << QStringLiteral("DATA=")
                  + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)

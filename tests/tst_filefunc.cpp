@@ -21,6 +21,7 @@ private slots:
     void copyFileCodes();
     void copyFileCopiesBigFilesWhole();
     void copyFileKeepsReadOnlyTargets();
+    void copyFileTakesOnlyFiles();
     void copyTreeCopiesAndKeepsExistingFiles();
     void copyTreeCodesAndHiddenEntries();
     void copyTreeSkipsLinksAndPipes();
@@ -94,6 +95,22 @@ void TestFileFunc::copyFileKeepsReadOnlyTargets()
     QCOMPARE(copyFile(path("a.txt"), path("ro.txt"), true), -3);
     QCOMPARE(readBytes(path("ro.txt")), QByteArray("protetto"));
     QCOMPARE(copyFile(path("a.txt"), path("ro.txt"), false), 2);
+}
+
+// A device or a pipe is no file to copy: a pipe would block the copy for
+// ever and /dev/zero would fill the disk.
+void TestFileFunc::copyFileTakesOnlyFiles()
+{
+    QCOMPARE(copyFile(QStringLiteral("/dev/null"), path("null.txt"), true), -1);
+    QVERIFY(!QFileInfo::exists(path("null.txt")));
+    QCOMPARE(::mkfifo(QFile::encodeName(path("pipe")).constData(), 0600), 0);
+    QCOMPARE(copyFile(path("pipe"), path("pipe.txt"), true), -1);
+    QVERIFY(!QFileInfo::exists(path("pipe.txt")));
+    // A link to a file is that file.
+    QVERIFY(writeBytes(path("a.txt"), "a"));
+    QVERIFY(QFile::link(path("a.txt"), path("link.txt")));
+    QCOMPARE(copyFile(path("link.txt"), path("b.txt"), false), 1);
+    QCOMPARE(readBytes(path("b.txt")), QByteArray("a"));
 }
 
 void TestFileFunc::copyTreeCopiesAndKeepsExistingFiles()

@@ -34,7 +34,9 @@ bool directoryExists(const QString& path)
 int copyFile(const QString& source, const QString& target, bool overwrite)
 {
     const QFileInfo sourceInfo(source);
-    if (source.isEmpty() || !sourceInfo.exists() || sourceInfo.isDir())
+    // Only regular files (or links to them): a pipe would block the copy and
+    // a device such as /dev/zero would never end.
+    if (source.isEmpty() || !sourceInfo.isFile())
         return -1;
     if (source == target || samePathKey(source) == samePathKey(target))
         return 0;

@@ -432,7 +432,7 @@ void TestSpeechSetup::worksWithTheRealSpeechComponent()
     {
         TFormSpeechSetup form;
         QCOMPARE(form.LanguageComboBox->count(), VS_GetNumLanguages());
-        QCOMPARE(form.LanguageComboBox->currentText(), QStringLiteral("Italian"));
+        QCOMPARE(form.LanguageComboBox->currentText(), QStringLiteral("Italiano"));
         QCOMPARE(form.VoiceComboBox->count(), VS_GetNumVoices());
         QCOMPARE(VS_GetSpeed(), VS_GetDefaultSpeed()); // opening changed nothing
         QCOMPARE(VS_GetVolume(), VS_GetDefaultVolume());
@@ -448,7 +448,7 @@ void TestSpeechSetup::worksWithTheRealSpeechComponent()
         QTest::mouseClick(form.OkButton, Qt::LeftButton);
     }
     const TSpeechSettings stored = readSpeechSettings(cfg());
-    QCOMPARE(stored.languageName, QByteArray("Italian"));
+    QCOMPARE(stored.languageName, QByteArray("Italiano"));
     QCOMPARE(stored.voiceName, QByteArray(VS_GetVoiceName(1)));
     QCOMPARE(stored.speed, VS_GetDefaultSpeed());
     VS_DestroySpeechEngine();

@@ -161,7 +161,14 @@ CaptureAudioOutput::CaptureAudioOutput(int bufferMilliseconds)
 
 qint64 CaptureAudioOutput::nowUs() const
 {
-    return clock.nsecsElapsed() / 1000;
+    return clockBaseUs + clock.nsecsElapsed() / 1000 * speed;
+}
+
+void CaptureAudioOutput::setPlaybackSpeed(int factor)
+{
+    clockBaseUs = nowUs();
+    clock.restart();
+    speed = std::max(1, factor);
 }
 
 bool CaptureAudioOutput::open(int sampleRate)

@@ -86,12 +86,17 @@ public:
     int opens() const { return openCount; }
     // Refuse to open, as a machine without a sound device does.
     void setFailOpen(bool fail) { failOpen = fail; }
+    // Plays `factor` times faster than real time from now on (1: real time).
+    // What is captured stays the same; only the waiting gets shorter.
+    void setPlaybackSpeed(int factor);
     void clear() { samples.clear(); }
 
 private:
     qint64 nowUs() const;
 
     QElapsedTimer clock;
+    qint64 clockBaseUs = 0; // simulated time when `clock` was last restarted
+    int speed = 1;
     QByteArray samples;
     qint64 soundEndUs = 0;
     int bufferMs;

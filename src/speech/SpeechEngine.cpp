@@ -51,7 +51,92 @@ struct Language {
     QByteArray name; // shown to the user, windows-1252
     QByteArray code; // espeak-ng's language code
     QList<Voice> voices;
+    QString espeakName; // the name espeak-ng gives the language's own voice
 };
+
+// Italian names of the languages a school meets most; every other language
+// keeps the English name espeak-ng gives it.
+struct ItalianName {
+    const char* code;
+    const char* name; // UTF-8
+};
+const ItalianName italianNames[] = {
+    {"it", "Italiano"},
+    {"en-gb", "Inglese (Gran Bretagna)"},
+    {"en-us", "Inglese (America)"},
+    {"en-029", "Inglese (Caraibi)"},
+    {"en-gb-scotland", "Inglese (Scozia)"},
+    {"en-gb-x-rp", "Inglese (pronuncia standard)"},
+    {"en-gb-x-gbclan", "Inglese (Lancaster)"},
+    {"en-gb-x-gbcwmd", "Inglese (Midlands occidentali)"},
+    {"en-us-nyc", "Inglese (America, New York)"},
+    {"fr-fr", "Francese (Francia)"},
+    {"fr-be", "Francese (Belgio)"},
+    {"fr-ch", "Francese (Svizzera)"},
+    {"de", "Tedesco"},
+    {"es", "Spagnolo (Spagna)"},
+    {"es-419", "Spagnolo (America Latina)"},
+    {"pt", "Portoghese (Portogallo)"},
+    {"pt-br", "Portoghese (Brasile)"},
+    {"la", "Latino"},
+    {"el", "Greco"},
+    {"grc", "Greco antico"},
+    {"ro", "Rumeno"},
+    {"ru", "Russo"},
+    {"uk", "Ucraino"},
+    {"pl", "Polacco"},
+    {"cs", "Ceco"},
+    {"sk", "Slovacco"},
+    {"sl", "Sloveno"},
+    {"hr", "Croato"},
+    {"sr", "Serbo"},
+    {"bs", "Bosniaco"},
+    {"bg", "Bulgaro"},
+    {"mk", "Macedone"},
+    {"sq", "Albanese"},
+    {"hu", "Ungherese"},
+    {"nl", "Olandese"},
+    {"da", "Danese"},
+    {"sv", "Svedese"},
+    {"nb", "Norvegese"},
+    {"fi", "Finlandese"},
+    {"is", "Islandese"},
+    {"et", "Estone"},
+    {"lv", "Lettone"},
+    {"lt", "Lituano"},
+    {"ca", "Catalano"},
+    {"eu", "Basco"},
+    {"cy", "Gallese"},
+    {"ga", "Irlandese"},
+    {"gd", "Gaelico scozzese"},
+    {"mt", "Maltese"},
+    {"tr", "Turco"},
+    {"ar", "Arabo"},
+    {"he", "Ebraico"},
+    {"fa", "Persiano"},
+    {"hi", "Hindi"},
+    {"ur", "Urdu"},
+    {"bn", "Bengalese"},
+    {"pa", "Punjabi"},
+    {"ja", "Giapponese"},
+    {"ko", "Coreano"},
+    {"vi", "Vietnamita (settentrionale)"},
+    {"id", "Indonesiano"},
+    {"ms", "Malese"},
+    {"ka", "Georgiano"},
+    {"be", "Bielorusso"},
+    {"sw", "Swahili"},
+    {"eo", "Esperanto"},
+};
+
+QString italianLanguageName(const QByteArray& code)
+{
+    for (const ItalianName& entry : italianNames) {
+        if (code == entry.code)
+            return QString::fromUtf8(entry.name);
+    }
+    return {};
+}
 
 struct Job {
     quint64 generation = 0;
@@ -126,11 +211,16 @@ QList<Language> listLanguages()
             return;
         auto it = std::find_if(languages.begin(), languages.end(),
                                [&code](const Language& l) { return l.code == code; });
-        const QString voiceName = readableName(voice->name);
+        QString voiceName = readableName(voice->name);
         if (it == languages.end()) {
-            languages.append({toCp1252(voiceName, code), code, {}});
+            const QString italian = italianLanguageName(code);
+            languages.append({toCp1252(italian.isEmpty() ? voiceName : italian, code), code, {},
+                              voiceName});
             it = languages.end() - 1;
         }
+        // The language's own voice carries the language's name.
+        if (voiceName == it->espeakName)
+            voiceName = decodeCp1252(it->name);
         it->voices.append({toCp1252(voiceName, identifier), identifier});
         for (const Variant& variant : voiceVariants) {
             it->voices.append({toCp1252(voiceName + QStringLiteral(" - ") + variant.name,

@@ -7,6 +7,12 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
 using testsupport::readBytes;
 using testsupport::writeBytes;
 
@@ -29,6 +35,7 @@ private slots:
     void removeEntryDeletesTheFirstMatch();
     void listLongNamesMatchesMaskWithoutCase();
     void tableWriteFailureIsReported();
+    void unreadableTableIsNeverReplaced();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -212,6 +219,43 @@ void TestLongname::tableWriteFailureIsReported()
     QVERIFY(!removeEntry(folder(), "GATTO.S01"));
     QCOMPARE(script.messages(),
              QStringList(2, QStringLiteral("Errore nella scrittura del file LONGNAME.LST")));
+}
+
+// A table that is there but cannot be read is not taken for an empty one: it
+// would be replaced by a table of one line and every other long name lost.
+// Here the table is a pipe; a helper opens its other end once, so a reader
+// that waits on it is let go (and reads nothing).
+void TestLongname::unreadableTableIsNeverReplaced()
+{
+    ScriptedDialogs script;
+    const QByteArray fifo = QFile::encodeName(table());
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    std::atomic<bool> done{false};
+    std::thread helper([&] {
+        for (int i = 0; i < 100 && !done; ++i) {
+            QThread::msleep(20);
+            const int fd = ::open(fifo.constData(), O_WRONLY | O_NONBLOCK);
+            if (fd >= 0) {
+                ::close(fd);
+                return;
+            }
+        }
+    });
+    const QString name = fileNameFor(folder(), QStringLiteral("Il gatto"));
+    done = true;
+    helper.join();
+    QCOMPARE(name, QString());
+    QVERIFY(QFileInfo(table()).exists() && !QFileInfo(table()).isFile());    // still the pipe
+    QCOMPARE(script.messages(), QStringList(QStringLiteral("Errore di lettura del file LONGNAME.LST")));
+
+    touch("GATTO.S01");
+    QVERIFY(!removeEntry(folder(), "GATTO.S01"));
+    QCOMPARE(longNameFor(folder(), "GATTO.S01"), QStringLiteral("GATTO"));    // its base name
+    QStringList out;
+    listLongNames(out, folder(), "*.s??");
+    QCOMPARE(out, QStringList(QStringLiteral("GATTO")));
+    QVERIFY(!QFileInfo(table()).isFile());
+    QCOMPARE(script.messages().size(), 4);
 }
 
 QTEST_MAIN(TestLongname)

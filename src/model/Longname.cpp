@@ -17,16 +17,38 @@ constexpr int lastCounter = 99999;
 struct NameTable {
     QString path;
     QStringList lines;    // kept as read, so a rewrite changes only what it must
+    // False when a table is there but cannot be read (not a file, or a read
+    // error): it must then not be written, or every entry it holds is lost.
+    bool readable = true;
 };
 
 NameTable readTable(const QString& folder)
 {
     NameTable table;
     table.path = QDir(folder).filePath(QString::fromLatin1(nameTableFileName));
+    const QFileInfo info(table.path);
+    if (!info.exists() && !info.isSymLink())
+        return table;
+    if (info.isDir())
+        return table;    // nothing to lose; a write reports the folder in the way
+    // Only a regular file is opened: a pipe would block the program.
     QFile file(table.path);
-    if (file.open(QIODevice::ReadOnly))
-        table.lines = splitLines(decodeCp1252(file.readAll()));
+    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
+        table.readable = false;
+        return table;
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        table.readable = false;
+        return table;
+    }
+    table.lines = splitLines(decodeCp1252(bytes));
     return table;
+}
+
+void reportUnreadable()
+{
+    showMessage(QStringLiteral("Errore di lettura del file ") + QString::fromLatin1(nameTableFileName));
 }
 
 bool writeTable(const NameTable& table)
@@ -114,6 +136,10 @@ QString fileNameFor(const QString& folder, const QString& longName)
     if (longName.isEmpty())
         return {};
     NameTable table = readTable(folder);
+    if (!table.readable) {
+        reportUnreadable();
+        return {};
+    }
     const QStringView wanted = compared(longName);
     for (const QString& line : std::as_const(table.lines)) {
         if (compared(longNamePart(line)) == wanted && line.contains(u'='))
@@ -155,7 +181,9 @@ QString longNameFor(const QString& folder, const QString& fileName)
     if (at >= 0)
         return compared(longNamePart(table.lines.at(at))).toString();
     const QString longName = defaultLongName(upperName);
-    if (storable(upperName) && !upperName.contains(u'=')) {
+    if (!table.readable) {
+        reportUnreadable();
+    } else if (storable(upperName) && !upperName.contains(u'=')) {
         table.lines.append(upperName + u'=' + longName);
         writeTable(table);
     }
@@ -167,6 +195,10 @@ bool removeEntry(const QString& folder, const QString& fileName)
     if (fileName.isEmpty())
         return true;
     NameTable table = readTable(folder);
+    if (!table.readable) {
+        reportUnreadable();
+        return false;
+    }
     if (!QFileInfo::exists(table.path))
         return true;
     const qsizetype at = findFileName(table, fileName.toUpper());
@@ -195,12 +227,15 @@ void listLongNames(QStringList& out, const QString& folder, const QString& mask)
             continue;
         }
         const QString longName = defaultLongName(upperName);
-        if (storable(upperName) && !upperName.contains(u'=')) {
+        if (table.readable && storable(upperName) && !upperName.contains(u'=')) {
             table.lines.append(upperName + u'=' + longName);
             added = true;
         }
         out.append(longName.left(comparedLength));
     }
-    if (added)
+    if (!table.readable && !out.isEmpty()) {
+        reportUnreadable();
+    } else if (added) {
         writeTable(table);
+    }
 }

@@ -17,6 +17,11 @@
 // "GATTO" "GATTO1.S23"). A name is free when no file of that exact name
 // exists in the folder and no line of the table names it, so two long names
 // never share a file even before the first one is saved.
+//
+// A table that is there but cannot be read (not a file, a read error) is
+// never written: "Errore di lettura del file LONGNAME.LST" is shown, no entry
+// is added, fileNameFor gives an empty name and removeEntry false, and files
+// are listed under their base names.
 
 inline constexpr const char* nameTableFileName = "LONGNAME.LST";
 

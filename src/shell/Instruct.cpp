@@ -46,7 +46,7 @@ Tistruzioni::Tistruzioni(QWidget* parent) : QDialog(parent)
 
     CancelBtn = new QPushButton(QStringLiteral("&Esci"), PanelBottom);
     CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    CancelBtn->setGeometry(337, 4, 80, 28);
+    CancelBtn->setGeometry(337, 8, 80, 28);
     CancelBtn->setDefault(true);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }

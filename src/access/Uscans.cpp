@@ -320,24 +320,21 @@ bool TScansione::keyHook(QEvent* event)
     const int latch = latchOf(key);
     if (latch < 0)
         return false;
-    if (!keyInput) {
-        // The keys pass untouched, but a key let go ends its press all the
-        // same: Space pressed to select, then released in a text box opened
-        // meanwhile, must not leave the next press of Space without effect.
-        if (event->type() == QEvent::KeyRelease && !key->isAutoRepeat())
-            latches[latch] = false;
-        return false;
-    }
     // A key held down repeats: the repeated presses and releases are kept
     // from the controls and change nothing, so one press is one action.
     if (key->isAutoRepeat())
-        return true;
+        return keyInput;
     if (event->type() == QEvent::KeyRelease) {
+        // Also while the keys pass untouched (a text box is open), a key let
+        // go ends its press: Space pressed to select and released in a text
+        // box opened meanwhile must not leave the next press without effect.
         releasedAt[latch] = key->timestamp();
         latchAtRelease[latch] = latches[latch];
         latches[latch] = false;
-        return true;
+        return keyInput;
     }
+    if (!keyInput)
+        return false;
     // X11 repeats a held key as a release and a press with the same time;
     // when the press comes late the pair arrives unmarked. Nobody releases
     // and presses a key within the same millisecond: it is still the repeat.

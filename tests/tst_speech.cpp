@@ -68,6 +68,7 @@ private slots:
     void italianIsTheDefaultAndLanguagesHaveReadableNames();
     void speaksTheSentenceInRealTime();
     void stopTalkSilencesAtOnce();
+    void destroyingWhileTalkingEndsAtOnce();
     void modeOneQueuesAndModeZeroInterrupts();
     void accentedLettersArePronounced();
     void valuesAreClampedAndChangeTheSound();
@@ -258,6 +259,32 @@ void TestSpeech::stopTalkSilencesAtOnce()
     // Speech works again after a stop.
     capture->setPlaybackSpeed(Fast);
     QVERIFY(speakAlone(capture, Sentence).size() > 22050 * 2);
+}
+
+void TestSpeech::destroyingWhileTalkingEndsAtOnce()
+{
+    // Minutes of text, with more queued behind it: the engine does not wait
+    // for any of it when the program ends.
+    QByteArray many;
+    for (int i = 0; i < 40; ++i)
+        many += QByteArray(Long) + ' ';
+    for (bool soundStarted : {true, false}) {
+        CaptureAudioOutput* capture = startWithCapture();
+        QVERIFY(capture);
+        VS_SayText(many.constData(), 1);
+        VS_SayText(Long, 1);
+        if (soundStarted)
+            QTRY_VERIFY_WITH_TIMEOUT(!capture->captured().isEmpty(), 2000);
+        QElapsedTimer timer;
+        timer.start();
+        VS_DestroySpeechEngine(); // the capture goes with the engine
+        QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!SpeechAvailable);
+        QVERIFY(!VS_IsTalking());
+        VS_SayText(Sentence, 1);
+        QVERIFY(!VS_IsTalking());
+        QTest::qWait(50); // nothing left behind fires into the freed engine
+    }
 }
 
 void TestSpeech::modeOneQueuesAndModeZeroInterrupts()

@@ -14,6 +14,12 @@
 #include <QtEndian>
 #include <QtTest>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 struct Range {
@@ -387,6 +393,27 @@ void TestSpeechSetup::filesOfAnotherSizeAreIgnored()
         QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 0, 0, 0));
     }
     QVERIFY(script.asked().isEmpty());
+
+    // A pipe of that name is not a settings file: it is not read (reading it
+    // would wait for a writer that never comes), and OK replaces it.
+    QVERIFY(QFile::remove(cfg()));
+    QCOMPARE(::mkfifo(QFile::encodeName(cfg()).constData(), 0600), 0);
+    auto reading = std::async(std::launch::async, [this] { return readSpeechSettings(cfg()); });
+    if (reading.wait_for(std::chrono::seconds(3)) != std::future_status::ready) {
+        // Let the reader go before failing.
+        const int writer = ::open(QFile::encodeName(cfg()).constData(), O_WRONLY | O_NONBLOCK);
+        reading.wait();
+        if (writer >= 0)
+            ::close(writer);
+        QFAIL("reading menu.cfg waited on a pipe");
+    }
+    QCOMPARE(reading.get().languageName, QByteArray());
+    {
+        TFormSpeechSetup form(nullptr, &speech);
+        QTest::mouseClick(form.OkButton, Qt::LeftButton);
+    }
+    QVERIFY(QFileInfo(cfg()).isFile());
+    QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 0, 0, 0));
 }
 
 void TestSpeechSetup::aFileThatCannotBeWrittenIsReported()

@@ -9,6 +9,7 @@
 #include <QCursor>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QSaveFile>
@@ -86,6 +87,10 @@ QString speechSettingsPath()
 
 TSpeechSettings readSpeechSettings(const QString& path)
 {
+    // Only a regular file: opening a pipe or a device of that name would
+    // wait, or read something that is no record.
+    if (!QFileInfo(path).isFile())
+        return {};
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || file.size() != SpeechSettingsSize)
         return {};

@@ -146,6 +146,7 @@ private slots:
     void spaceSelectsOncePerPress();
     void spaceIsIgnoredWhileSuspendedOrWithoutKeyInput();
     void spaceReleasedWhileKeysPassStillEndsThePress();
+    void spaceReleasedOverAnotherScanningEndsThePress();
     void arrowsAndKeypadPlusAreKeptFromControls();
     void directionPicksNearestWithTiesToScanOrder();
     void directionDiagonalsCountForBothNeighbours();
@@ -483,6 +484,36 @@ void TestScanning::spaceReleasedWhileKeysPassStillEndsThePress()
     timed(QEvent::KeyRelease, 9700); // let go, pressed again
     timed(QEvent::KeyPress, 9800);
     QCOMPARE(p.clicks.size(), 4);
+}
+
+void TestScanning::spaceReleasedOverAnotherScanningEndsThePress()
+{
+    // Space selects an answer in the run window, whose feedback window opens
+    // with its own scanning while Space is still down. The release goes to
+    // the newer scanning; back in the run window the next Space selects.
+    Panel run;
+    auto* answer = run.inRow(QStringLiteral("answer"), 0, 0);
+    Panel feedback;
+    feedback.inRow(QStringLiteral("ok"), 0, 0);
+    run.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&run.window));
+    run.edit->setFocus();
+    TScansione runScan(run.panel, 1500, spaceBarSwitch);
+    std::unique_ptr<TScansione> feedbackScan;
+    QObject::connect(answer, &QAbstractButton::clicked, &run.window, [&] {
+        if (!feedbackScan)
+            feedbackScan = std::make_unique<TScansione>(feedback.panel, 1500, spaceBarSwitch);
+    });
+
+    QTest::keyPress(run.edit, Qt::Key_Space);
+    QVERIFY(feedbackScan);
+    QTest::keyRelease(run.edit, Qt::Key_Space);
+    QTest::keyClick(run.edit, Qt::Key_Space); // selects in the feedback window
+    QCOMPARE(feedback.clicks, QStringList{QStringLiteral("ok")});
+    feedbackScan.reset();
+    QTest::keyClick(run.edit, Qt::Key_Space);
+    QCOMPARE(run.clicks, (QStringList{QStringLiteral("answer"), QStringLiteral("answer")}));
+    QCOMPARE(feedback.clicks.size(), 1);
 }
 
 void TestScanning::arrowsAndKeypadPlusAreKeptFromControls()

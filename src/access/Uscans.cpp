@@ -33,6 +33,14 @@ int tagOf(const QWidget* widget)
 
 constexpr double joystickDeadZone = 0.4;
 
+// Every scanning alive, oldest first. The newest one with key input keeps a
+// key release from the older ones, which must still see their press end.
+QList<TScansione*>& liveScannings()
+{
+    static QList<TScansione*> scannings;
+    return scannings;
+}
+
 } // namespace
 
 TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
@@ -45,6 +53,8 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         collect(container);
     sortButtons();
     current = 0;
+
+    liveScannings().append(this);
 
     // One filter serves as paint hook (every device) and, with the space
     // bar, as key hook.
@@ -72,6 +82,7 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
 
 TScansione::~TScansione()
 {
+    liveScannings().removeAll(this);
     if (QCoreApplication* application = QCoreApplication::instance())
         application->removeEventFilter(this);
     stick.reset();
@@ -328,10 +339,17 @@ bool TScansione::keyHook(QEvent* event)
         // Also while the keys pass untouched (a text box is open), a key let
         // go ends its press: Space pressed to select and released in a text
         // box opened meanwhile must not leave the next press without effect.
-        releasedAt[latch] = key->timestamp();
-        latchAtRelease[latch] = latches[latch];
-        latches[latch] = false;
-        return keyInput;
+        keyReleased(latch, key->timestamp());
+        if (!keyInput)
+            return false;
+        // Kept from the hooks behind this one: a scanning made while the key
+        // was down (the feedback window opened by a Space select) must not
+        // leave the key pressed for the older one.
+        for (TScansione* other : std::as_const(liveScannings())) {
+            if (other != this && other->device == spaceBarSwitch)
+                other->keyReleased(latch, key->timestamp());
+        }
+        return true;
     }
     if (!keyInput)
         return false;
@@ -351,6 +369,13 @@ bool TScansione::keyHook(QEvent* event)
         performAction(scanSelect); // may end this object: nothing follows
     }
     return true;
+}
+
+void TScansione::keyReleased(int latch, quint64 time)
+{
+    releasedAt[latch] = time;
+    latchAtRelease[latch] = latches[latch];
+    latches[latch] = false;
 }
 
 bool TScansione::eventFilter(QObject* watched, QEvent* event)

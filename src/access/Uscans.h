@@ -111,6 +111,7 @@ private:
     void move(ScanCommand direction);
     QPoint centreOf(QAbstractButton* button) const;
     bool keyHook(QEvent* event);
+    void keyReleased(int latch, quint64 time);
     void joystickDirection(int direction);
     void joystickButton(int flags);
     static int latchOf(const QKeyEvent* key);

@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QTest>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStringDecoder>
@@ -68,6 +70,14 @@ void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs)
             timer->stop();
             timer->deleteLater();
             action(modal);
+            // A check that failed inside `action` left the window open: close
+            // it, so the test reports its failure instead of waiting forever.
+            if (QTest::currentTestFailed() && modal->isVisible()) {
+                if (auto dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
         } else if (elapsed->elapsed() > timeoutMs) {
             timer->stop();
             timer->deleteLater();

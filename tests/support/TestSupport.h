@@ -38,7 +38,9 @@ QByteArray toCp1252(const QString& text);
 QString fromCp1252(const QByteArray& bytes);
 
 // Runs `action` on the next modal widget that opens (polled from the event
-// loop), for windows shown with exec(). Gives up after `timeoutMs`.
-void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs = 5000);
+// loop), for windows shown with exec(). Gives up after `timeoutMs`, which is
+// long, so that a busy machine does not leave a window waiting for ever. When
+// a check inside `action` fails, the window is closed afterwards.
+void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs = 60000);
 
 } // namespace testsupport

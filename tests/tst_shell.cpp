@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -236,7 +237,7 @@ void TestShell::optionsOkAppliesAndCancelKeeps()
         QCOMPARE(form->windowTitle(), QStringLiteral("  opzioni generali"));
         QCOMPARE(form->editTempoMax->text(), QStringLiteral("7"));
         QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.4"));
-        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(form->OKBtn));
+        QCOMPARE(form->focusWidget(), static_cast<QWidget*>(form->OKBtn));
         form->spinTempoMax->upButton()->click();
         form->checkAzzeramento->setChecked(true);
         QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
@@ -364,10 +365,25 @@ void TestShell::coverWipesTheTitleAndClosesOnAKey()
     QVERIFY(box->wipePosition() > 140);
     QCOMPARE(box->wipePosition() % 7, 0);
 
-    const QImage shown = box->grab().toImage();
-    // Lettering over the cover, the rest of the title area shows the cover.
-    QCOMPARE(shown.pixelColor(70 + 20, 47 + 15), QColor(255, 0, 0));
-    QCOMPARE(shown.pixelColor(70 + 2, 47 + 2), QColor(0, 0, 255));
+    // What the window shows, read from the screen (painting the box again
+    // would start the wipe again): the lettering over the cover, the rest of
+    // the title area shows the cover.
+    const QPoint origin = box->mapTo(&window, QPoint(0, 0));
+    auto onScreen = [&window, origin](int x, int y) {
+        return window.screen()->grabWindow(window.winId()).toImage().pixelColor(origin + QPoint(x, y));
+    };
+    QCOMPARE(onScreen(70 + 20, 47 + 15), QColor(255, 0, 0));
+    QCOMPARE(onScreen(70 + 2, 47 + 2), QColor(0, 0, 255));
+
+    // Any repaint that is not one of the wipe's strips (the cover uncovered,
+    // for instance) shows the cover alone and wipes the title in again.
+    box->repaint();
+    QCOMPARE(box->wipePosition(), 0);
+    QVERIFY(box->wipeRunning());
+    QCOMPARE(onScreen(70 + 20, 47 + 15), QColor(0, 0, 255));
+    QTRY_VERIFY_WITH_TIMEOUT(!box->wipeRunning(), 5000);
+    QVERIFY(box->wipePosition() > 140);
+    QCOMPARE(onScreen(70 + 20, 47 + 15), QColor(255, 0, 0));
 
     bool closed = false;
     connect(&window, &QDialog::finished, this, [&closed]() { closed = true; });

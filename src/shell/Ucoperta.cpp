@@ -7,6 +7,7 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QTimer>
 
@@ -63,11 +64,21 @@ void TcopertinaPaintBox::timerTick()
     }
     const QRect strip(titleOrigin.x() + wipe, titleOrigin.y(), stripWidth, title.height());
     wipe += stripWidth;
+    pendingStrips += strip;
     update(strip);
 }
 
-void TcopertinaPaintBox::paintEvent(QPaintEvent*)
+void TcopertinaPaintBox::paintEvent(QPaintEvent* event)
 {
+    // Only the strips of the wipe continue it; any other repaint (the cover
+    // shown, uncovered, redrawn) shows the cover and starts the wipe again.
+    const bool wipeStrips = !pendingStrips.isEmpty() && event->region().subtracted(pendingStrips).isEmpty();
+    pendingStrips = QRegion();
+    if (!wipeStrips) {
+        wipe = 0;
+        Timer1->setInterval(700);
+        Timer1->start();
+    }
     QPainter painter(this);
     if (cover.isNull())
         painter.fillRect(rect(), QColor(0, 0, 64));

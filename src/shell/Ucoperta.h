@@ -2,13 +2,15 @@
 
 #include <QDialog>
 #include <QPixmap>
+#include <QRegion>
 
 class QFrame;
 class QLabel;
 class QTimer;
 
 // The picture of the cover: the cover drawn at (-2, -2) and the title,
-// wiped in from the left in strips, 700 ms after the cover is shown.
+// wiped in from the left in strips, 700 ms after the cover is painted. Every
+// repaint that is not one of the wipe's own strips starts the wipe again.
 class TcopertinaPaintBox : public QWidget
 {
     Q_OBJECT
@@ -39,6 +41,7 @@ private:
     QPixmap title;
     QTimer* Timer1;
     int wipe = 0;
+    QRegion pendingStrips; // strips the wipe asked to paint, not painted yet
 };
 
 // The cover window, shown at start until a key is pressed or the cover is

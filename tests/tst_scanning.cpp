@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QImage>
@@ -141,6 +142,7 @@ private slots:
     void emptyPanelDoesNothing();
     void nextWrapsAndPassesDisabledButtons();
     void selectClicksOnlyAnEnabledButton();
+    void selectPressesNothingBehindAModalWindow();
     void frameIsPaintedAroundTheCurrentButtonOnly();
     void timedDevicesStepByTimerOnlyWhileRunning();
     void spaceSelectsOncePerPress();
@@ -276,6 +278,49 @@ void TestScanning::selectClicksOnlyAnEnabledButton()
     scan.performAction(scanNext);
     scan.performAction(scanSelect);
     QCOMPARE(p.clicks.last(), QStringLiteral("b"));
+}
+
+void TestScanning::selectPressesNothingBehindAModalWindow()
+{
+    // A dialog opened over the scanned window (the exercise chooser, a
+    // question) takes the input: no switch presses a button behind it.
+    Panel p;
+    p.inRow(QStringLiteral("a"), 0, 0);
+    p.window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&p.window));
+    TScansione scan(p.panel, 1500, spaceBarSwitch);
+    {
+        QDialog chooser(&p.window);
+        chooser.setWindowModality(Qt::ApplicationModal);
+        chooser.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&chooser));
+        QCOMPARE(QApplication::activeModalWidget(), &chooser);
+        scan.performAction(scanSelect);
+        QTest::keyClick(&chooser, Qt::Key_Space);
+        QVERIFY(p.clicks.isEmpty());
+
+        // A dialog that is itself scanned (the feedback window) is pressed.
+        Panel inDialog;
+        auto* ok = inDialog.button(QStringLiteral("ok"), QRect(10, 10, 80, 30), 0);
+        inDialog.panel->setParent(&chooser);
+        TScansione dialogScan(inDialog.panel, 1500, serialOneSwitch);
+        dialogScan.performAction(scanSelect);
+        QCOMPARE(inDialog.clicks, QStringList{QStringLiteral("ok")});
+        QCOMPARE(ok->window(), &chooser);
+        inDialog.panel->setParent(&inDialog.window);
+    }
+    scan.performAction(scanSelect);
+    QCOMPARE(p.clicks, QStringList{QStringLiteral("a")});
+
+    // A dialog modal for another window only keeps that window.
+    QWidget other;
+    other.show();
+    QDialog ownDialog(&other);
+    ownDialog.setWindowModality(Qt::WindowModal);
+    ownDialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&ownDialog));
+    scan.performAction(scanSelect);
+    QCOMPARE(p.clicks.size(), 2);
 }
 
 void TestScanning::frameIsPaintedAroundTheCurrentButtonOnly()

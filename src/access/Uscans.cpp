@@ -3,6 +3,7 @@
 #include "access/Joystick.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -32,6 +33,34 @@ int tagOf(const QWidget* widget)
 }
 
 constexpr double joystickDeadZone = 0.4;
+
+// The window that opened `window`, if any.
+QWidget* openerOf(const QWidget* window)
+{
+    return window->parentWidget() ? window->parentWidget()->window() : nullptr;
+}
+
+// Whether a modal window (a question, the exercise chooser) keeps the input
+// from `window`, as it keeps the mouse and the keys from it.
+bool blockedByModal(QWidget* window)
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !window)
+        return false;
+    // The modal window itself, and the windows opened over it, take input.
+    for (QWidget* w = window; w; w = openerOf(w)) {
+        if (w == modal)
+            return false;
+    }
+    if (modal->windowModality() != Qt::WindowModal)
+        return true;
+    // Modal for one window: it keeps that window and the ones behind it.
+    for (QWidget* w = openerOf(modal); w; w = openerOf(w)) {
+        if (w == window)
+            return true;
+    }
+    return false;
+}
 
 // Every scanning alive, oldest first. The newest one with key input keeps a
 // key release from the older ones, which must still see their press end.
@@ -213,9 +242,11 @@ void TScansione::performAction(ScanCommand command)
     switch (command) {
     case scanSelect: {
         QAbstractButton* button = currentButton();
-        // A disabled or hidden button is never pressed. The click may close
-        // the window and end this object: nothing follows it.
-        if (button && button->isEnabled() && !button->isHidden())
+        // A disabled or hidden button is never pressed, nor one of a window
+        // kept behind a modal dialog. The click may close the window and end
+        // this object: nothing follows it.
+        if (button && button->isEnabled() && !button->isHidden()
+            && !blockedByModal(button->window()))
             button->click();
         return;
     }

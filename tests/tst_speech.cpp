@@ -69,6 +69,7 @@ private slots:
     void speaksTheSentenceInRealTime();
     void stopTalkSilencesAtOnce();
     void destroyingWhileTalkingEndsAtOnce();
+    void stopsRacingQueuedTextsLeaveNothingBehind();
     void modeOneQueuesAndModeZeroInterrupts();
     void accentedLettersArePronounced();
     void valuesAreClampedAndChangeTheSound();
@@ -285,6 +286,35 @@ void TestSpeech::destroyingWhileTalkingEndsAtOnce()
         QVERIFY(!VS_IsTalking());
         QTest::qWait(50); // nothing left behind fires into the freed engine
     }
+}
+
+void TestSpeech::stopsRacingQueuedTextsLeaveNothingBehind()
+{
+    // Requests and stops in quick succession, at every point of the worker's
+    // work (queued, being synthesised, being played): after each stop nothing
+    // of the stopped texts may sound, and the engine ends up speaking one
+    // whole sentence as if nothing had happened.
+    CaptureAudioOutput* capture = startWithCapture(Fast);
+    QVERIFY(capture);
+    const qsizetype alone = speakAlone(capture, Sentence).size();
+    QVERIFY(alone > 22050 * 2);
+    for (int round = 0; round < 60; ++round) {
+        VS_SayText(Sentence, 1);
+        VS_SayText(Long, 1);
+        if (round % 3 == 1)
+            VS_SayText(Second, 0);
+        if (round % 4)
+            QTest::qWait(round % 7);
+        VS_StopTalk();
+        QVERIFY(!VS_IsTalking());
+        const qsizetype heard = capture->captured().size();
+        QCoreApplication::processEvents();
+        QTest::qWait(round % 5 == 0 ? 30 : 1);
+        QCOMPARE(capture->captured().size(), heard);
+        QVERIFY(!VS_IsTalking());
+    }
+    const qsizetype again = speakAlone(capture, Sentence).size();
+    QVERIFY2(std::abs(again - alone) < alone / 50, qPrintable(QStringLiteral("%1 %2").arg(again).arg(alone)));
 }
 
 void TestSpeech::modeOneQueuesAndModeZeroInterrupts()

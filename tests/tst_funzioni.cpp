@@ -26,6 +26,7 @@ private slots:
     void loadTextOfMissingFileFails();
     void saveTextWritesCp1252CrLf();
     void saveTextRefusesAndReportsWithoutTouchingTheFile();
+    void saveTextEndsEveryLineWithCrLf();
     void stringHelpers();
     void readExerciseSections();
     void readExerciseEdgeCases();
@@ -182,6 +183,19 @@ void TestFunzioni::saveTextRefusesAndReportsWithoutTouchingTheFile()
     const QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
     for (const QString& name : left)
         QVERIFY2(!name.contains(u'~') && !name.endsWith(QStringLiteral(".tmp")), qPrintable(name));
+}
+
+// A line handed over with line ends of its own (Qt's editors end lines with a
+// bare LF) is written as the lines it holds, each with CR LF: the file keeps
+// its format and reads back as the same lines.
+void TestFunzioni::saveTextEndsEveryLineWithCrLf()
+{
+    QVERIFY(saveText({"uno\ndue", "tre\rquattro\r\ncinque", "sei\n"}, path("righe.txt")));
+    QCOMPARE(readBytes(path("righe.txt")),
+             QByteArray("uno\r\ndue\r\ntre\r\nquattro\r\ncinque\r\nsei\r\n\r\n"));
+    QStringList back;
+    QVERIFY(loadText(back, path("righe.txt")));
+    QCOMPARE(back, (QStringList{"uno", "due", "tre", "quattro", "cinque", "sei", ""}));
 }
 
 void TestFunzioni::stringHelpers()

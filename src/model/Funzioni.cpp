@@ -230,8 +230,25 @@ bool saveText(const QStringList& lines, const QString& path)
         return false;
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += encodeCp1252(line);
-        bytes += "\r\n";
+        if (!line.contains(u'\r') && !line.contains(u'\n')) {
+            bytes += encodeCp1252(line);
+            bytes += "\r\n";
+            continue;
+        }
+        // Line ends inside a line (a bare LF from Qt's editors, a lone CR)
+        // become CR LF, so the file keeps its format.
+        QStringView rest(line);
+        for (;;) {
+            qsizetype end = 0;
+            while (end < rest.size() && rest[end] != u'\r' && rest[end] != u'\n')
+                ++end;
+            bytes += encodeCp1252(rest.left(end).toString());
+            bytes += "\r\n";
+            if (end == rest.size())
+                break;
+            const bool crLf = rest[end] == u'\r' && end + 1 < rest.size() && rest[end + 1] == u'\n';
+            rest = rest.mid(end + (crLf ? 2 : 1));
+        }
     }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))

@@ -37,7 +37,9 @@ bool fitsCp1252(const QStringList& lines);
 // first; false (and `out` empty) when the file cannot be opened.
 bool loadText(QStringList& out, const QString& path);
 
-// Writes `lines`, each followed by CR LF, replacing the file atomically. True
+// Writes `lines`, each followed by CR LF, replacing the file atomically; a
+// CR, LF or CR LF inside a line is written as CR LF (the line is written as
+// the lines it holds, as loadText reads them back). True
 // only when the file was written; false, and nothing written, when a line holds
 // a character outside windows-1252 or the file cannot be written.
 bool saveText(const QStringList& lines, const QString& path);

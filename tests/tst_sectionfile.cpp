@@ -55,6 +55,7 @@ private slots:
     void removeBlockOfMissingValue();
     void removeBlockFailuresLeaveTheFileAlone();
     void charactersOutsideCp1252NeverMatch();
+    void pathsOfFolderNameAndExtension();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -334,6 +335,28 @@ void TestSectionFile::charactersOutsideCp1252NeverMatch()
     QVERIFY(out.isEmpty());
     QVERIFY(removeBlock(key, QStringLiteral("Ω"), folder(), name, ext));
     QCOMPARE(readBytes(file()), QByteArray("[identificatore=?]\r\nx\r\n"));
+}
+
+// folder + name + "." + extension, with a "/" between folder and name only
+// when the folder does not end with one and the name does not begin with one:
+// a name beginning with "/" stays inside the folder.
+void TestSectionFile::pathsOfFolderNameAndExtension()
+{
+    QCOMPARE(sectionFilePath("/dati/risult", "risult", "sal"), QStringLiteral("/dati/risult/risult.sal"));
+    QCOMPARE(sectionFilePath("/dati/risult/", "risult", "sal"), QStringLiteral("/dati/risult/risult.sal"));
+    QCOMPARE(sectionFilePath("/dati/risult", "/risult", "sal"), QStringLiteral("/dati/risult/risult.sal"));
+    QCOMPARE(sectionFilePath("/dati/risult/", "/risult", "sal"), QStringLiteral("/dati/risult//risult.sal"));
+
+    // The file really is read and written there.
+    ScriptedDialogs script;
+    QVERIFY(appendLines({"[identificatore=A^B]", "riga"}, folder(), "/risult", ext));
+    QCOMPARE(readBytes(file()), QByteArray("[identificatore=A^B]\r\nriga\r\n"));
+    QStringList values;
+    listValues(values, key, folder(), "/risult", ext);
+    QCOMPARE(values, QStringList{"A^B"});
+    QVERIFY(removeBlock(key, "A^B", folder(), "/risult", ext));
+    QCOMPARE(readBytes(file()), QByteArray());
+    QVERIFY(script.messages().isEmpty());
 }
 
 QTEST_MAIN(TestSectionFile)

@@ -408,7 +408,13 @@ void injectReplaceFaultForTests(ReplaceFault fault)
 
 QString sectionFilePath(const QString& folder, const QString& name, const QString& extension)
 {
-    return QDir(folder).filePath(name + u'.' + extension);
+    const QString file = name + u'.' + extension;
+    if (folder.isEmpty())
+        return file;
+    // A name that begins with "/" still stands inside the folder.
+    if (folder.endsWith(u'/') || name.startsWith(u'/'))
+        return folder + file;
+    return folder + u'/' + file;
 }
 
 void lineKeyValue(QStringView line, QString& key, QString& value)

@@ -215,6 +215,19 @@ void TestShell::instructionTextIsReadOnlyAndScrolls()
     QVERIFY(window.memo1->isReadOnly());
     QVERIFY(window.memo1->verticalScrollBar()->maximum() > 0);
     QCOMPARE(window.memo1->focusPolicy(), Qt::NoFocus);
+    // Keys scroll the text wherever the focus is.
+    QScrollBar* bar = window.memo1->verticalScrollBar();
+    QCOMPARE(bar->value(), 0);
+    QTest::keyClick(window.CancelBtn, Qt::Key_PageDown);
+    const int page = bar->value();
+    QVERIFY(page > 0);
+    QTest::keyClick(window.CancelBtn, Qt::Key_Down);
+    QVERIFY(bar->value() > page);
+    QTest::keyClick(&window, Qt::Key_End);
+    QCOMPARE(bar->value(), bar->maximum());
+    QTest::keyClick(&window, Qt::Key_Home);
+    QCOMPARE(bar->value(), 0);
+    QVERIFY(window.isVisible());
     QTest::keyClicks(window.memo1, QStringLiteral("xyz"));
     QCOMPARE(window.memo1->toPlainText(), lines.join(QLatin1Char('\n')));
     QCOMPARE(window.CancelBtn->geometry(), QRect(337, 8, 80, 28));

@@ -7,8 +7,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 Tistruzioni::Tistruzioni(QWidget* parent) : QDialog(parent)
@@ -49,6 +51,7 @@ Tistruzioni::Tistruzioni(QWidget* parent) : QDialog(parent)
     CancelBtn->setGeometry(337, 8, 80, 28);
     CancelBtn->setDefault(true);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    CancelBtn->installEventFilter(this);
 }
 
 void Tistruzioni::showText(const QString& fileName)
@@ -65,6 +68,49 @@ void Tistruzioni::showText(const QString& fileName)
         memo1->setPlainText(QStringLiteral("Testo non disponibile"));
     }
     memo1->moveCursor(QTextCursor::Start);
+}
+
+bool Tistruzioni::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::KeyPress && scrollByKey(static_cast<QKeyEvent*>(event)->key()))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+void Tistruzioni::keyPressEvent(QKeyEvent* event)
+{
+    if (scrollByKey(event->key()))
+        event->accept();
+    else
+        QDialog::keyPressEvent(event);
+}
+
+bool Tistruzioni::scrollByKey(int key)
+{
+    QScrollBar* bar = memo1->verticalScrollBar();
+    switch (key) {
+    case Qt::Key_Up:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepSub);
+        break;
+    case Qt::Key_Down:
+        bar->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        break;
+    case Qt::Key_PageUp:
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        break;
+    case Qt::Key_PageDown:
+        bar->triggerAction(QAbstractSlider::SliderPageStepAdd);
+        break;
+    case Qt::Key_Home:
+        bar->triggerAction(QAbstractSlider::SliderToMinimum);
+        break;
+    case Qt::Key_End:
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        break;
+    default:
+        return false;
+    }
+    return true;
 }
 
 void showInstructions(QWidget* parent, const QString& caption, const QString& fileName)

@@ -23,6 +23,16 @@ public:
     QPlainTextEdit* memo1;
     QFrame* PanelBottom;
     QPushButton* CancelBtn;
+
+protected:
+    // The window sees keys before its controls. The text takes no focus, so
+    // the arrow and page keys scroll it from wherever the focus is: a reader
+    // without a mouse can read it all.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool scrollByKey(int key);
 };
 
 // Creates the window with `caption`, shows `fileName` in it, modally.

@@ -324,6 +324,17 @@ void TestSectionFile::removeBlockFailuresLeaveTheFileAlone()
     QStringList values;
     listValues(values, key, folder(), name, ext);
     QCOMPARE(values, (QStringList{"MARIO^UNO", "MARIO^UNO"}));
+
+    // A "pqwxzswt.xxx" that is not the file itself may be the one copy of an
+    // older archive: a removal keeps it under a free name.
+    const QByteArray older = "[identificatore=VECCHIO^UNO]\r\nNOME=VECCHIO\r\n";
+    QVERIFY(writeBytes(path("pqwxzswt.xxx"), older));
+    QVERIFY(writeBytes(path("pqwxzswt.xxx.1"), "altro"));
+    QVERIFY(removeBlock(key, "MARIO^UNO", folder(), name, ext));
+    QVERIFY(script.messages().isEmpty());
+    QVERIFY(!QFileInfo::exists(path("pqwxzswt.xxx")));
+    QCOMPARE(readBytes(path("pqwxzswt.xxx.1")), QByteArray("altro"));
+    QCOMPARE(readBytes(path("pqwxzswt.xxx.2")), older);
 }
 
 void TestSectionFile::charactersOutsideCp1252NeverMatch()

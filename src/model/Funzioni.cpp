@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 // ---------------------------------------------------------------------------
@@ -477,6 +478,37 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
     });
 }
 
+namespace {
+
+// A "pqwxzswt.xxx" found before a removal was left by one that did not end.
+// When it is a second name of the file itself (a removal of this program
+// stopped before the new content took its place) it is only a duplicate and
+// goes. Anything else may be the one copy of an older archive: it is kept
+// under the first free name "pqwxzswt.xxx.1", "pqwxzswt.xxx.2", ...
+void setStaleOldContentAside(const QString& path, const QString& oldPath)
+{
+    struct stat file {};
+    struct stat old {};
+    const bool sameFile = ::stat(QFile::encodeName(path).constData(), &file) == 0
+                          && ::lstat(QFile::encodeName(oldPath).constData(), &old) == 0
+                          && file.st_dev == old.st_dev && file.st_ino == old.st_ino;
+    if (sameFile) {
+        QFile::remove(oldPath);
+        return;
+    }
+    if (QFileInfo(oldPath).isDir())
+        return;    // not ours to move: the removal stops with its message
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = oldPath + QLatin1Char('.') + QString::number(n);
+        if (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink()) {
+            std::rename(QFile::encodeName(oldPath).constData(), QFile::encodeName(aside).constData());
+            return;
+        }
+    }
+}
+
+} // namespace
+
 bool removeBlock(const QString& key, const QString& value, const QString& folder,
                  const QString& name, const QString& extension)
 {
@@ -555,11 +587,8 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
     const QByteArray oldName = QFile::encodeName(oldPath);
     bool keptAside = false;
     if (fault != ReplaceFault::KeepOld) {
-        if (QFileInfo::exists(oldPath) || QFileInfo(oldPath).isSymLink()) {
-            // Left behind by an interrupted removal: the file itself is in
-            // place, so this is only a stale duplicate.
-            QFile::remove(oldPath);
-        }
+        if (QFileInfo::exists(oldPath) || QFileInfo(oldPath).isSymLink())
+            setStaleOldContentAside(path, oldPath);
         if (::link(QFile::encodeName(path).constData(), oldName.constData()) == 0) {
             keptAside = true;
         } else if (errno != EEXIST) {

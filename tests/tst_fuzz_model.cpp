@@ -166,36 +166,6 @@ QStringList randomLines(QRandomGenerator& random, int maxLines)
     return out;
 }
 
-QStringList refLayout(const QStringList& source, int width, const QFontMetrics& fm)
-{
-    QStringList out;
-    QString current;
-    TTokenizer words(QLatin1Char(' '), QString());
-    for (const QString& line : source) {
-        if (isTag(line)) {
-            if (!current.isEmpty())
-                out << current;
-            current.clear();
-            out << line;
-            continue;
-        }
-        words.setText(line);
-        while (words.hasMoreTokens()) {
-            const QString word = words.nextToken();
-            const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-            if (fm.horizontalAdvance(candidate) + 30 < width) {
-                current = candidate;
-            } else {
-                if (!current.isEmpty())
-                    out << current;
-                current = word;
-            }
-        }
-    }
-    if (!current.isEmpty())
-        out << current;
-    return out;
-}
 
 } // namespace
 
@@ -277,7 +247,7 @@ void TestFuzzModel::randomOperationsAgreeWithTheRules()
             }
             case 6: {
                 const int width = 40 + random.bounded(500);
-                const QStringList expected = refLayout(ref, width, fm);
+                const QStringList expected = testsupport::referenceLayout(ref, width, fm);
                 const int height = model.layout(width, canvas);
                 if (model.lines != expected) {
                     for (int i = 0; i < std::max(model.lines.size(), expected.size()); ++i)

@@ -1,11 +1,13 @@
 #include "model/Token.h"
 #include "model/Uevidenz.h"
+#include "support/TestSupport.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
 #include <QtTest>
 
 // Layout, painting, hit test and extents of a marked text, checked on the
@@ -88,48 +90,6 @@ struct Canvas {
     QPainter painter;
 };
 
-// The layout measured candidate by candidate, as the rule reads.
-QStringList referenceLayout(const QStringList& source, int width, QPainter& canvas, int& height)
-{
-    const QFontMetrics fm = canvas.fontMetrics();
-    QStringList out;
-    QString current;
-    int display = 0;
-    int sentences = 0;
-    TTokenizer words(QLatin1Char(' '), QString());
-    for (const QString& line : source) {
-        if (line.contains(QLatin1Char('~'))) {
-            ++sentences;
-            if (!current.isEmpty()) {
-                out << current;
-                ++display;
-                current.clear();
-            }
-            out << line;
-            continue;
-        }
-        words.setText(line);
-        while (words.hasMoreTokens()) {
-            const QString word = words.nextToken();
-            const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
-            if (fm.horizontalAdvance(candidate) + 30 < width) {
-                current = candidate;
-            } else {
-                if (!current.isEmpty()) {
-                    out << current;
-                    ++display;
-                }
-                current = word;
-            }
-        }
-    }
-    if (!current.isEmpty()) {
-        out << current;
-        ++display;
-    }
-    height = (fm.height() + 12) * display + 10 * sentences + 10;
-    return out;
-}
 
 QStringList kerningText(int seed, int sentences)
 {
@@ -226,7 +186,7 @@ void TestLayout::layoutAgreesWithMeasuringEveryCandidate()
             const QStringList source = kerningText(seed, 40);
             for (int width = 90; width <= 900; width += 53) {
                 int expectedHeight = 0;
-                const QStringList expected = referenceLayout(source, width, c.painter, expectedHeight);
+                const QStringList expected = testsupport::referenceLayout(source, width, c.painter.fontMetrics(), &expectedHeight);
                 Tevidenziatore model(copy(source));
                 const int height = model.layout(width, c.painter);
                 if (model.lines != expected) {

@@ -1,10 +1,14 @@
 #include "support/TestSupport.h"
 
+#include "model/Token.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QTest>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFontMetrics>
+#include <QStringList>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTimer>
@@ -56,6 +60,46 @@ QString fromCp1252(const QByteArray& bytes)
 {
     QStringDecoder decoder("windows-1252");
     return decoder.decode(bytes);
+}
+
+QStringList referenceLayout(const QStringList& source, int width, const QFontMetrics& fm,
+                            int* height)
+{
+    QStringList out;
+    QString current;
+    int display = 0;
+    int sentences = 0;
+    const auto flush = [&]() {
+        if (!current.isEmpty()) {
+            out << current;
+            ++display;
+        }
+        current.clear();
+    };
+    TTokenizer words(QLatin1Char(' '), QString());
+    for (const QString& line : source) {
+        if (line.contains(QLatin1Char('~'))) {
+            ++sentences;
+            flush();
+            out << line;
+            continue;
+        }
+        words.setText(line);
+        while (words.hasMoreTokens()) {
+            const QString word = words.nextToken();
+            const QString candidate = current.isEmpty() ? word : current + QLatin1Char(' ') + word;
+            if (fm.horizontalAdvance(candidate) + 30 < width) {
+                current = candidate;
+            } else {
+                flush();
+                current = word;
+            }
+        }
+    }
+    flush();
+    if (height)
+        *height = (fm.height() + 12) * display + 10 * sentences + 10;
+    return out;
 }
 
 void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs)

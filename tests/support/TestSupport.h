@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
+class QFontMetrics;
 class QWidget;
 
 // A clock that moves on by `step` milliseconds at every reading, so busy
@@ -36,6 +38,12 @@ bool writeBytes(const QString& path, const QByteArray& bytes);
 // A string as windows-1252 bytes, and back.
 QByteArray toCp1252(const QString& text);
 QString fromCp1252(const QByteArray& bytes);
+
+// The layout of a marked text measured candidate line by candidate line, as
+// the rule reads, in the font of `fm` for the drawing width `width`. When
+// `height` is given it receives the layout's total height.
+QStringList referenceLayout(const QStringList& source, int width, const QFontMetrics& fm,
+                            int* height = nullptr);
 
 // Runs `action` on the next modal widget that opens (polled from the event
 // loop), for windows shown with exec(). Gives up after `timeoutMs`, which is

@@ -975,8 +975,10 @@ bool Tevidenziatore::saveExercise(const QString& folder, const QString& fileName
 }
 
 bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const QString& extension,
-                              const TesercizioSvolto& run)
+                              const TesercizioSvolto& run, bool* fileFailed)
 {
+    if (fileFailed)
+        *fileFailed = false;
     const QString pupil = trimSpaces(run.pupilName);
     const QString runName = trimSpaces(run.runName);
     const QString id = pupil + QLatin1Char('^') + runName;
@@ -1047,10 +1049,15 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
         // The old run stays when it cannot be removed, and the new one is
         // not added beside it.
         if (!removeBlock(runKey, id, folder, name, extension)) {
+            if (fileFailed)
+                *fileFailed = true;
             showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova precedente "
                                           "con lo stesso nome è rimasta nel file."));
             return false;
         }
     }
-    return appendLines(block, folder, name, extension);
+    const bool written = appendLines(block, folder, name, extension);
+    if (!written && fileFailed)
+        *fileFailed = true;
+    return written;
 }

@@ -38,6 +38,7 @@ private slots:
     void instructionTextIsReadOnlyAndScrolls();
     void optionsOkAppliesAndCancelKeeps();
     void optionsSpinRules();
+    void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
@@ -335,6 +336,63 @@ void TestShell::optionsSpinRules()
     QCOMPARE(form.editSogliaFeedback->text(), QStringLiteral("abc"));
     QCOMPARE(form.chosenOptions().feedbackThreshold, 0.4);
     QCOMPARE(formatThreshold(0.4), QStringLiteral("0.4"));
+}
+
+void TestShell::optionsByKeyboardAlone()
+{
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        auto key = [form](Qt::Key k) { QTest::keyClick(form->focusWidget(), k); };
+        auto tabTo = [form, &key](QWidget* target) {
+            for (int i = 0; i < 12 && form->focusWidget() != target; ++i)
+                key(Qt::Key_Tab);
+            return form->focusWidget() == target;
+        };
+        // The time: arrows step by one within 0..120, pages by ten.
+        QVERIFY(tabTo(form->editTempoMax));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("7"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Up);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("9"));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("9"));    // still shown focused
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("19"));
+        for (int i = 0; i < 12; ++i)
+            key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("120"));
+        for (int i = 0; i < 13; ++i)
+            key(Qt::Key_PageDown);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        QVERIFY(form->CheckSintesi->isChecked());    // as the down arrow does
+        key(Qt::Key_Down);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        key(Qt::Key_Up);
+        QVERIFY(!form->CheckSintesi->isChecked());
+        // The threshold: steps of 0.1 within 0.1..2.0.
+        QVERIFY(tabTo(form->editSogliaFeedback));
+        key(Qt::Key_Down);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("1.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_Up);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_PageDown);
+        key(Qt::Key_PageDown);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.1"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Return);    // OK, the default button
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 1);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.2);
+    QVERIFY(!window.runOptions.useSpeech);
 }
 
 void TestShell::coverWipesTheTitleAndClosesOnAKey()

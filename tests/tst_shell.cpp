@@ -3,6 +3,7 @@
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "access/SerBtn.h"
+#include "speech/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QTranslator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -43,6 +45,7 @@ private slots:
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
+    void speechAndAnimationStartRightAfterTheFirstFrame();
 
 private:
     QTemporaryDir folder;
@@ -496,6 +499,53 @@ void TestShell::speechSetUpNeedsAWorkingEngine()
     QVERIFY(!window.SintesiBut->isEnabled());
     QVERIFY(window.bottoneSeriale());
     QVERIFY(!window.bottoneSeriale()->portReady());
+}
+
+void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()
+{
+    // A home of its own: the speech settings are looked for there.
+    QTemporaryDir home;
+    const QByteArray previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../immagini/salAnim.gif");
+    QVERIFY(QFile::copy(built, ProgramFolder + QStringLiteral("immagini/salAnim.gif")));
+    installSpeechAudioOutput(std::make_unique<CaptureAudioOutput>());
+
+    Tmaschera window;
+    QVERIFY(!window.SintesiBut->isEnabled());
+    // What the first frame of the window found.
+    struct FirstFrame : QObject {
+        Tmaschera* window = nullptr;
+        int paints = 0;
+        bool speechBefore = true;
+        bool animationBefore = true;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && paints++ == 0) {
+                speechBefore = SpeechAvailable;
+                animationBefore = window->paintMaschera->movie() != nullptr;
+            }
+            return false;
+        }
+    } frame;
+    frame.window = &window;
+    window.installEventFilter(&frame);
+    whenModalShown([](QWidget* cover) { QTest::keyClick(cover, Qt::Key_Space); });
+    window.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(frame.paints > 0);
+    QVERIFY(!frame.speechBefore);
+    QVERIFY(!frame.animationBefore);
+    // By the time a key or a click can be handled, both are running.
+    QVERIFY(SpeechAvailable);
+    QVERIFY(window.SintesiBut->isEnabled());
+    QVERIFY(window.paintMaschera->movie());
+    QCOMPARE(window.paintMaschera->movie()->state(), QMovie::Running);
+
+    window.hide();
+    VS_DestroySpeechEngine();
+    qputenv("HOME", previousHome);
 }
 
 QTEST_MAIN(TestShell)

@@ -22,6 +22,8 @@
 #include <QPainter>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
+#include <functional>
 
 QString ProgramFolder;
 QString DataRoot;
@@ -237,15 +239,6 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     QRandomGenerator::global()->generate();
 
-    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
-    if (QFileInfo(gif).isFile()) {
-        animation = new QMovie(gif, QByteArray(), this);
-        if (animation->isValid()) {
-            paintMaschera->setMovie(animation);
-            animation->start();
-        }
-    }
-
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
@@ -263,15 +256,77 @@ Tmaschera* Tmaschera::instance()
     return theMainWindow;
 }
 
+namespace {
+
+// Runs `work` once, right after the window's first frame has been painted
+// and before any other event (a key, a click) is handled.
+class AfterFirstFrame : public QObject
+{
+public:
+    AfterFirstFrame(QWindow* shown, std::function<void()> then)
+        : QObject(shown), window(shown), work(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::Expose || !window->isExposed())
+            return false;
+        window->removeEventFilter(this);
+        static_cast<QObject*>(window)->event(event);    // the frame first
+        work();
+        deleteLater();
+        return true;
+    }
+
+private:
+    QWindow* window;
+    std::function<void()> work;
+};
+
+} // namespace
+
 void Tmaschera::start()
 {
     {
         Tcopertina cover(this);
         cover.exec();
     }
+    // The speech engine and the animation are started once the window is on
+    // screen, so it appears sooner; no key or click is handled before.
+    create();
+    if (QWindow* handle = windowHandle())
+        new AfterFirstFrame(handle, [this]() { finishStart(); });
+    else
+        finishStart();
     show();
     raise();
     activateWindow();
+}
+
+void Tmaschera::finishStart()
+{
+    startAnimation();
+    if (!SpeechAvailable)
+        SpeechAvailable = startSpeech();
+    SintesiBut->setEnabled(SpeechAvailable);
+}
+
+void Tmaschera::startAnimation()
+{
+    if (animation)
+        return;
+    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
+    if (!QFileInfo(gif).isFile())
+        return;
+    animation = new QMovie(gif, QByteArray(), this);
+    if (animation->isValid()) {
+        paintMaschera->setMovie(animation);
+        animation->start();
+        paintMaschera->repaint();    // shown at once, before the speech engine starts
+    }
 }
 
 void Tmaschera::opzioniButClick()

@@ -305,6 +305,12 @@ QList<Language> listLanguages()
         }
     }
 
+    QCollator order{QLocale(QLocale::Italian, QLocale::Italy)};
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    order.setNumericMode(true);
+    std::sort(variants.begin(), variants.end(),
+              [&order](const Variant& a, const Variant& b) { return order.compare(a.name, b.name) < 0; });
+
     QList<Language> languages;
     auto addVoice = [&languages](const espeak_VOICE* voice, const QList<Variant>& voiceVariants) {
         const QByteArray code(firstLanguage(voice));
@@ -352,8 +358,7 @@ QList<Language> listLanguages()
         }
     }
     // Italian first, the others in the alphabetical order of their names.
-    QCollator order{QLocale(QLocale::Italian, QLocale::Italy)};
-    order.setCaseSensitivity(Qt::CaseInsensitive);
+    order.setNumericMode(false);
     std::sort(languages.begin(), languages.end(), [&order](const Language& a, const Language& b) {
         if ((a.code == "it") != (b.code == "it"))
             return a.code == "it";

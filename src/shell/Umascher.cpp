@@ -52,6 +52,12 @@ QString locateProgramFolder(const QString& applicationDir)
     return withSlash(here.absolutePath());
 }
 
+bool dataInProgramFolder(const QString& programFolder, const QString& applicationDir)
+{
+    return withSlash(programFolder) == withSlash(QDir(applicationDir).absolutePath())
+           && QFileInfo(programFolder).isWritable();
+}
+
 bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
                      const QString& userDataFolder, QString& dataRoot)
 {

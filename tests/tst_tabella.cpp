@@ -144,6 +144,7 @@ private slots:
     void everyCountIsWrittenCentredEvenWhenZero();
     void fourDigitCountsStayInsideSmallCells();
     void paintLeavesThePainterAsDocumented();
+    void aBoldWindowFontDoesNotReachTheCounts();
     void printerTableHasNoColourAndScaledLabels();
     void printedTableAndInfoLinesReachThePdf();
 };
@@ -280,6 +281,58 @@ void TestTabella::paintLeavesThePainterAsDocumented()
     TTabella idle(nullptr, AnswerCounts(), g);
     idle.paint();
     idle.printInfoLines({QStringLiteral("x")});
+}
+
+// A window surface that paints the table, as the summary window does.
+class TableSurface : public QWidget
+{
+public:
+    TableSurface(const AnswerCounts& counts, const TableGeometry& g) : table(nullptr, counts, g)
+    {
+        resize(436, 428);
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, grey);
+        setPalette(p);
+    }
+    TTabella table;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        table.setCanvas(&painter);
+        table.paint();
+        table.setCanvas(nullptr);
+    }
+};
+
+void TestTabella::aBoldWindowFontDoesNotReachTheCounts()
+{
+    const TableGeometry g = summaryGeometry();
+    const AnswerCounts counts = countsOf({10, 20, 30, 40, 50, 60, 70, 80, 90});
+    TableSurface surface(counts, g);
+    QFont bold(QStringLiteral("Arial"));
+    bold.setBold(true);
+    bold.setItalic(true);
+    bold.setPixelSize(13);
+    surface.setFont(bold);
+    const QImage onWindow = surface.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onImage = render(counts, g);
+    // The same ink, cell by cell, as on a plain picture.
+    for (int e = 1; e <= 3; ++e) {
+        const QRect cell = cellInside(g, e, e == 1 ? 2 : 1);
+        auto ink = [&cell](const QImage& image) {
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    n += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+            return n;
+        };
+        QVERIFY(ink(onImage) > 50);
+        QVERIFY2(qAbs(ink(onWindow) - ink(onImage)) * 10 < ink(onImage),
+                 qPrintable(QStringLiteral("%1 against %2").arg(ink(onWindow)).arg(ink(onImage))));
+    }
 }
 
 void TestTabella::printerTableHasNoColourAndScaledLabels()

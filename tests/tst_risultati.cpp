@@ -182,6 +182,16 @@ QList<QStringList> parseCsv(const QByteArray& bytes)
     return rows;
 }
 
+// The next print dialog is answered with PDF output to `pdf`.
+void printTo(ScriptedDialogs& script, const QString& pdf)
+{
+    script.answerPrinter([pdf](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+    });
+}
+
 // Chooses pupil and run in the chooser that is open.
 void choose(QWidget* modal, const QString& pupil, const QString& runName)
 {
@@ -525,10 +535,7 @@ void TestRisultati::summaryShowsAndPrintsTheFinalCounts()
     window.ComboPassi->setCurrentIndex(0);   // the summary shows the final state all the same
 
     const QString pdf = folder->filePath(QStringLiteral("sintesi.pdf"));
-    script.answerPrinter([pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-    });
+    printTo(script, pdf);
     script.cancelPrinter();
     bool seen = false;
     whenModalShown([&](QWidget* modal) {
@@ -575,10 +582,7 @@ void TestRisultati::printingTheAssignedAndTheDoneText()
     const QString assignedPdf = folder->filePath(QStringLiteral("assegnato.pdf"));
     const QString donePdf = folder->filePath(QStringLiteral("svolto.pdf"));
     for (const QString& pdf : {assignedPdf, donePdf}) {
-        script.answerPrinter([pdf](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-        });
+        printTo(script, pdf);
     }
     whenModalShown([&](QWidget* modal) {
         auto dialog = qobject_cast<TStampaDlg*>(modal);
@@ -670,11 +674,7 @@ void TestRisultati::longPrintoutGoesOnNewPages()
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("LUNGA"));
     const QString pdf = folder->filePath(QStringLiteral("lungo.pdf"));
-    script.answerPrinter([pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-    });
+    printTo(script, pdf);
     whenModalShown([](QWidget* modal) {
         auto dialog = qobject_cast<TStampaDlg*>(modal);
         QVERIFY(dialog);

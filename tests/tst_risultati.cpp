@@ -706,6 +706,7 @@ void TestRisultati::exportToCsv()
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QString::fromUtf8("NICOLÒ"), QStringLiteral("PROVA \"UNO\"; BIS"), {{"2", "2", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
+    QVERIFY(storeRun(QStringLiteral("@LUCA"), QStringLiteral("=SOMMA(A1:A9)"), {}));
     Trisultati window;
     window.show();
 
@@ -714,19 +715,19 @@ void TestRisultati::exportToCsv()
     whenModalShown([](QWidget* modal) {
         auto form = qobject_cast<TesportaForm*>(modal);
         QVERIFY(form);
-        QCOMPARE(form->ComboAlunni->count(), 3);   // everyone, MARIO, NICOLÒ
+        QCOMPARE(form->ComboAlunni->count(), 4);   // everyone, MARIO, NICOLÒ, @LUCA
         QCOMPARE(form->ComboAlunni->itemText(0), QStringLiteral("tutti gli alunni"));
         QTest::mouseClick(form->OKBtn, Qt::LeftButton);
     });
     window.Esportacsv1->trigger();
-    QVERIFY2(script.messages().last().startsWith(QStringLiteral("Esportazione effettuata: 3")),
+    QVERIFY2(script.messages().last().startsWith(QStringLiteral("Esportazione effettuata: 4")),
              qPrintable(script.messages().join('|')));
 
     const QByteArray bytes = testsupport::readBytes(path + QStringLiteral(".csv"));
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF\"alunno\";\"esercizio\";"));
     QVERIFY(bytes.contains("\r\n"));
     const QList<QStringList> runs = parseCsv(bytes);
-    QCOMPARE(runs.size(), 4);
+    QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
         QCOMPARE(row.size(), 17);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
@@ -742,10 +743,12 @@ void TestRisultati::exportToCsv()
     QCOMPARE(runs[2][2], QStringLiteral("PROVA \"UNO\"; BIS"));
     QCOMPARE(runs[3][0], QStringLiteral("Mario"));
     QCOMPARE(runs[3][16], QStringLiteral("non molto bene"));   // nothing marked: 1 + 2 + 1 over 5
+    // Names that a spreadsheet would take for formulas stay texts.
+    QCOMPARE(runs[4].mid(0, 3), (QStringList{" @LUCA", "Il lupo e l'agnello", " =SOMMA(A1:A9)"}));
 
     const QList<QStringList> sentences =
         parseCsv(testsupport::readBytes(path + QStringLiteral("_frasi.csv")));
-    QCOMPARE(sentences.size(), 1 + 3 * 5);
+    QCOMPARE(sentences.size(), 1 + 4 * 5);
     QCOMPARE(sentences[0], (QStringList{"alunno", "prova", "esercizio", "frase", "livello atteso",
                                         "livello dato", "testo"}));
     QCOMPARE(sentences[3], (QStringList{"MARIO", "PRIMA", "Il lupo e l'agnello", "3",

@@ -79,6 +79,7 @@ public:
 
     void opzioniButClick();
     void SintesiButClick();
+    void risultatiButClick();
     void ButtonInfoClick();
     void projectButClick();
 

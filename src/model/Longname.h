@@ -17,12 +17,7 @@
 // "GATTO" "GATTO1.S23"). A name is free when no file of that exact name
 // exists in the folder and no line of the table names it, so two long names
 // never share a file even before the first one is saved.
-//
-// File names are case-sensitive on disk but the table holds them in upper
-// case, as every copy of the program writes it. An exercise copied in by hand
-// as "volpe.s01" is therefore listed as "VOLPE.S01", fileNameFor gives back
-// the name the file has on disk, and a new name is free only when no file of
-// the folder has it in any case.
+
 //
 // A table that is there but cannot be read (not a file, a read error) is
 // never written: "Errore di lettura del file LONGNAME.LST" is shown, no entry
@@ -35,6 +30,12 @@ inline constexpr const char* nameTableFileName = "LONGNAME.LST";
 QString exerciseBase(const QString& longName);
 QString exerciseFileName(const QString& base, int counter);
 
+// File names are case-sensitive on disk but the table holds them in upper
+// case, as every copy of the program writes it. An exercise copied in by hand
+// as "volpe.s01" is therefore listed as "VOLPE.S01", fileNameFor gives back
+// the name the file has on disk, and a new name is free only when no file of
+// the folder has it in any case.
+//
 // The file name of `longName` (at most 255 characters compared), adding an
 // entry when it is new; for an existing file, the name it has on disk. Empty for an empty long name and when no entry can be
 // added: a long name with a line end or a character outside windows-1252, or

@@ -17,7 +17,6 @@
 // "GATTO" "GATTO1.S23"). A name is free when no file of that exact name
 // exists in the folder and no line of the table names it, so two long names
 // never share a file even before the first one is saved.
-
 //
 // A table that is there but cannot be read (not a file, a read error) is
 // never written: "Errore di lettura del file LONGNAME.LST" is shown, no entry
@@ -37,9 +36,10 @@ QString exerciseFileName(const QString& base, int counter);
 // the folder has it in any case.
 //
 // The file name of `longName` (at most 255 characters compared), adding an
-// entry when it is new; for an existing file, the name it has on disk. Empty for an empty long name and when no entry can be
-// added: a long name with a line end or a character outside windows-1252, or
-// a table that cannot be written (a message says so).
+// entry when it is new; for an existing file, the name it has on disk.
+// Empty for an empty long name and when no entry can be added: a long name
+// with a line end or a character outside windows-1252, or a table that
+// cannot be written (a message says so).
 QString fileNameFor(const QString& folder, const QString& longName);
 
 // The long name of `fileName` (made upper case), adding an entry with the

@@ -1,5 +1,6 @@
 #include "shell/Ucoperta.h"
 
+#include "shell/ProgramPictures.h"
 #include "shell/Umascher.h"
 
 #include <QBitmap>
@@ -138,7 +139,7 @@ Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
     PaintCopertina->setGeometry(3, 3, 632 - 6, 453 - 6);
 
     const QString pictures = QDir(ProgramFolder).filePath(QStringLiteral("immagini"));
-    const QImage coverImage(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
+    const QImage coverImage = readProgramPicture(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
     const QString lettering = QDir(pictures).filePath(QStringLiteral("scritta.bmp"));
     PaintCopertina->setPictures(QPixmap::fromImage(coverImage), QPixmap());
     PaintCopertina->setTitleMaker([coverImage, lettering]() {
@@ -146,7 +147,7 @@ Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
         // cover that lies under it on screen, so that no seam shows around
         // the letters.
         const QPoint under = TcopertinaPaintBox::titleOrigin + QPoint(2, 2);
-        return buildTitlePicture(coverImage, QImage(lettering), under);
+        return buildTitlePicture(coverImage, readProgramPicture(lettering), under);
     });
 
     const int left[] = {256, 283, 310, 337, 364};

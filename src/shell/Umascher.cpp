@@ -5,6 +5,7 @@
 #include "model/fileFunc.h"
 #include "results/Urisult.h"
 #include "shell/Instruct.h"
+#include "shell/ProgramPictures.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
@@ -136,7 +137,8 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
 QIcon programPicture(const QString& name)
 {
     const QString file = QDir(ProgramFolder).filePath(QStringLiteral("immagini/") + name);
-    return QFileInfo(file).isFile() ? QIcon(file) : QIcon();
+    const QImage picture = readProgramPicture(file);
+    return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
 }
 
 QIcon archivePicture()

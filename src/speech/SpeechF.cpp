@@ -14,8 +14,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QScreen>
-#include <QStandardPaths>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QtEndian>
 #include <algorithm>
 #include <functional>

@@ -1,6 +1,7 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
+#include "authoring/Uprepara.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
 #include "shell/Instruct.h"
@@ -222,7 +223,6 @@ Tmaschera::Tmaschera(QWidget* parent)
     setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
 
     // Activities whose windows are not part of the program yet stay disabled.
-    preparazioneBut->setEnabled(false);
     risultatiBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
@@ -232,6 +232,7 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 

@@ -189,6 +189,7 @@ void TeditForm::MemoEditChange()
 {
     if (!filling)
         modified = true;
+    File1Click();
 }
 
 void TeditForm::File1Click()

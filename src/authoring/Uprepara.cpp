@@ -578,22 +578,24 @@ bool Tprepara::saveAs()
     if (!textLoaded || !model)
         return false;
     const DialogOfWindow dialogOpen(this);
-    TFormQuery form(this);
-    form.setWindowTitle(QStringLiteral("Salva con nome"));
-    form.Label1->setText(QStringLiteral("Scrivi il nome dell'esercizio"));
-    form.Edit1->setText(exerciseName);
+    QString preset = exerciseName;
     for (;;) {
-        form.Edit1->setFocus();
+        TFormQuery form(this);
+        form.setWindowTitle(QStringLiteral("Salva con nome"));
+        form.Label1->setText(QStringLiteral("Scrivi il nome dell'esercizio"));
+        form.Edit1->setText(preset);
         if (form.exec() != QDialog::Accepted)
             return false;
         const QString name = trimSpaces(form.Edit1->text());
         if (name.isEmpty()) {
-            form.Edit1->setText(exerciseName);
+            preset = exerciseName;
             showMessage(QStringLiteral("Nessun nome specificato"));
             continue;
         }
         const QString problem = longNameProblem(name);
         if (!problem.isEmpty()) {
+            // The name comes back for correction.
+            preset = form.Edit1->text();
             showMessage(problem);
             continue;
         }
@@ -606,7 +608,7 @@ bool Tprepara::saveAs()
                 QStringLiteral("L'esercizio ") + name + QString::fromUtf8(" esiste già. Vuoi sostituirlo ?"),
                 YesButton | NoAnswerButton, DialogIcon::Warning);
             if (answer != YesButton) {
-                form.Edit1->setText(exerciseName);
+                preset = exerciseName;
                 continue;
             }
         }

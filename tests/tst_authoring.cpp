@@ -934,7 +934,6 @@ void TestAuthoring::editorQuestionsAndDelete()
     script.answer(YesButton);
     script.answerFile(texts() + QStringLiteral("vecchio.txt"));
     script.answerFile(texts() + QStringLiteral("vecchio.txt"));
-    QTimer::singleShot(0, [&]() {});
     script.answer(NoAnswerButton);
     script.answer(YesButton);
     QVERIFY(editor.confirmDiscard());

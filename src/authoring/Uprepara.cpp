@@ -242,11 +242,9 @@ Tprepara::Tprepara(QWidget* parent)
     textFont.setPointSize(16);
     textFont.setStyleStrategy(QFont::PreferDefault);
 
-    if (loadPictures()) {
-        setLevelGlyph(nonImportanteBut, false);
-        setLevelGlyph(importanteBut, false);
-        setLevelGlyph(moltoImportanteBut, false);
-    }
+    if (loadPictures())
+        refreshGlyphs();
+    connect(qApp, &QApplication::focusChanged, this, &Tprepara::refreshGlyphs);
 
     connect(File1, &QMenu::aboutToShow, this, &Tprepara::File1Click);
     connect(apri1, &QAction::triggered, this, &Tprepara::apri1Click);
@@ -279,10 +277,16 @@ Tprepara::Tprepara(QWidget* parent)
     arrangeControls();
     textPicture = QImage(PaintCanvas->size(), QImage::Format_RGB32);
     textPicture.fill(Qt::white);
-    nonImportanteBut->setFocus();
+    focusLevelButton(nonImportanteBut);
 }
 
-Tprepara::~Tprepara() = default;
+Tprepara::~Tprepara()
+{
+    // The controls go before the window's own object: no focus change may reach it then.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut})
+        button->removeEventFilter(this);
+}
 
 bool Tprepara::loadPictures()
 {
@@ -317,14 +321,25 @@ void Tprepara::setLevelGlyph(QPushButton* button, bool focused)
         button->setIcon(QIcon(glyph));
 }
 
+void Tprepara::refreshGlyphs()
+{
+    // The window's own focus, so that one glyph shows it even while a dialog
+    // of the window is in front.
+    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut})
+        setLevelGlyph(button, focusWidget() == button);
+}
+
+void Tprepara::focusLevelButton(QPushButton* button)
+{
+    button->setFocus(Qt::TabFocusReason);
+    refreshGlyphs();
+}
+
 bool Tprepara::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut}) {
-            if (watched == button)
-                setLevelGlyph(button, event->type() == QEvent::FocusIn);
-        }
-    }
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        && (watched == nonImportanteBut || watched == importanteBut || watched == moltoImportanteBut))
+        refreshGlyphs();
     return QDialog::eventFilter(watched, event);
 }
 
@@ -546,7 +561,7 @@ void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
     relayout();
     handlerWanted = true;
     updateKeyHandler();
-    nonImportanteBut->setFocus();
+    focusLevelButton(nonImportanteBut);
 }
 
 bool Tprepara::writeExercise(const QString& fileName)
@@ -679,7 +694,7 @@ void Tprepara::apri1Click()
     handlerWanted = true;
     updateKeyHandler();
     modified = false;
-    nonImportanteBut->setFocus();
+    focusLevelButton(nonImportanteBut);
 }
 
 void Tprepara::Elimina1Click()
@@ -880,23 +895,23 @@ bool Tprepara::handleKey(int key)
     }
     case Qt::Key_Left:
         if (focused == nonImportanteBut)
-            moltoImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(moltoImportanteBut);
         else if (focused == importanteBut)
-            nonImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(nonImportanteBut);
         else if (focused == moltoImportanteBut)
-            importanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(importanteBut);
         else
-            nonImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(nonImportanteBut);
         return true;
     case Qt::Key_Right:
         if (focused == nonImportanteBut)
-            importanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(importanteBut);
         else if (focused == importanteBut)
-            moltoImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(moltoImportanteBut);
         else if (focused == moltoImportanteBut)
-            nonImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(nonImportanteBut);
         else
-            moltoImportanteBut->setFocus(Qt::TabFocusReason);
+            focusLevelButton(moltoImportanteBut);
         return true;
     case Qt::Key_Up:
         if (model->currentSentence >= 1) {
@@ -957,7 +972,7 @@ void Tprepara::CancelBtnClick()
     suggPanel->hide();
     handlerWanted = true;
     updateKeyHandler();
-    nonImportanteBut->setFocus();
+    focusLevelButton(nonImportanteBut);
 }
 
 void Tprepara::Memo1Change()

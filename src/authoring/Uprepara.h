@@ -155,6 +155,8 @@ private:
     friend class DialogOfWindow;
     bool loadPictures();
     void setLevelGlyph(QPushButton* button, bool focused);
+    void refreshGlyphs();
+    void focusLevelButton(QPushButton* button);
     void newModel(std::unique_ptr<Tevidenziatore> fresh);
     void dropModel();
     void updateKeyHandler();

@@ -78,8 +78,9 @@ void whenModalShown(std::function<void(QWidget*)> action)
     timer->start(10);
 }
 
-// Runs `action` on the next popup menu that opens.
-void whenPopupShown(std::function<void(QMenu*)> action)
+// Runs `action` on the next popup menu that opens; deleting the timer given
+// back stops waiting.
+QTimer* whenPopupShown(std::function<void(QMenu*)> action)
 {
     auto timer = new QTimer(qApp);
     auto elapsed = std::make_shared<QElapsedTimer>();
@@ -94,6 +95,7 @@ void whenPopupShown(std::function<void(QMenu*)> action)
         }
     });
     timer->start(10);
+    return timer;
 }
 
 // Converts the text file `path` in the window, with the full stop or the backslash.
@@ -154,8 +156,9 @@ QStringList sentenceOf(Tprepara& window, int n)
     return lines;
 }
 
-// Presses a mouse button on sentence n, as the teacher sees it.
-void clickSentence(Tprepara& window, int n, Qt::MouseButton button = Qt::LeftButton)
+// Presses a mouse button on sentence n, as the teacher sees it, and gives
+// the point pressed, in screen coordinates.
+QPoint clickSentence(Tprepara& window, int n, Qt::MouseButton button = Qt::LeftButton)
 {
     std::pair<int, int> extent;
     {
@@ -164,8 +167,10 @@ void clickSentence(Tprepara& window, int n, Qt::MouseButton button = Qt::LeftBut
         extent = window.textModel()->sentenceExtent(canvas, n);
     }
     const int y = extent.first - window.ScrollBar1->value() + Tevidenziatore::boxPadY + 4;
-    QVERIFY(y >= 0 && y < window.PaintCanvas->height());
+    if (y < 0 || y >= window.PaintCanvas->height())
+        return {};
     QTest::mouseClick(window.PaintCanvas, button, Qt::NoModifier, QPoint(20, y));
+    return window.PaintCanvas->mapToGlobal(QPoint(20, y));
 }
 
 } // namespace
@@ -366,7 +371,12 @@ void TestAuthoring::convertMarkWriteTaskSaveAndReopen()
     QCOMPARE(model->currentSentence, 4);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Home);
     QCOMPARE(model->currentSentence, 0);
-    window.suggBut->setFocus();
+    // Tab goes through the level buttons, then to the task button.
+    window.nonImportanteBut->setFocus();
+    for (QWidget* next : std::initializer_list<QWidget*>{window.importanteBut, window.moltoImportanteBut, window.suggBut}) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), next);
+    }
     QTest::keyClick(window.suggBut, Qt::Key_Right);
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.moltoImportanteBut));
 
@@ -450,14 +460,26 @@ void TestAuthoring::sentenceOperationsFromThePopupMenu()
 
     // A right click on a sentence makes it current and opens the menu beside the pointer.
     QPoint menuAt;
-    QPoint pointer;
     whenPopupShown([&](QMenu* menu) {
         menuAt = menu->pos();
         menu->close();
     });
-    clickSentence(window, 1, Qt::RightButton);
+    const QPoint pointer = clickSentence(window, 1, Qt::RightButton);
     QCOMPARE(model->currentSentence, 1);
-    QVERIFY(!menuAt.isNull());
+    QCOMPARE(menuAt, pointer + QPoint(5, 5));
+    // A left click, or a right click with Shift, opens no menu.
+    QPointer<QMenu> unexpected;
+    QPointer<QTimer> watch = whenPopupShown([&](QMenu* menu) {
+        unexpected = menu;
+        menu->close();
+    });
+    clickSentence(window, 0);
+    QCOMPARE(model->currentSentence, 0);
+    QTest::mouseClick(window.PaintCanvas, Qt::RightButton, Qt::ShiftModifier, QPoint(20, 20));
+    QTest::qWait(50);
+    QVERIFY(!unexpected);
+    delete watch;
+    model->currentSentence = 1;
 
     // Replace: the dialog comes preset with the sentence and its level.
     model->setImportance(1, moltoImportante);

@@ -1,5 +1,6 @@
 #include "authoring/Uedfrase.h"
 
+#include "authoring/Uedit.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 
@@ -160,8 +161,7 @@ void TeditFrase::OKBtnClick()
     if (isBlankText(lines)) {
         showMessage(QString::fromUtf8("La casella di testo è vuota"));
     } else if (hasReservedChars(lines)) {
-        showMessage(QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
-                                   "Eliminalo e ripeti l'operazione"));
+        showMessage(reservedCharsMessage());
     } else if (!fitsCp1252(lines)) {
         showMessage(QString::fromUtf8("Il testo contiene caratteri che non si possono salvare "
                                       "in un esercizio. Eliminali e ripeti l'operazione"));

@@ -41,6 +41,18 @@ QString firstUnstorable(const QString& text)
 
 } // namespace
 
+QString reservedCharsMessage()
+{
+    return QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
+                          "Eliminalo e ripeti l'operazione");
+}
+
+DialogButton askWhetherToSave(const QString& text)
+{
+    return askQuestion(QStringLiteral("Attenzione!"), text,
+                       YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
+}
+
 bool TmemoControllato::accepts(const QString& inserted)
 {
     const QString bad = firstUnstorable(inserted);
@@ -51,8 +63,7 @@ bool TmemoControllato::accepts(const QString& inserted)
         return false;
     }
     if (refuseReserved && hasReservedChars({inserted})) {
-        showMessage(QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
-                                   "Eliminalo e ripeti l'operazione"));
+        showMessage(reservedCharsMessage());
         return false;
     }
     if (maxLength >= 0) {
@@ -242,8 +253,7 @@ bool TeditForm::confirmDiscard()
     const QString text = textPath.isEmpty()
         ? QString::fromUtf8("Il testo appena creato non è stato salvato. Vuoi salvarlo ?")
         : QString::fromUtf8("Il testo è stato modificato ma non è stato salvato. Vuoi salvarlo ?");
-    switch (askQuestion(QStringLiteral("Attenzione!"), text,
-                        YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning)) {
+    switch (askWhetherToSave(text)) {
     case YesButton: {
         const QString path =
             askSavePath(textPath.isEmpty() ? DataRoot + QStringLiteral("testi") : textPath);
@@ -333,8 +343,7 @@ void TeditForm::convertiinesercizio1Click()
         return;
     const QStringList lines = memoLines();
     if (hasReservedChars(lines)) {
-        showMessage(QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
-                                   "Eliminalo e ripeti l'operazione"));
+        showMessage(reservedCharsMessage());
         return;
     }
     if (isBlankText(lines) || !preparation)

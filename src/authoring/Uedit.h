@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/DialogService.h"
+
 #include <QDialog>
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -7,6 +9,11 @@
 class QMenu;
 class QMenuBar;
 class Tprepara;
+
+// The message that refuses a text holding "~", "[" or "]".
+QString reservedCharsMessage();
+// The question before unsaved work is left: Yes (save), No or Cancel.
+DialogButton askWhetherToSave(const QString& text);
 
 // A text area that refuses, as it is typed, pasted or dropped, what could not
 // be stored: characters outside windows-1252, and, when asked, the reserved

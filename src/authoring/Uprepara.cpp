@@ -26,14 +26,10 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
+#include <iterator>
 
 namespace {
-
-const QString reservedMessage()
-{
-    return QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
-                          "Eliminalo e ripeti l'operazione");
-}
 
 QString exercisesFolder()
 {
@@ -577,8 +573,7 @@ bool Tprepara::confirmDiscard()
     const QString text = exerciseName.isEmpty()
         ? QString::fromUtf8("L'esercizio appena creato non è stato salvato. Vuoi salvarlo ?")
         : QString::fromUtf8("L'esercizio è stato modificato ma non è stato salvato. Vuoi salvarlo ?");
-    switch (askQuestion(QStringLiteral("Attenzione!"), text,
-                        YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning)) {
+    switch (askWhetherToSave(text)) {
     case YesButton:
         return saveAs();
     case NoAnswerButton:
@@ -752,7 +747,7 @@ void Tprepara::Aprifileditesto1Click()
         return;
     }
     if (hasReservedChars(lines)) {
-        showMessage(reservedMessage());
+        showMessage(reservedCharsMessage());
         return;
     }
     takeConvertedText(lines, separator);
@@ -894,25 +889,17 @@ bool Tprepara::handleKey(int key)
         return true;
     }
     case Qt::Key_Left:
-        if (focused == nonImportanteBut)
-            focusLevelButton(moltoImportanteBut);
-        else if (focused == importanteBut)
-            focusLevelButton(nonImportanteBut);
-        else if (focused == moltoImportanteBut)
-            focusLevelButton(importanteBut);
+    case Qt::Key_Right: {
+        // Round the three level buttons; from elsewhere to the first or the last.
+        QPushButton* const levels[] = {nonImportanteBut, importanteBut, moltoImportanteBut};
+        const int at = int(std::find(std::begin(levels), std::end(levels), focused) - std::begin(levels));
+        const bool left = key == Qt::Key_Left;
+        if (at == 3)
+            focusLevelButton(left ? nonImportanteBut : moltoImportanteBut);
         else
-            focusLevelButton(nonImportanteBut);
+            focusLevelButton(levels[(at + (left ? 2 : 1)) % 3]);
         return true;
-    case Qt::Key_Right:
-        if (focused == nonImportanteBut)
-            focusLevelButton(importanteBut);
-        else if (focused == importanteBut)
-            focusLevelButton(moltoImportanteBut);
-        else if (focused == moltoImportanteBut)
-            focusLevelButton(nonImportanteBut);
-        else
-            focusLevelButton(moltoImportanteBut);
-        return true;
+    }
     case Qt::Key_Up:
         if (model->currentSentence >= 1) {
             --model->currentSentence;

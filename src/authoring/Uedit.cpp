@@ -53,6 +53,13 @@ DialogButton askWhetherToSave(const QString& text)
                        YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
 }
 
+QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
 bool TmemoControllato::accepts(const QString& inserted)
 {
     const QString bad = firstUnstorable(inserted);
@@ -122,9 +129,7 @@ TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
     setMinimumSize(320, 200);
 
     auto action = [this](const char* name, const QString& caption) {
-        QAction* item = File1->addAction(caption);
-        item->setObjectName(QLatin1String(name));
-        return item;
+        return addMenuItem(File1, name, caption);
     };
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));

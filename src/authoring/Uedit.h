@@ -15,6 +15,9 @@ QString reservedCharsMessage();
 // The question before unsaved work is left: Yes (save), No or Cancel.
 DialogButton askWhetherToSave(const QString& text);
 
+// A menu item named `name` (its object name) added to `menu`.
+QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption);
+
 // A text area that refuses, as it is typed, pasted or dropped, what could not
 // be stored: characters outside windows-1252, and, when asked, the reserved
 // characters "~", "[", "]" and text beyond a length (counted as stored, a line

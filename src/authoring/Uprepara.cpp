@@ -111,11 +111,7 @@ Tprepara::Tprepara(QWidget* parent)
         this);
     keyHandler->enabled = false;
 
-    auto action = [this](QMenu* menu, const char* name, const QString& caption) {
-        QAction* item = menu->addAction(caption);
-        item->setObjectName(QLatin1String(name));
-        return item;
-    };
+    const auto action = addMenuItem;
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
     File1 = MainMenu1->addMenu(QStringLiteral("&File"));
@@ -550,6 +546,11 @@ void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
     params.separator = separator;
     newModel(std::make_unique<Tevidenziatore>(params));
     modified = true;
+    showFromTop();
+}
+
+void Tprepara::showFromTop()
+{
     {
         const QSignalBlocker blocker(ScrollBar1);
         ScrollBar1->setValue(0);
@@ -652,23 +653,27 @@ void Tprepara::Salva1Click()
         modified = false;
 }
 
+QString Tprepara::chooseExercise(const QString& caption)
+{
+    const DialogOfWindow dialogOpen(this);
+    TcaricaElimina chooser(this);
+    chooser.setWindowTitle(caption);
+    if (chooser.count() == 0) {
+        showMessage(QStringLiteral("Non ci sono esercizi"));
+        return {};
+    }
+    if (chooser.exec() != QDialog::Accepted)
+        return {};
+    return chooser.chosenName();
+}
+
 void Tprepara::apri1Click()
 {
     if (!confirmDiscard())
         return;
-    QString name;
-    {
-        const DialogOfWindow dialogOpen(this);
-        TcaricaElimina chooser(this);
-        chooser.setWindowTitle(QStringLiteral("  scegli un esercizio"));
-        if (chooser.count() == 0) {
-            showMessage(QStringLiteral("Non ci sono esercizi"));
-            return;
-        }
-        if (chooser.exec() != QDialog::Accepted)
-            return;
-        name = chooser.chosenName();
-    }
+    const QString name = chooseExercise(QStringLiteral("  scegli un esercizio"));
+    if (name.isEmpty())
+        return;
     dropModel();
     const QString fileName = fileNameFor(exercisesFolder(), name);
     if (fileName.isEmpty())
@@ -681,32 +686,15 @@ void Tprepara::apri1Click()
     if (!loadExercise(path))
         return;
     exerciseName = name;
-    {
-        const QSignalBlocker blocker(ScrollBar1);
-        ScrollBar1->setValue(0);
-    }
-    relayout();
-    handlerWanted = true;
-    updateKeyHandler();
     modified = false;
-    focusLevelButton(nonImportanteBut);
+    showFromTop();
 }
 
 void Tprepara::Elimina1Click()
 {
-    QString name;
-    {
-        const DialogOfWindow dialogOpen(this);
-        TcaricaElimina chooser(this);
-        chooser.setWindowTitle(QStringLiteral("  elimina un esercizio"));
-        if (chooser.count() == 0) {
-            showMessage(QStringLiteral("Non ci sono esercizi"));
-            return;
-        }
-        if (chooser.exec() != QDialog::Accepted)
-            return;
-        name = chooser.chosenName();
-    }
+    const QString name = chooseExercise(QStringLiteral("  elimina un esercizio"));
+    if (name.isEmpty())
+        return;
     const QString fileName = fileNameFor(exercisesFolder(), name);
     if (fileName.isEmpty())
         return;

@@ -159,6 +159,8 @@ private:
     void focusLevelButton(QPushButton* button);
     void newModel(std::unique_ptr<Tevidenziatore> fresh);
     void dropModel();
+    // The new exercise laid out and shown from its top, the keys on.
+    void showFromTop();
     void updateKeyHandler();
     void updateSaveActions();
     void showTask(const QString& task);
@@ -168,6 +170,8 @@ private:
     void openPopupForCurrent();
     void editSentence(bool replace, int insertAt);
     bool hasCurrentSentence() const;
+    // The long name chosen in the exercise chooser; empty when none.
+    QString chooseExercise(const QString& caption);
 
     std::unique_ptr<Tevidenziatore> model;
     std::unique_ptr<TgestoreAlternativoTastiera> keyHandler;

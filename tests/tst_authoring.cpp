@@ -629,10 +629,19 @@ void TestAuthoring::questionsAnsweredEachWay()
     QVERIFY(!window.saveAs());
     QCOMPARE(script.last().text, QString::fromUtf8("L'esercizio Breve esiste già. Vuoi sostituirlo ?"));
     QVERIFY(window.modified);
+    // Yes replaces the exercise of that name.
+    QTest::mouseClick(window.importanteBut, Qt::LeftButton);
+    answerName(QStringLiteral("Breve"));
+    script.answer(YesButton);
+    QVERIFY(window.saveAs());
+    QVERIFY(readBytes(exercises() + QStringLiteral("BREVE.S01")).contains("~importante~\r\nPrima."));
+    QCOMPARE(window.exerciseName, QStringLiteral("Breve"));
     // Yes at the close question saves (the name dialog preset with the name), then closes.
+    QTest::mouseClick(window.moltoImportanteBut, Qt::LeftButton);
     script.answer(YesButton);
     whenModalShown([&](QWidget* modal) {
         auto form = qobject_cast<TFormQuery*>(modal);
+        QCOMPARE(form->Edit1->text(), QStringLiteral("Breve"));
         form->Edit1->setText(QStringLiteral("Altro esercizio"));
         QTest::mouseClick(form->ButtonOK, Qt::LeftButton);
     });

@@ -1,6 +1,7 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
+#include "authoring/Uprepara.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
 #include "results/Urisult.h"
@@ -212,7 +213,6 @@ Tmaschera::Tmaschera(QWidget* parent)
     setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
 
     // Activities whose windows are not part of the program yet stay disabled.
-    preparazioneBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
@@ -221,6 +221,7 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
     connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);

@@ -3,6 +3,7 @@
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "access/SerBtn.h"
+#include "speech/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QTranslator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -31,6 +33,7 @@ class TestShell : public QObject
 private slots:
     void init();
     void mainWindowControls();
+    void largeButtonsShowTheProgramFolderPictures();
     void hintsAreWrappedAt40();
     void escapeAndCloseBoxAskBeforeLeaving();
     void laterActivitiesStayDisabledAndTheirKeysDoNothing();
@@ -38,10 +41,12 @@ private slots:
     void instructionTextIsReadOnlyAndScrolls();
     void optionsOkAppliesAndCancelKeeps();
     void optionsSpinRules();
+    void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
+    void speechAndAnimationStartRightAfterTheFirstFrame();
 
 private:
     QTemporaryDir folder;
@@ -89,6 +94,40 @@ void TestShell::mainWindowControls()
 
     window.resize(800, 600);
     QCOMPARE(window.size(), QSize(640, 480));
+}
+
+void TestShell::largeButtonsShowTheProgramFolderPictures()
+{
+    // The shipped pictures, shown as they are.
+    ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
+    {
+        Tmaschera window;
+        const struct {
+            QToolButton* button;
+            const char* file;
+        } pictures[] = {{window.risultatiBut, "archivio.png"}, {window.esecuzioneBut, "esecuzione.png"}};
+        for (const auto& picture : pictures) {
+            const QImage expected =
+                QImage(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(picture.file))
+                    .convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(!expected.isNull(), picture.file);
+            QCOMPARE(picture.button->iconSize(), expected.size());
+            const QImage shown = picture.button->icon()
+                                     .pixmap(expected.size())
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(shown == expected, picture.file);
+        }
+    }
+    // A program folder without them still gives a working window, the two
+    // buttons showing their captions only.
+    ProgramFolder = folder.path() + QLatin1Char('/');
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.risultatiBut->icon().isNull());
+    QVERIFY(window.esecuzioneBut->icon().isNull());
+    QCOMPARE(window.risultatiBut->text(), QStringLiteral("F9  &archivio di risultati"));
 }
 
 void TestShell::hintsAreWrappedAt40()
@@ -154,10 +193,7 @@ void TestShell::laterActivitiesStayDisabledAndTheirKeysDoNothing()
     Tmaschera window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.preparazioneBut->isEnabled());
-    QVERIFY(!window.risultatiBut->isEnabled());
     QVERIFY(!window.esecuzioneBut->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F9);
     QTest::keyClick(&window, Qt::Key_F10);
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(script.asked().isEmpty());
@@ -337,6 +373,63 @@ void TestShell::optionsSpinRules()
     QCOMPARE(formatThreshold(0.4), QStringLiteral("0.4"));
 }
 
+void TestShell::optionsByKeyboardAlone()
+{
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        auto key = [form](Qt::Key k) { QTest::keyClick(form->focusWidget(), k); };
+        auto tabTo = [form, &key](QWidget* target) {
+            for (int i = 0; i < 12 && form->focusWidget() != target; ++i)
+                key(Qt::Key_Tab);
+            return form->focusWidget() == target;
+        };
+        // The time: arrows step by one within 0..120, pages by ten.
+        QVERIFY(tabTo(form->editTempoMax));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("7"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Up);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("9"));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("9"));    // still shown focused
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("19"));
+        for (int i = 0; i < 12; ++i)
+            key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("120"));
+        for (int i = 0; i < 13; ++i)
+            key(Qt::Key_PageDown);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        QVERIFY(form->CheckSintesi->isChecked());    // as the down arrow does
+        key(Qt::Key_Down);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        key(Qt::Key_Up);
+        QVERIFY(!form->CheckSintesi->isChecked());
+        // The threshold: steps of 0.1 within 0.1..2.0.
+        QVERIFY(tabTo(form->editSogliaFeedback));
+        key(Qt::Key_Down);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("1.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_Up);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_PageDown);
+        key(Qt::Key_PageDown);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.1"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Return);    // OK, the default button
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 1);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.2);
+    QVERIFY(!window.runOptions.useSpeech);
+}
+
 void TestShell::coverWipesTheTitleAndClosesOnAKey()
 {
     // With no pictures at all the cover still opens.
@@ -438,6 +531,53 @@ void TestShell::speechSetUpNeedsAWorkingEngine()
     QVERIFY(!window.SintesiBut->isEnabled());
     QVERIFY(window.bottoneSeriale());
     QVERIFY(!window.bottoneSeriale()->portReady());
+}
+
+void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()
+{
+    // A home of its own: the speech settings are looked for there.
+    QTemporaryDir home;
+    const QByteArray previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../immagini/salAnim.gif");
+    QVERIFY(QFile::copy(built, ProgramFolder + QStringLiteral("immagini/salAnim.gif")));
+    installSpeechAudioOutput(std::make_unique<CaptureAudioOutput>());
+
+    Tmaschera window;
+    QVERIFY(!window.SintesiBut->isEnabled());
+    // What the first frame of the window found.
+    struct FirstFrame : QObject {
+        Tmaschera* window = nullptr;
+        int paints = 0;
+        bool speechBefore = true;
+        bool animationBefore = true;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && paints++ == 0) {
+                speechBefore = SpeechAvailable;
+                animationBefore = window->paintMaschera->movie() != nullptr;
+            }
+            return false;
+        }
+    } frame;
+    frame.window = &window;
+    window.installEventFilter(&frame);
+    whenModalShown([](QWidget* cover) { QTest::keyClick(cover, Qt::Key_Space); });
+    window.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(frame.paints > 0);
+    QVERIFY(!frame.speechBefore);
+    QVERIFY(!frame.animationBefore);
+    // By the time a key or a click can be handled, both are running.
+    QVERIFY(SpeechAvailable);
+    QVERIFY(window.SintesiBut->isEnabled());
+    QVERIFY(window.paintMaschera->movie());
+    QCOMPARE(window.paintMaschera->movie()->state(), QMovie::Running);
+
+    window.hide();
+    VS_DestroySpeechEngine();
+    qputenv("HOME", previousHome);
 }
 
 QTEST_MAIN(TestShell)

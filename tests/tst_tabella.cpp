@@ -1,3 +1,4 @@
+#include "results/Usintesi.h"
 #include "results/Utabella.h"
 
 #include <QImage>
@@ -118,20 +119,6 @@ int pdfPages(const QString& pdf)
     return m.hasMatch() ? m.captured(1).toInt() : -1;
 }
 
-// The geometry the summary window gives the table for a printer page.
-TableGeometry printerGeometry(int pw)
-{
-    TableGeometry g;
-    g.left = g.top = pw / 30;
-    g.width = g.height = pw - 2 * (pw / 30);
-    g.titleColumnWidth = g.titleRowHeight = pw / 18;
-    g.labelColumnWidth = g.labelRowHeight = pw / 15;
-    g.cellWidth = g.cellHeight = (g.width - pw / 18 - pw / 15) / 3;
-    g.backColour = Qt::white;
-    g.forPrinter = true;
-    return g;
-}
-
 } // namespace
 
 class TestTabella : public QObject
@@ -144,6 +131,7 @@ private slots:
     void everyCountIsWrittenCentredEvenWhenZero();
     void fourDigitCountsStayInsideSmallCells();
     void paintLeavesThePainterAsDocumented();
+    void aBoldWindowFontDoesNotReachTheCounts();
     void printerTableHasNoColourAndScaledLabels();
     void printedTableAndInfoLinesReachThePdf();
 };
@@ -282,9 +270,61 @@ void TestTabella::paintLeavesThePainterAsDocumented()
     idle.printInfoLines({QStringLiteral("x")});
 }
 
+// A window surface that paints the table, as the summary window does.
+class TableSurface : public QWidget
+{
+public:
+    TableSurface(const AnswerCounts& counts, const TableGeometry& g) : table(nullptr, counts, g)
+    {
+        resize(436, 428);
+        setAutoFillBackground(true);
+        QPalette p = palette();
+        p.setColor(QPalette::Window, grey);
+        setPalette(p);
+    }
+    TTabella table;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        table.setCanvas(&painter);
+        table.paint();
+        table.setCanvas(nullptr);
+    }
+};
+
+void TestTabella::aBoldWindowFontDoesNotReachTheCounts()
+{
+    const TableGeometry g = summaryGeometry();
+    const AnswerCounts counts = countsOf({10, 20, 30, 40, 50, 60, 70, 80, 90});
+    TableSurface surface(counts, g);
+    QFont bold(QStringLiteral("Arial"));
+    bold.setBold(true);
+    bold.setItalic(true);
+    bold.setPixelSize(13);
+    surface.setFont(bold);
+    const QImage onWindow = surface.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage onImage = render(counts, g);
+    // The same ink, cell by cell, as on a plain picture.
+    for (int e = 1; e <= 3; ++e) {
+        const QRect cell = cellInside(g, e, e == 1 ? 2 : 1);
+        auto ink = [&cell](const QImage& image) {
+            int n = 0;
+            for (int y = cell.top(); y <= cell.bottom(); ++y)
+                for (int x = cell.left(); x <= cell.right(); ++x)
+                    n += image.pixelColor(x, y).lightness() < 100 ? 1 : 0;
+            return n;
+        };
+        QVERIFY(ink(onImage) > 50);
+        QVERIFY2(qAbs(ink(onWindow) - ink(onImage)) * 10 < ink(onImage),
+                 qPrintable(QStringLiteral("%1 against %2").arg(ink(onWindow)).arg(ink(onImage))));
+    }
+}
+
 void TestTabella::printerTableHasNoColourAndScaledLabels()
 {
-    TableGeometry g = printerGeometry(600);
+    TableGeometry g = TsintesiForm::printerGeometry(600);
     g.cellWidth = g.cellHeight = 170;
     QImage image(700, 800, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -324,7 +364,7 @@ void TestTabella::printedTableAndInfoLinesReachThePdf()
     {
         QPainter painter(&printer);
         const int pw = printer.width();
-        TTabella table(&painter, countsOf({12, 3, 0, 4, 2025, 6, 0, 8, 1}), printerGeometry(pw));
+        TTabella table(&painter, countsOf({12, 3, 0, 4, 2025, 6, 0, 8, 1}), TsintesiForm::printerGeometry(pw));
         table.paint();
         table.printInfoLines(info);
     }

@@ -29,12 +29,24 @@ const QString levelLabels[3] = {QStringLiteral("non importante"), QStringLiteral
 const QString expectedTitle = QStringLiteral("testo proposto");
 const QString givenTitle = QStringLiteral("esercizio svolto");
 
+// A font of `family` with every style set, so that nothing is taken from the
+// font of the window painted on (a bold window font would make bold counts).
+QFont plainFont(const QString& family)
+{
+    QFont font(family);
+    font.setWeight(QFont::Normal);
+    font.setItalic(false);
+    font.setUnderline(false);
+    font.setStrikeOut(false);
+    return font;
+}
+
 // A bold Arial whose line height is `height` pixels, made smaller when needed
 // so that each of `texts` is at most `room` wide (a narrow table keeps its
 // labels inside their cells instead of writing over the neighbours).
 QFont labelFont(int height, int room, const QStringList& texts)
 {
-    QFont font(QStringLiteral("Arial"));
+    QFont font = plainFont(QStringLiteral("Arial"));
     font.setBold(true);
     height = qMax(1, height);
     font.setPixelSize(height);
@@ -185,7 +197,7 @@ void TTabella::paintCounts()
     const QFont kept = p.font();
     const int x1 = g.left + g.titleColumnWidth + g.labelColumnWidth;
     const int y1 = g.top + g.titleRowHeight + g.labelRowHeight;
-    QFont font(QStringLiteral("Times New Roman"));
+    QFont font = plainFont(QStringLiteral("Times New Roman"));
     font.setPointSize(countPointSize);
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 3; ++i) {
@@ -240,7 +252,7 @@ void TTabella::printInfoLines(const QStringList& lines)
     const TableGeometry& g = tableGeometry;
     QPainter& p = *surface;
     const QFont kept = p.font();
-    QFont font(QStringLiteral("Times New Roman"));
+    QFont font = plainFont(QStringLiteral("Times New Roman"));
     font.setPointSize(infoPointSize);
     p.setFont(font);
     const QFontMetrics metrics = p.fontMetrics();

@@ -1,9 +1,12 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
+#include "authoring/Uprepara.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
+#include "results/Urisult.h"
 #include "shell/Instruct.h"
+#include "shell/ProgramPictures.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
@@ -19,9 +22,10 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
-#include <QPainter>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
+#include <functional>
 
 QString ProgramFolder;
 QString DataRoot;
@@ -51,6 +55,12 @@ QString locateProgramFolder(const QString& applicationDir)
     if (QFileInfo(installed).isDir())
         return withSlash(installed);
     return withSlash(here.absolutePath());
+}
+
+bool dataInProgramFolder(const QString& programFolder, const QString& applicationDir)
+{
+    return withSlash(programFolder) == withSlash(QDir(applicationDir).absolutePath())
+           && QFileInfo(programFolder).isWritable();
 }
 
 bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
@@ -122,43 +132,24 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-// The pictures of the two large buttons, drawn in the colours of the levels:
-// a folder of marked pages for the archive, a start arrow for the execution.
+// The pictures of the two large buttons, from the program folder: an archive
+// box for the results, a start arrow for the execution. A missing picture
+// leaves the button with its caption only.
+QIcon programPicture(const QString& name)
+{
+    const QString file = QDir(ProgramFolder).filePath(QStringLiteral("immagini/") + name);
+    const QImage picture = readProgramPicture(file);
+    return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
+}
+
 QIcon archivePicture()
 {
-    QPixmap picture(48, 48);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(255, 255, 255));
-    painter.drawRect(QRectF(12, 4, 26, 32));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 0, 0));
-    painter.drawRect(QRectF(15, 9, 20, 4));
-    painter.setBrush(QColor(0, 255, 255));
-    painter.drawRect(QRectF(15, 16, 20, 4));
-    painter.setBrush(QColor(160, 160, 160));
-    painter.drawRect(QRectF(15, 23, 14, 3));
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(240, 190, 80));
-    painter.drawRoundedRect(QRectF(4, 26, 40, 18), 3, 3);
-    return QIcon(picture);
+    return programPicture(QStringLiteral("archivio.png"));
 }
 
 QIcon startPicture()
 {
-    QPixmap picture(48, 48);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(0, 170, 0));
-    painter.drawEllipse(QRectF(3, 3, 42, 42));
-    painter.setBrush(QColor(255, 255, 255));
-    const QPointF arrow[] = {{19, 13}, {19, 35}, {36, 24}};
-    painter.drawPolygon(arrow, 3);
-    return QIcon(picture);
+    return programPicture(QStringLiteral("esecuzione.png"));
 }
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
@@ -222,8 +213,6 @@ Tmaschera::Tmaschera(QWidget* parent)
     setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
 
     // Activities whose windows are not part of the program yet stay disabled.
-    preparazioneBut->setEnabled(false);
-    risultatiBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
@@ -232,19 +221,12 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
+    connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 
     QRandomGenerator::global()->generate();
-
-    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
-    if (QFileInfo(gif).isFile()) {
-        animation = new QMovie(gif, QByteArray(), this);
-        if (animation->isValid()) {
-            paintMaschera->setMovie(animation);
-            animation->start();
-        }
-    }
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -263,15 +245,77 @@ Tmaschera* Tmaschera::instance()
     return theMainWindow;
 }
 
+namespace {
+
+// Runs `work` once, right after the window's first frame has been painted
+// and before any other event (a key, a click) is handled.
+class AfterFirstFrame : public QObject
+{
+public:
+    AfterFirstFrame(QWindow* shown, std::function<void()> then)
+        : QObject(shown), window(shown), work(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::Expose || !window->isExposed())
+            return false;
+        window->removeEventFilter(this);
+        static_cast<QObject*>(window)->event(event);    // the frame first
+        work();
+        deleteLater();
+        return true;
+    }
+
+private:
+    QWindow* window;
+    std::function<void()> work;
+};
+
+} // namespace
+
 void Tmaschera::start()
 {
     {
         Tcopertina cover(this);
         cover.exec();
     }
+    // The speech engine and the animation are started once the window is on
+    // screen, so it appears sooner; no key or click is handled before.
+    create();
+    if (QWindow* handle = windowHandle())
+        new AfterFirstFrame(handle, [this]() { finishStart(); });
+    else
+        finishStart();
     show();
     raise();
     activateWindow();
+}
+
+void Tmaschera::finishStart()
+{
+    startAnimation();
+    if (!SpeechAvailable)
+        SpeechAvailable = startSpeech();
+    SintesiBut->setEnabled(SpeechAvailable);
+}
+
+void Tmaschera::startAnimation()
+{
+    if (animation)
+        return;
+    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
+    if (!QFileInfo(gif).isFile())
+        return;
+    animation = new QMovie(gif, QByteArray(), this);
+    if (animation->isValid()) {
+        paintMaschera->setMovie(animation);
+        animation->start();
+        paintMaschera->repaint();    // shown at once, before the speech engine starts
+    }
 }
 
 void Tmaschera::opzioniButClick()
@@ -287,6 +331,12 @@ void Tmaschera::SintesiButClick()
         return;
     TFormSpeechSetup form(this);
     form.exec();
+}
+
+void Tmaschera::risultatiButClick()
+{
+    Trisultati window(this);
+    window.exec();
 }
 
 void Tmaschera::ButtonInfoClick()

@@ -29,6 +29,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QToolButton>
 #include <QtTest>
 
 #include <SDL.h>
@@ -1111,6 +1112,51 @@ private slots:
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         QCOMPARE(storedHistory(QStringLiteral("GIO^LEVA")),
                  (QStringList{QStringLiteral("0|2|"), QStringLiteral("1|1|")}));
+    }
+
+    // From the main window: F10, the pupil's name and "avanti", a run, and
+    // the run stored under the pupil's name in upper case.
+    void fromTheMainWindow()
+    {
+        writeExercise(QStringLiteral("Dal menu"), {2, 1});
+        Tmaschera window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(window.esecuzioneBut->isEnabled());
+        ModalScript script;
+        script.then(QStringLiteral("set-up"), [](QWidget* w) {
+            auto setUp = qobject_cast<TsceltaEs*>(w);
+            QVERIFY(setUp);
+            setUp->comboNomi->setEditText(QStringLiteral("luisa"));
+            setUp->memoInfo->setPlainText(QStringLiteral("quarta B"));
+            setUp->proseguiBut->click();
+        });
+        script.start(QStringLiteral("Dal menu"), 0, 0);
+        // The run window is driven from inside its own modal loop.
+        QString pupilName;
+        QTimer driver;
+        connect(&driver, &QTimer::timeout, &driver, [&]() {
+            auto run = qobject_cast<Tesegui*>(QApplication::activeModalWidget());
+            if (!run || !run->exerciseLoaded)
+                return;
+            driver.stop();
+            pupilName = run->run.pupilName;
+            QApplication::setActiveWindow(run);
+            answer(*run, 2);
+            script.feedback(6, ok);
+            script.runName(QStringLiteral("dal menu"));
+            QTest::mouseClick(run->fineBut, Qt::LeftButton);
+        });
+        driver.start(10);
+        QTest::keyClick(&window, Qt::Key_F10);
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(pupilName, QStringLiteral("LUISA"));
+        QVERIFY(script.done());
+        QCOMPARE(script.failures, QStringList());
+        const QStringList block = storedBlock(QStringLiteral("LUISA^DAL MENU"));
+        QVERIFY(block.contains(QStringLiteral("quarta B")));
+        QCOMPARE(storedHistory(QStringLiteral("LUISA^DAL MENU")),
+                 QStringList{QStringLiteral("0|1|")});
     }
 };
 

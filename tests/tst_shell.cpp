@@ -36,7 +36,7 @@ private slots:
     void largeButtonsShowTheProgramFolderPictures();
     void hintsAreWrappedAt40();
     void escapeAndCloseBoxAskBeforeLeaving();
-    void laterActivitiesStayDisabledAndTheirKeysDoNothing();
+    void executeKeyOpensTheRunSetUp();
     void functionKeysOpenTheInstructionTexts();
     void instructionTextIsReadOnlyAndScrolls();
     void optionsOkAppliesAndCancelKeeps();
@@ -187,14 +187,20 @@ void TestShell::escapeAndCloseBoxAskBeforeLeaving()
     QCOMPARE(script.asked().size(), 3);
 }
 
-void TestShell::laterActivitiesStayDisabledAndTheirKeysDoNothing()
+void TestShell::executeKeyOpensTheRunSetUp()
 {
     ScriptedDialogs script;
     Tmaschera window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.esecuzioneBut->isEnabled());
+    QVERIFY(window.esecuzioneBut->isEnabled());
+    QString opened;
+    testsupport::whenModalShown([&opened](QWidget* modal) {
+        opened = modal->objectName();
+        static_cast<QDialog*>(modal)->reject();
+    });
     QTest::keyClick(&window, Qt::Key_F10);
+    QCOMPARE(opened, QStringLiteral("sceltaEs"));
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(script.asked().isEmpty());
 }

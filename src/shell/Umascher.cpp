@@ -1,6 +1,8 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
+#include "execution/Uesegui.h"
+#include "execution/Usceltae.h"
 #include "authoring/Uprepara.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
@@ -212,8 +214,6 @@ Tmaschera::Tmaschera(QWidget* parent)
             QStringLiteral("Breve descrizione delle funzioni a cui si accede da questa schermata."));
     setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
 
-    // Activities whose windows are not part of the program yet stay disabled.
-    esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
 
@@ -223,6 +223,13 @@ Tmaschera::Tmaschera(QWidget* parent)
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
     connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
     connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
+    connect(esecuzioneBut, &QToolButton::clicked, this, [this]() {
+        startExerciseRun(this, serialSwitches.get(), [this](TsceltaEs& setUp) {
+            Tesegui run(Tesegui::setupFrom(setUp), runOptions, serialSwitches.get(), this);
+            if (run.ready())
+                run.exec();
+        });
+    });
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 

@@ -144,6 +144,7 @@ bool answers(const QString& name, bool& ok)
 
     // Whole text: an answer and a step to the next sentence.
     run.beginRun(name, wholeText, noFeedback);
+    QApplication::processEvents();   // what starting the run left to do
     std::vector<double> wholeAnswers;
     std::vector<double> steps;
     for (int i = 0; i < 40; ++i) {

@@ -412,9 +412,19 @@ bool Tesegui::loadPictures()
 
 void Tesegui::setGlyph(QPushButton* button, int level, bool focused)
 {
-    const QPixmap& glyph = glyphs[(level - 1) * 2 + (focused ? 1 : 0)];
-    button->setIcon(glyph);
-    button->setIconSize(glyph.size());
+    button->setIcon(glyphs[(level - 1) * 2 + (focused ? 1 : 0)]);
+    fitGlyph(button);
+}
+
+void Tesegui::fitGlyph(QPushButton* button)
+{
+    // The glyph keeps its size where it fits, and is made smaller (with its
+    // proportions) in a narrower button.
+    const QSize glyph = glyphs[0].size();
+    const QSize room = button->size() - QSize(10, 10);
+    button->setIconSize(glyph.width() <= room.width() && glyph.height() <= room.height()
+                            ? glyph
+                            : glyph.scaled(room.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio));
 }
 
 void Tesegui::setAccess()
@@ -600,6 +610,11 @@ void Tesegui::arrangeControls()
         x += each + scanGap;
     }
 
+    if (!glyphs[0].isNull()) {
+        for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut, nonBot, impBot,
+                               moltoBot})
+            fitGlyph(b);
+    }
     suggBut->move(w - suggBut->width() - bevel, 1);
     suggBut->raise();
 }

@@ -215,6 +215,7 @@ private:
     QAbstractButton* answerButtonFor(int level) const;
     int levelOf(QObject* sender) const;
     void setGlyph(QPushButton* button, int level, bool focused);
+    void fitGlyph(QPushButton* button);
 
     bool complete = false;
     TBottoneSeriale* serialSwitches = nullptr;

@@ -102,6 +102,8 @@ public:
     // The sound played at creation (empty when none was found).
     QString soundPath() const { return sound; }
     TScansione* scanning() const { return scan.get(); }
+    // The animated picture playing in paintLeft (nullptr for a still one or none).
+    QMovie* animation() const { return movie; }
     FeedbackAnswer answer() const { return static_cast<FeedbackAnswer>(result()); }
 
     QWidget* panelBottom;

@@ -3,6 +3,7 @@
 #include "access/SerBtn.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
+#include "results/Urisult.h"
 #include "shell/Instruct.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
@@ -223,7 +224,6 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     // Activities whose windows are not part of the program yet stay disabled.
     preparazioneBut->setEnabled(false);
-    risultatiBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
@@ -232,6 +232,7 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 
@@ -287,6 +288,12 @@ void Tmaschera::SintesiButClick()
         return;
     TFormSpeechSetup form(this);
     form.exec();
+}
+
+void Tmaschera::risultatiButClick()
+{
+    Trisultati window(this);
+    window.exec();
 }
 
 void Tmaschera::ButtonInfoClick()

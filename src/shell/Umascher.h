@@ -72,6 +72,7 @@ public:
 
     void opzioniButClick();
     void SintesiButClick();
+    void risultatiButClick();
     void ButtonInfoClick();
     void projectButClick();
 

@@ -1,6 +1,7 @@
 #include "access/SerBtn.h"
 #include "execution/SoundPlayer.h"
 #include "execution/Uanimaf.h"
+#include "results/Utabella.h"
 #include "shell/Umascher.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -118,6 +119,7 @@ private slots:
     void init();
     void everyKindWithItsMessageButtonsAndSound();
     void threeSizes();
+    void finalJudgementShowsTheTable();
     void answeredByMouse();
     void answeredBySpaceBar();
     void answeredBySerialSwitches();
@@ -238,6 +240,47 @@ void TestFeedbackWindow::threeSizes()
         QVERIFY(qAbs(form.geometry().center().x() - screen.center().x()) <= 1);
         QVERIFY(qAbs(form.geometry().center().y() - screen.center().y()) <= 1);
     }
+}
+
+void TestFeedbackWindow::finalJudgementShowsTheTable()
+{
+    SoundJournal sounds;
+    FeedbackRequest r = request(7, offerOk);
+    r.customSize = true;
+    r.windowWidth = 640;
+    r.windowHeight = 480;
+    r.tableWidth = 390;
+    TanimazioneForm form(r);
+    AnswerCounts counts;
+    counts.values = {4, 1, 0, 2, 1234, 0, 0, 3, 7};
+    form.showTable(counts);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QVERIFY(form.table());
+    QCOMPARE(form.table()->counts(), counts);
+    const TableGeometry& g = form.table()->geometry();
+    QCOMPARE(g.cellWidth, (370 - 45) / 3);
+    QCOMPARE(g.cellHeight, (370 - 20) / 3);
+    QVERIFY(form.paintRight->toolTip().startsWith(QStringLiteral("Sulla diagonale colorata")));
+
+    const QImage shot = form.paintRight->grab().toImage();
+    const QColor grey = form.palette().color(QPalette::Button);
+    const QColor diagonal[] = {Qt::white, QColor(0, 255, 255), QColor(255, 0, 0)};
+    const int x1 = 10 + 20 + 25;
+    const int y1 = 20 + 20 + 25;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            // A point inside the cell, away from its lines and its number.
+            const QColor seen = shot.pixelColor(x1 + i * g.cellWidth + 8, y1 + j * g.cellHeight + 8);
+            QCOMPARE(seen, i == j ? diagonal[i] : grey);
+        }
+    }
+    // The four-digit count is written in its cell (red text on cyan).
+    int red = 0;
+    for (int x = x1 + g.cellWidth; x < x1 + 2 * g.cellWidth; ++x)
+        for (int y = y1 + g.cellHeight; y < y1 + 2 * g.cellHeight; ++y)
+            red += shot.pixelColor(x, y) == QColor(255, 0, 0);
+    QVERIFY2(red > 50, qPrintable(QString::number(red)));
 }
 
 void TestFeedbackWindow::answeredByMouse()

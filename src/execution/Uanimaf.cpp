@@ -3,6 +3,7 @@
 #include "execution/SoundPlayer.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
+#include "results/Utabella.h"
 #include "shell/Umascher.h"
 
 #include <QApplication>
@@ -229,6 +230,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     QPalette white = paintRight->palette();
     white.setColor(QPalette::Window, Qt::white);
     paintRight->setPalette(white);
+    paintRight->installEventFilter(this);
 
     panelLeft = new QWidget(this);
     panelLeft->setObjectName(QStringLiteral("panelLeft"));
@@ -289,6 +291,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
 
 TanimazioneForm::~TanimazioneForm()
 {
+    paintRight->removeEventFilter(this);
     player->stop();
     if (holdsSerial)
         serialSwitches->setPressHandler(keptHandler);
@@ -347,6 +350,44 @@ void TanimazioneForm::layoutPanels()
     panelLeftBottom->setGeometry(border, border + pictureHeight, inner,
                                  qMax(0, h - bottomHeight - 2 * border - pictureHeight));
     Memo1->setGeometry(0, 0, panelLeftBottom->width(), panelLeftBottom->height());
+}
+
+void TanimazioneForm::showTable(const AnswerCounts& counts)
+{
+    const int s = paintRight->width() - 20;
+    TableGeometry g;
+    g.left = 10;
+    g.top = 20;
+    g.width = s;
+    g.height = s + 25;
+    g.titleColumnWidth = 20;
+    g.titleRowHeight = 20;
+    g.labelColumnWidth = 25;
+    g.labelRowHeight = 25;
+    g.cellWidth = (s - 45) / 3;
+    g.cellHeight = (s - 20) / 3;
+    g.lineColour = Qt::black;
+    g.backColour = palette().color(QPalette::Button);
+    g.forPrinter = false;
+    answerTable = std::make_unique<TTabella>(nullptr, counts, g);
+    paintRight->setToolTip(QStringLiteral("Sulla diagonale colorata ci sono le risposte esatte,\n"
+                                          "mentre nelle caselle grigie ci sono le risposte sbagliate."));
+    paintRight->update();
+}
+
+bool TanimazioneForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == paintRight && event->type() == QEvent::Paint && answerTable) {
+        QPainter painter(paintRight);
+        // The wrong answers lie on grey, as the hint says.
+        painter.fillRect(paintRight->rect(), answerTable->geometry().backColour);
+        painter.setFont(paintRight->font());
+        answerTable->setCanvas(&painter);
+        answerTable->paint();
+        answerTable->setCanvas(nullptr);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void TanimazioneForm::serialPress(TBottoneSeriale* sender)

@@ -16,6 +16,8 @@ class QMovie;
 class QTextEdit;
 class QPushButton;
 class SoundPlayer;
+class TTabella;
+struct AnswerCounts;
 
 // The buttons a feedback offers (bits 0, 1, 2 of FeedbackRequest::offeredButtons).
 enum FeedbackButton : int {
@@ -118,12 +120,18 @@ public:
     QWidget* panelRight;
     QWidget* paintRight;
 
+    // Shows the table of expected against given answers in paintRight (the
+    // final judgement), with the hint that explains its colours.
+    void showTable(const AnswerCounts& counts);
+    TTabella* table() const { return answerTable.get(); }
+
     // A press of a serial switch (the window's handler while it exists).
     void serialPress(TBottoneSeriale* sender);
 
     void reject() override;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -136,6 +144,7 @@ private:
     QString sound;
     std::unique_ptr<SoundPlayer> player;
     std::unique_ptr<TScansione> scan;
+    std::unique_ptr<TTabella> answerTable;
     QMovie* movie = nullptr;
     QPixmap still;
     TBottoneSeriale* serialSwitches = nullptr;

@@ -305,6 +305,10 @@ void TestFeedbackWindow::answeredByMouse()
         QCOMPARE(form.exec(), int(c.answer));
         QCOMPARE(form.answer(), c.answer);
     }
+    // The end of the session closes it all the same, without an answer.
+    TanimazioneForm form(request(1, offerYes | offerNo));
+    whenModalShown([](QWidget* modal) { QVERIFY(modal->close()); });
+    QCOMPARE(form.exec(), int(answerNone));
 }
 
 void TestFeedbackWindow::answeredBySpaceBar()

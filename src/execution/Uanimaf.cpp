@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMovie>
@@ -402,13 +403,17 @@ void TanimazioneForm::serialPress(TBottoneSeriale* sender)
         scan->performAction(scanSelect);
 }
 
-void TanimazioneForm::reject()
+void TanimazioneForm::keyPressEvent(QKeyEvent* event)
 {
-    // The pupil answers with one of the buttons; Escape closes only a window
-    // that offers none.
-    if (req.offeredButtons & (offerYes | offerNo | offerOk))
+    // The pupil answers with one of the buttons: Escape does not take a
+    // question away. Closing the window otherwise (the session ends) gives
+    // answerNone.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier
+        && (req.offeredButtons & (offerYes | offerNo | offerOk))) {
+        event->accept();
         return;
-    done(answerNone);
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void TanimazioneForm::resizeEvent(QResizeEvent* event)

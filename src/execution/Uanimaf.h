@@ -28,7 +28,7 @@ enum FeedbackButton : int {
 
 // How the feedback window was closed (its exec() result).
 enum FeedbackAnswer : int {
-    answerNone = 0, // closed without a button
+    answerNone = 0, // closed without a button (the session ends, or Escape with no button offered)
     answerYes = 1,
     answerOk = 2,
     answerNo = 3,
@@ -128,10 +128,9 @@ public:
     // A press of a serial switch (the window's handler while it exists).
     void serialPress(TBottoneSeriale* sender);
 
-    void reject() override;
-
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

@@ -208,14 +208,19 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
         {&okBut, "okBut", "&OK", offerOk, 1, answerOk},
         {&noBut, "noBut", "&No", offerNo, 2, answerNo},
     };
-    int x = 4;
+    int offeredCount = 0;
+    for (const auto& entry : buttons)
+        offeredCount += (req.offeredButtons & entry.offer) ? 1 : 0;
+    // The buttons shown stand side by side in the middle of their panel.
+    int x = (173 - (offeredCount * 50 + qMax(0, offeredCount - 1) * 7)) / 2;
     for (const auto& entry : buttons) {
         auto button = new QPushButton(QString::fromUtf8(entry.caption), panelPulsanti);
         *entry.button = button;
         button->setObjectName(QLatin1String(entry.name));
-        button->setGeometry(x, 4, 50, 29);
-        x += 57;
         const bool offered = req.offeredButtons & entry.offer;
+        button->setGeometry(x, 4, 50, 29);
+        if (offered)
+            x += 57;
         button->setVisible(offered);
         // A hidden button stays out of the scanning.
         button->setProperty("tag", offered ? entry.tag : -1);
@@ -227,10 +232,6 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     panelRight->setObjectName(QStringLiteral("panelRight"));
     paintRight = new QWidget(panelRight);
     paintRight->setObjectName(QStringLiteral("paintRight"));
-    paintRight->setAutoFillBackground(true);
-    QPalette white = paintRight->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    paintRight->setPalette(white);
     paintRight->installEventFilter(this);
 
     panelLeft = new QWidget(this);
@@ -250,6 +251,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     QFont messageFont(QStringLiteral("Times New Roman"));
     messageFont.setPixelSize(18);
     Memo1->setFont(messageFont);
+    Memo1->document()->setDocumentMargin(0);
     QPalette memoColours = Memo1->palette();
     memoColours.setColor(QPalette::Base, memoColours.color(QPalette::Window));
     Memo1->setPalette(memoColours);
@@ -378,14 +380,22 @@ void TanimazioneForm::showTable(const AnswerCounts& counts)
 
 bool TanimazioneForm::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == paintRight && event->type() == QEvent::Paint && answerTable) {
+    if (watched == paintRight && event->type() == QEvent::Paint) {
         QPainter painter(paintRight);
-        // The wrong answers lie on grey, as the hint says.
-        painter.fillRect(paintRight->rect(), answerTable->geometry().backColour);
-        painter.setFont(paintRight->font());
-        answerTable->setCanvas(&painter);
-        answerTable->paint();
-        answerTable->setCanvas(nullptr);
+        if (answerTable) {
+            // The wrong answers lie on grey, as the hint says.
+            painter.fillRect(paintRight->rect(), answerTable->geometry().backColour);
+            painter.setFont(paintRight->font());
+            answerTable->setCanvas(&painter);
+            answerTable->paint();
+            answerTable->setCanvas(nullptr);
+        } else {
+            painter.fillRect(paintRight->rect(), Qt::white);
+        }
+        // The window's border runs along the area's top and right edges.
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawLine(0, 0, paintRight->width() - 1, 0);
+        painter.drawLine(paintRight->width() - 1, 0, paintRight->width() - 1, paintRight->height() - 1);
         return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -414,6 +424,15 @@ void TanimazioneForm::keyPressEvent(QKeyEvent* event)
         return;
     }
     QDialog::keyPressEvent(event);
+}
+
+void TanimazioneForm::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    // The thin border of a window without a caption bar.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TanimazioneForm::resizeEvent(QResizeEvent* event)

@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QTextBlock>
 
 namespace {
@@ -164,11 +165,16 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     QStringList identifiers;
     listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
                QStringLiteral("risult"), QStringLiteral("sal"));
+    QStringList names;
+    QSet<QString> listed;
     for (const QString& identifier : std::as_const(identifiers)) {
         const QString name = trimSpaces(identifier.section(QLatin1Char('^'), 0, 0));
-        if (comboNomi->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-            comboNomi->addItem(name);
+        if (!listed.contains(name)) {
+            listed.insert(name);
+            names << name;
+        }
     }
+    comboNomi->addItems(names);
     comboNomi->setEditText(QStringLiteral("UTENTE"));
     comboNomi->setFocus();
 }

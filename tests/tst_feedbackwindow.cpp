@@ -5,6 +5,8 @@
 #include "shell/Umascher.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "support/VirtualStick.h"
+#include "access/Joystick.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -116,6 +118,8 @@ class TestFeedbackWindow : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
+    void cleanupTestCase();
     void init();
     void everyKindWithItsMessageButtonsAndSound();
     void threeSizes();
@@ -123,6 +127,7 @@ private slots:
     void answeredByMouse();
     void answeredBySpaceBar();
     void answeredBySerialSwitches();
+    void answeredByJoystick();
     void scriptRules();
     void missingScriptPictureAndSoundNeverStopTheRun();
     void realSoundPlayerSurvivesABrokenSound();
@@ -130,6 +135,17 @@ private slots:
 private:
     QTemporaryDir folder;
 };
+
+void TestFeedbackWindow::initTestCase()
+{
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    QCOMPARE(SDL_InitSubSystem(SDL_INIT_JOYSTICK), 0);
+}
+
+void TestFeedbackWindow::cleanupTestCase()
+{
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
+}
 
 void TestFeedbackWindow::init()
 {
@@ -385,6 +401,33 @@ void TestFeedbackWindow::answeredBySerialSwitches()
     s.press(true, false);
     QCOMPARE(runWindowPresses, 3);
     QVERIFY(!plain.scanning());
+}
+
+void TestFeedbackWindow::answeredByJoystick()
+{
+    SoundJournal sounds;
+    ScriptedDialogs dialogs;
+    VirtualStick stick;
+    QVERIFY(stick.ok());
+    FeedbackRequest r = request(4, offerYes | offerNo);
+    r.scanningAccess = true;
+    r.device = joystickTwoButton;
+    TanimazioneForm form(r);
+    TJoystick* joy = form.scanning()->joystick();
+    QVERIFY(joy && joy->captured());
+    const auto press = [&](int button) {
+        stick.button(button, true);
+        joy->poll();
+        stick.button(button, false);
+        joy->poll();
+    };
+    whenModalShown([&](QWidget*) {
+        press(1); // the second button steps to "No"
+        QCOMPARE(form.scanning()->currentButton(), form.noBut);
+        press(0); // the first one selects
+    });
+    QCOMPARE(form.exec(), int(answerNo));
+    QVERIFY(dialogs.asked().isEmpty());
 }
 
 void TestFeedbackWindow::scriptRules()

@@ -11,6 +11,7 @@
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "support/VirtualStick.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,33 +22,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <SDL.h>
 #include <memory>
 
 using testsupport::whenModalShown;
 
 namespace {
-
-// A joystick of SDL's own, plugged in for as long as it exists.
-class VirtualStick
-{
-public:
-    VirtualStick()
-    {
-        index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
-    }
-    ~VirtualStick()
-    {
-        if (index >= 0)
-            SDL_JoystickDetachVirtual(index);
-    }
-    VirtualStick(const VirtualStick&) = delete;
-    VirtualStick& operator=(const VirtualStick&) = delete;
-    bool ok() const { return index >= 0; }
-
-private:
-    int index = -1;
-};
 
 // A joystick service that is missing, or that sees a joystick it cannot open.
 class BrokenDriver final : public JoystickDriver

@@ -3,6 +3,7 @@
 #include "execution/Uanimaf.h"
 #include "results/Utabella.h"
 #include "shell/Umascher.h"
+#include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -46,43 +47,6 @@ struct SoundJournal {
     private:
         SoundJournal* journal;
     };
-};
-
-// Serial lines pressed by hand.
-class FakeLines final : public SerialLines
-{
-public:
-    int errorCode() const override { return 0; }
-    QString errorText() const override { return {}; }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return cts; }
-    bool readDSR() override { return dsr; }
-    bool cts = false;
-    bool dsr = false;
-};
-
-struct Switches {
-    FakeLines* lines = nullptr;
-    TBottoneSeriale serial;
-    Switches()
-    {
-        serial.setPortFactory([this](const QString&) -> std::unique_ptr<SerialLines> {
-            auto made = std::make_unique<FakeLines>();
-            lines = made.get();
-            return made;
-        });
-        serial.openPort(1);
-    }
-    void press(bool cts, bool dsr)
-    {
-        lines->cts = cts;
-        lines->dsr = dsr;
-        serial.poll();
-        lines->cts = false;
-        lines->dsr = false;
-        serial.poll();
-    }
 };
 
 FeedbackRequest request(int kind, int buttons)
@@ -357,7 +321,8 @@ void TestFeedbackWindow::answeredBySpaceBar()
 void TestFeedbackWindow::answeredBySerialSwitches()
 {
     SoundJournal sounds;
-    Switches s;
+    FakeSwitches s;
+    s.serial.openPort(1);
     int runWindowPresses = 0;
     s.serial.setPressHandler([&runWindowPresses](TBottoneSeriale*) { ++runWindowPresses; });
 

@@ -9,6 +9,7 @@
 #include "shell/Umascher.h"
 #include "speech/AudioOutput.h"
 #include "speech/SpeechEngine.h"
+#include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -45,35 +46,6 @@ public:
 private:
     bool works;
     JoystickDriver* previous = nullptr;
-};
-
-// Serial lines that open or fail as the test says; no line is ever pressed here.
-class FakeLines final : public SerialLines
-{
-public:
-    explicit FakeLines(int openError) : error(openError) {}
-    int errorCode() const override { return error; }
-    QString errorText() const override { return error ? QStringLiteral("porta occupata") : QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return false; }
-    bool readDSR() override { return false; }
-
-private:
-    int error;
-};
-
-struct Switches {
-    QStringList opened;
-    int nextError = 0;
-    TBottoneSeriale serial;
-    Switches()
-    {
-        serial.setPortFactory([this](const QString& path) -> std::unique_ptr<SerialLines> {
-            opened << path;
-            return std::make_unique<FakeLines>(nextError);
-        });
-    }
 };
 
 void clickItem(TRadioGroup* group, int index)
@@ -231,7 +203,7 @@ void TestRunSetup::nameIsCheckedBeforeTheRun()
 void TestRunSetup::startRunsTheRunWindowWhileTheSetUpIsOpen()
 {
     ScriptedDialogs dialogs;
-    Switches s;
+    FakeSwitches s;
     QWidget owner;
     QString seenName;
     bool setUpOpen = false;
@@ -329,7 +301,7 @@ void TestRunSetup::joystickThatCannotBeUsedKeepsTheDialogOpen()
 void TestRunSetup::serialAccessOpensTheChosenPort()
 {
     ScriptedDialogs dialogs;
-    Switches s;
+    FakeSwitches s;
     {
         TsceltaEs setUp(nullptr, &s.serial);
         setUp.show();

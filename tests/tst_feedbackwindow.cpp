@@ -439,11 +439,14 @@ void TestFeedbackWindow::scriptRules()
     QStringList tooMany;
     for (int i = 1; i <= 53; ++i)
         tooMany << QString::number(i);
+    QVERIFY(QDir().mkpath(animazio + QStringLiteral("sotto")));
+    QVERIFY(sprite.save(animazio + QStringLiteral("sotto/due.bmp")));
     QVERIFY(writeLines(animazio + QStringLiteral("altro1.txt"),
-                       {"***", "FILE=uno.bmp,a,12x", "X=" + tooMany.join(QLatin1Char(',')), "###", "priOk.gif", "f"}));
+                       {"***", "FILE=sotto\\due.bmp,a,12x", "X=" + tooMany.join(QLatin1Char(',')), "###", "priOk.gif", "f"}));
     const FeedbackScript other = readFeedbackScript(animazio + QStringLiteral("altro1.txt"), animazio);
     QCOMPARE(other.sprites.size(), 1);
     QCOMPARE(other.sprites.first().number, 0);
+    QVERIFY(!other.sprites.first().picture.isNull()); // a folder written the other way
     QCOMPARE(other.sprites.first().xCount, 50);
     QCOMPARE(other.sprites.first().x[49], 50);
     QVERIFY(!other.flag);

@@ -90,6 +90,13 @@ void readList(const QString& key, const QStringList& items, std::array<int, maxS
 
 } // namespace
 
+QString portablePath(const QString& name)
+{
+    QString path = name;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
 QString feedbackKindName(int kind)
 {
     return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].name) : QString();
@@ -145,7 +152,7 @@ FeedbackScript readFeedbackScript(const QString& path, const QString& animationF
                     ++counter;
                     if (counter == 1) {
                         sprite.file = value;
-                        sprite.picture = QImage(folder.filePath(value));
+                        sprite.picture = QImage(folder.filePath(portablePath(value)));
                         if (sprite.picture.isNull())
                             script.problems << QStringLiteral("oggetto %1: immagine \"%2\" mancante o illeggibile")
                                                    .arg(index + 1)
@@ -281,7 +288,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     const QString animationFolder = ProgramFolder + QStringLiteral("animazio/");
     scriptRead = readFeedbackScript(animationFolder + name + QStringLiteral("1.txt"), animationFolder);
     if (!scriptRead.picture.isEmpty())
-        showPicture(animationFolder + scriptRead.picture);
+        showPicture(animationFolder + portablePath(scriptRead.picture));
 
     const QString audioFolder = ProgramFolder + QStringLiteral("audio/");
     const QString soundFile = feedbackSoundFile(audioFolder, name);

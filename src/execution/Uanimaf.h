@@ -80,6 +80,10 @@ struct FeedbackScript {
     QStringList problems;
 };
 
+// A file name of a script with the folder separators of this system (scripts
+// written on Windows may name "sotto\figura.gif").
+QString portablePath(const QString& name);
+
 // Reads the script at `path`; the sprite pictures are looked for in
 // `animationFolder`. A missing or unreadable script reads as an empty one.
 FeedbackScript readFeedbackScript(const QString& path, const QString& animationFolder);

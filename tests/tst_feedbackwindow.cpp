@@ -160,6 +160,9 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
             QCOMPARE(form.objectName(), QStringLiteral("animazioneForm"));
             QVERIFY(form.isModal());
             QVERIFY(form.windowFlags() & Qt::FramelessWindowHint);
+            for (const char* name : {"panelBottom", "panelPulsanti", "yesBut", "okBut", "noBut", "panelLeft",
+                                     "panelLeftBottom", "paintLeft", "Memo1", "panelRight", "paintRight"})
+                QVERIFY2(form.findChild<QWidget*>(QLatin1String(name)), name);
             QCOMPARE(feedbackKindName(kind), names.at(kind));
             QCOMPARE(form.Memo1->toPlainText(), messages.at(kind));
             QVERIFY(form.Memo1->isReadOnly());

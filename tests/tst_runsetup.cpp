@@ -117,6 +117,9 @@ void TestRunSetup::namesComeFromTheArchiveOnce()
         QCOMPARE(setUp.objectName(), QStringLiteral("sceltaEs"));
         QCOMPARE(setUp.windowTitle(), QStringLiteral("  esercizio"));
         QVERIFY(setUp.isModal());
+        for (const char* name : {"GroupBox1", "Label1", "comboNomi", "Label2", "memoInfo", "RadioAccesso",
+                                 "RadioAccesso3", "comboJoy", "ComboSeriale", "proseguiBut", "annullaBut"})
+            QVERIFY2(setUp.findChild<QWidget*>(QLatin1String(name)), name);
         QCOMPARE(setUp.comboNomi->count(), 0);
         QCOMPARE(setUp.comboNomi->currentText(), QStringLiteral("UTENTE"));
         QCOMPARE(setUp.RadioAccesso->itemIndex(), int(accessMouseKeyboard));
@@ -363,6 +366,8 @@ void TestRunSetup::exerciseChooserOffersEverySentenceOnlyOneByOne()
     QCOMPARE(chooser.windowTitle(), QStringLiteral("  scegli un esercizio"));
     QVERIFY(chooser.isModal());
     QCOMPARE(chooser.focusWidget(), chooser.okBut);
+    for (const char* name : {"Label1", "ComboEsercizi", "RadioVisualizzazione", "Radiofeedback", "okBut", "annullaBut"})
+        QVERIFY2(chooser.findChild<QWidget*>(QLatin1String(name)), name);
     QStringList names;
     for (int i = 0; i < chooser.ComboEsercizi->count(); ++i)
         names << chooser.ComboEsercizi->itemText(i);
@@ -419,6 +424,8 @@ void TestRunSetup::taskWindowShowsAndReadsTheTask()
     QCOMPARE(task.objectName(), QStringLiteral("FormCompito"));
     QCOMPARE(task.windowTitle(), QStringLiteral("Compito"));
     QCOMPARE(task.size(), QSize(600, 300));
+    for (const char* name : {"suggPanel", "MemoCompito", "PanelBottom", "OkButton", "PlayButton"})
+        QVERIFY2(task.findChild<QWidget*>(QLatin1String(name)), name);
     task.setTask(QStringLiteral("Trova le frasi più importanti."), false);
     task.show();
     QVERIFY(QTest::qWaitForWindowExposed(&task));

@@ -117,12 +117,11 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     });
 
     RadioAccesso = new TRadioGroup(
-        QStringLiteral(" accesso "),
+        "RadioAccesso", QStringLiteral(" accesso "),
         {QStringLiteral("  mouse e tastiera"),
          QStringLiteral("  monotasto a scansione (barra spaziatrice)"), QStringLiteral("  joystick"),
          QStringLiteral("  dispositivo seriale")},
         this);
-    RadioAccesso->setObjectName(QStringLiteral("RadioAccesso"));
     RadioAccesso->setFont(bold);
     RadioAccesso->setGeometry(8, 160, 319, 136);
     RadioAccesso->setItemIndex(accessMouseKeyboard);

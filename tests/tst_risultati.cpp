@@ -182,6 +182,16 @@ QList<QStringList> parseCsv(const QByteArray& bytes)
     return rows;
 }
 
+// The next print dialog is answered with PDF output to `pdf`.
+void printTo(ScriptedDialogs& script, const QString& pdf)
+{
+    script.answerPrinter([pdf](QPrinter& printer) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(pdf);
+        printer.setPageSize(QPageSize(QPageSize::A4));
+    });
+}
+
 // Chooses pupil and run in the chooser that is open.
 void choose(QWidget* modal, const QString& pupil, const QString& runName)
 {
@@ -525,10 +535,7 @@ void TestRisultati::summaryShowsAndPrintsTheFinalCounts()
     window.ComboPassi->setCurrentIndex(0);   // the summary shows the final state all the same
 
     const QString pdf = folder->filePath(QStringLiteral("sintesi.pdf"));
-    script.answerPrinter([pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-    });
+    printTo(script, pdf);
     script.cancelPrinter();
     bool seen = false;
     whenModalShown([&](QWidget* modal) {
@@ -575,10 +582,7 @@ void TestRisultati::printingTheAssignedAndTheDoneText()
     const QString assignedPdf = folder->filePath(QStringLiteral("assegnato.pdf"));
     const QString donePdf = folder->filePath(QStringLiteral("svolto.pdf"));
     for (const QString& pdf : {assignedPdf, donePdf}) {
-        script.answerPrinter([pdf](QPrinter& printer) {
-            printer.setOutputFormat(QPrinter::PdfFormat);
-            printer.setOutputFileName(pdf);
-        });
+        printTo(script, pdf);
     }
     whenModalShown([&](QWidget* modal) {
         auto dialog = qobject_cast<TStampaDlg*>(modal);
@@ -670,11 +674,7 @@ void TestRisultati::longPrintoutGoesOnNewPages()
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("LUNGA"));
     const QString pdf = folder->filePath(QStringLiteral("lungo.pdf"));
-    script.answerPrinter([pdf](QPrinter& printer) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(pdf);
-        printer.setPageSize(QPageSize(QPageSize::A4));
-    });
+    printTo(script, pdf);
     whenModalShown([](QWidget* modal) {
         auto dialog = qobject_cast<TStampaDlg*>(modal);
         QVERIFY(dialog);
@@ -706,6 +706,7 @@ void TestRisultati::exportToCsv()
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QString::fromUtf8("NICOLÒ"), QStringLiteral("PROVA \"UNO\"; BIS"), {{"2", "2", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
+    QVERIFY(storeRun(QStringLiteral("@LUCA"), QStringLiteral("=SOMMA(A1:A9)"), {}));
     Trisultati window;
     window.show();
 
@@ -714,19 +715,19 @@ void TestRisultati::exportToCsv()
     whenModalShown([](QWidget* modal) {
         auto form = qobject_cast<TesportaForm*>(modal);
         QVERIFY(form);
-        QCOMPARE(form->ComboAlunni->count(), 3);   // everyone, MARIO, NICOLÒ
+        QCOMPARE(form->ComboAlunni->count(), 4);   // everyone, MARIO, NICOLÒ, @LUCA
         QCOMPARE(form->ComboAlunni->itemText(0), QStringLiteral("tutti gli alunni"));
         QTest::mouseClick(form->OKBtn, Qt::LeftButton);
     });
     window.Esportacsv1->trigger();
-    QVERIFY2(script.messages().last().startsWith(QStringLiteral("Esportazione effettuata: 3")),
+    QVERIFY2(script.messages().last().startsWith(QStringLiteral("Esportazione effettuata: 4")),
              qPrintable(script.messages().join('|')));
 
     const QByteArray bytes = testsupport::readBytes(path + QStringLiteral(".csv"));
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF\"alunno\";\"esercizio\";"));
     QVERIFY(bytes.contains("\r\n"));
     const QList<QStringList> runs = parseCsv(bytes);
-    QCOMPARE(runs.size(), 4);
+    QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
         QCOMPARE(row.size(), 17);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
@@ -742,10 +743,12 @@ void TestRisultati::exportToCsv()
     QCOMPARE(runs[2][2], QStringLiteral("PROVA \"UNO\"; BIS"));
     QCOMPARE(runs[3][0], QStringLiteral("Mario"));
     QCOMPARE(runs[3][16], QStringLiteral("non molto bene"));   // nothing marked: 1 + 2 + 1 over 5
+    // Names that a spreadsheet would take for formulas stay texts.
+    QCOMPARE(runs[4].mid(0, 3), (QStringList{" @LUCA", "Il lupo e l'agnello", " =SOMMA(A1:A9)"}));
 
     const QList<QStringList> sentences =
         parseCsv(testsupport::readBytes(path + QStringLiteral("_frasi.csv")));
-    QCOMPARE(sentences.size(), 1 + 3 * 5);
+    QCOMPARE(sentences.size(), 1 + 4 * 5);
     QCOMPARE(sentences[0], (QStringList{"alunno", "prova", "esercizio", "frase", "livello atteso",
                                         "livello dato", "testo"}));
     QCOMPARE(sentences[3], (QStringList{"MARIO", "PRIMA", "Il lupo e l'agnello", "3",

@@ -1,3 +1,4 @@
+#include "results/Usintesi.h"
 #include "results/Utabella.h"
 
 #include <QImage>
@@ -116,20 +117,6 @@ int pdfPages(const QString& pdf)
     const QRegularExpressionMatch m =
         QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)")).match(info);
     return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
-// The geometry the summary window gives the table for a printer page.
-TableGeometry printerGeometry(int pw)
-{
-    TableGeometry g;
-    g.left = g.top = pw / 30;
-    g.width = g.height = pw - 2 * (pw / 30);
-    g.titleColumnWidth = g.titleRowHeight = pw / 18;
-    g.labelColumnWidth = g.labelRowHeight = pw / 15;
-    g.cellWidth = g.cellHeight = (g.width - pw / 18 - pw / 15) / 3;
-    g.backColour = Qt::white;
-    g.forPrinter = true;
-    return g;
 }
 
 } // namespace
@@ -337,7 +324,7 @@ void TestTabella::aBoldWindowFontDoesNotReachTheCounts()
 
 void TestTabella::printerTableHasNoColourAndScaledLabels()
 {
-    TableGeometry g = printerGeometry(600);
+    TableGeometry g = TsintesiForm::printerGeometry(600);
     g.cellWidth = g.cellHeight = 170;
     QImage image(700, 800, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -377,7 +364,7 @@ void TestTabella::printedTableAndInfoLinesReachThePdf()
     {
         QPainter painter(&printer);
         const int pw = printer.width();
-        TTabella table(&painter, countsOf({12, 3, 0, 4, 2025, 6, 0, 8, 1}), printerGeometry(pw));
+        TTabella table(&painter, countsOf({12, 3, 0, 4, 2025, 6, 0, 8, 1}), TsintesiForm::printerGeometry(pw));
         table.paint();
         table.printInfoLines(info);
     }

@@ -139,7 +139,12 @@ bool writeFile(const QString& path, const QString& text, QString& error)
 
 QString csvField(const QString& value)
 {
-    QString quoted = value;
+    // A spreadsheet takes a field that begins with "=", "+", "-" or "@" as a
+    // formula even between quotes: a space in front keeps it a text.
+    static const QString formulaStarts = QStringLiteral("=+-@");
+    QString quoted = (!value.isEmpty() && formulaStarts.contains(value.front()))
+                         ? QLatin1Char(' ') + value
+                         : value;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }

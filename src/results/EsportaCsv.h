@@ -17,7 +17,8 @@ class QPushButton;
 //    per sentence of each run (pupil, run name, exercise, sentence number,
 //    expected level, given level, the sentence's text).
 
-// One field quoted for the files above.
+// One field quoted for the files above; a text that a spreadsheet would take
+// for a formula ("=...", "+...", "-...", "@...") gets a space in front.
 QString csvField(const QString& value);
 
 // The name of the sentences file that goes with `runsPath`.

@@ -433,7 +433,7 @@ void Trisultati::resizeEvent(QResizeEvent* event)
 void Trisultati::canvasResized()
 {
     for (TPaintSurface* surface : {PaintCanvas1, PaintCanvas2}) {
-        QImage picture(surface->size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+        QImage picture(surface->size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
         picture.fill(Qt::white);
         surface->picture = picture;
     }

@@ -112,7 +112,6 @@ public:
     Tevidenziatore* assignedTextModel() const { return assignedText.get(); }
     Tevidenziatore* doneTextModel() const { return doneText.get(); }
     const QStringList& infoLines() const { return run.infoLines; }
-    const StoredRun& storedRun() const { return run; }
     QString loadedIdentifier() const { return identifier; }
     int selectedStep() const;
     int stepCount() const { return steps; }

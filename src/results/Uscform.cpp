@@ -3,6 +3,7 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "results/Urisult.h"
+#include "results/Ustampa.h"
 
 #include <QComboBox>
 #include <QHash>
@@ -26,12 +27,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect g
 
 TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
 {
-    setObjectName(QStringLiteral("TscegliRisultatiForm"));
-    setModal(true);
-    setFixedSize(367, 183);
-    QFont bold = font();
-    bold.setBold(true);
-    setFont(bold);
+    setUpResultsDialog(*this, "TscegliRisultatiForm", QString(), {367, 183});
 
     Label1 = label(this, "Label1", QStringLiteral("elenco utenti"), {10, 8, 160, 16});
     ComboBox1 = new QComboBox(this);

@@ -2,6 +2,7 @@
 
 #include "model/DialogService.h"
 #include "results/Urisult.h"
+#include "results/Ustampa.h"
 
 #include <QGroupBox>
 #include <QPainter>
@@ -24,13 +25,7 @@ TsintesiForm::TsintesiForm(Trisultati& resultsWindow, QWidget* parent)
                           | Qt::WindowCloseButtonHint),
       results(resultsWindow)
 {
-    setObjectName(QStringLiteral("TsintesiForm"));
-    setWindowTitle(QStringLiteral(" risultati in sintesi"));
-    setModal(true);
-    setFixedSize(546, 453);
-    QFont bold = font();
-    bold.setBold(true);
-    setFont(bold);
+    setUpResultsDialog(*this, "TsintesiForm", QStringLiteral(" risultati in sintesi"), {546, 453});
 
     GroupBox1 = new QGroupBox(QStringLiteral(" tabella riassuntiva "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -87,22 +82,11 @@ TableGeometry TsintesiForm::printerGeometry(int pw)
 
 void TsintesiForm::stampaButClick()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!dialogs().setupPrinter(printer, QStringLiteral("Stampa")))
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        showMessage(QString::fromUtf8("Non è stato possibile avviare la stampa."));
-        return;
-    }
-    // The geometry is worked out from the page of the printer chosen, so it
-    // is never used unset.
-    TTabella table(&painter, results.countAnswers(), printerGeometry(printer.width()));
-    table.paint();
-    table.printInfoLines(results.infoLines());
-    if (!painter.end()) {
-        showMessage(QString::fromUtf8("La stampa non è stata completata."));
-        return;
-    }
-    showMessage(QStringLiteral("Stampa effettuata"));
+    printWithDialog([this](QPrinter& printer, QPainter& painter) {
+        // The geometry is worked out from the page of the printer chosen, so
+        // it is never used unset.
+        TTabella table(&painter, results.countAnswers(), printerGeometry(printer.width()));
+        table.paint();
+        table.printInfoLines(results.infoLines());
+    });
 }

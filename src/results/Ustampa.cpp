@@ -37,18 +37,41 @@ void setRegular(QPainter& painter)
 
 } // namespace
 
+void printWithDialog(const std::function<void(QPrinter&, QPainter&)>& draw)
+{
+    QPrinter printer(QPrinter::HighResolution);
+    if (!dialogs().setupPrinter(printer, QStringLiteral("Stampa")))
+        return;
+    QPainter painter;
+    if (!painter.begin(&printer)) {
+        showMessage(QString::fromUtf8("Non è stato possibile avviare la stampa."));
+        return;
+    }
+    draw(printer, painter);
+    if (!painter.end()) {
+        showMessage(QString::fromUtf8("La stampa non è stata completata."));
+        return;
+    }
+    showMessage(QStringLiteral("Stampa effettuata"));
+}
+
+void setUpResultsDialog(QDialog& dialog, const char* name, const QString& caption, QSize size)
+{
+    dialog.setObjectName(QLatin1String(name));
+    dialog.setWindowTitle(caption);
+    dialog.setModal(true);
+    dialog.setFixedSize(size);
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    dialog.setFont(bold);
+}
+
 TStampaDlg::TStampaDlg(Trisultati& resultsWindow, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowCloseButtonHint),
       results(resultsWindow)
 {
-    setObjectName(QStringLiteral("TStampaDlg"));
-    setWindowTitle(QStringLiteral(" Stampa il testo"));
-    setModal(true);
-    setFixedSize(374, 128);
-    QFont bold = font();
-    bold.setBold(true);
-    setFont(bold);
+    setUpResultsDialog(*this, "TStampaDlg", QStringLiteral(" Stampa il testo"), {374, 128});
 
     RadioStampa = new QGroupBox(QStringLiteral(" Quale testo vuoi stampare? "), this);
     RadioStampa->setObjectName(QStringLiteral("RadioStampa"));
@@ -165,20 +188,7 @@ void TStampaDlg::printLine(QPrinter& printer, QPainter& painter, const QString& 
 
 void TStampaDlg::stampaButClick()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!dialogs().setupPrinter(printer, QStringLiteral("Stampa")))
-        return;
-    QPainter painter;
-    if (!painter.begin(&printer)) {
-        showMessage(QString::fromUtf8("Non è stato possibile avviare la stampa."));
-        return;
-    }
-    printDocument(printer, painter);
-    if (!painter.end()) {
-        showMessage(QString::fromUtf8("La stampa non è stata completata."));
-        return;
-    }
-    showMessage(QStringLiteral("Stampa effettuata"));
+    printWithDialog([this](QPrinter& printer, QPainter& painter) { printDocument(printer, painter); });
 }
 
 void TStampaDlg::printDocument(QPrinter& printer, QPainter& painter)

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <functional>
 
 class QGroupBox;
 class QLabel;
@@ -12,6 +13,15 @@ class QPushButton;
 class QRadioButton;
 class SpinButton;
 class Trisultati;
+
+// A print job: the print dialog, then `draw` on the chosen printer, then
+// "Stampa effettuata". A cancelled dialog prints nothing; a printer that cannot
+// start or finish is reported.
+void printWithDialog(const std::function<void(QPrinter&, QPainter&)>& draw);
+
+// The frame of the archive's small dialogs: name, caption, fixed client size,
+// modal, bold font.
+void setUpResultsDialog(QDialog& dialog, const char* name, const QString& caption, QSize size);
 
 // Prints the assigned text or the exercise as done, of the run loaded in the
 // results window, as plain text: information, legend and the sentences with

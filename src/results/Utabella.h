@@ -63,13 +63,10 @@ public:
     TTabella(QPainter* canvas, const AnswerCounts& counts, const TableGeometry& geometry);
 
     void setCanvas(QPainter* canvas) { surface = canvas; }
-    QPainter* canvas() const { return surface; }
     const AnswerCounts& counts() const { return answerCounts; }
     const TableGeometry& geometry() const { return tableGeometry; }
     // The height of the label cells asked for: 15 on screen, cellWidth / 8.5 for the printer.
     int labelFontHeight() const { return labelHeight; }
-    const QFont& straightFont() const { return straightLabelFont; }
-    const QFont& rotatedFont() const { return rotatedLabelFont; }
 
     // Draws grid, headings and counts. Afterwards the painter has its earlier
     // font, a pen of lineColour and a solid brush of backColour.

@@ -477,6 +477,17 @@ void TestFeedbackWindow::missingScriptPictureAndSoundNeverStopTheRun()
         QCOMPARE(form.exec(), int(answerOk));
     }
     QVERIFY(sounds.events.filter(QStringLiteral("play")).isEmpty());
+
+    // A still picture wider than its place is scaled down whole.
+    QImage wide(468, 100, QImage::Format_RGB32);
+    wide.fill(Qt::blue);
+    QVERIFY(wide.save(ProgramFolder + QStringLiteral("animazio/largo.bmp")));
+    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "largo.bmp"}));
+    TanimazioneForm still(request(5, offerOk));
+    QVERIFY(!still.animation());
+    QCOMPARE(still.paintLeft->pixmap().size(), QSize(234, 50));
+    QVERIFY(QFile::remove(ProgramFolder + QStringLiteral("animazio/largo.bmp")));
+    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "priOk.gif"}));
     // No script was created in the program's folder.
     QCOMPARE(filesUnder(ProgramFolder), before);
     QVERIFY(!QFileInfo::exists(ProgramFolder + QStringLiteral("animazio/giuBuo1.txt")));

@@ -312,18 +312,20 @@ TanimazioneForm::~TanimazioneForm()
 
 void TanimazioneForm::showPicture(const QString& path)
 {
+    // Shown whole: a picture larger than its place is scaled down, its proportions kept.
+    const auto fit = [this](const QPixmap& picture) {
+        if (picture.width() > paintLeft->width() || picture.height() > paintLeft->height())
+            paintLeft->setPixmap(
+                picture.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        else
+            paintLeft->setPixmap(picture);
+    };
     auto animation = new QMovie(path, QByteArray(), this);
     if (animation->isValid() && animation->frameCount() != 1) {
         movie = animation;
-        const auto showFrame = [this] {
-            const QPixmap frame = movie->currentPixmap();
-            if (frame.isNull())
-                return;
-            if (frame.width() > paintLeft->width() || frame.height() > paintLeft->height())
-                paintLeft->setPixmap(
-                    frame.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-            else
-                paintLeft->setPixmap(frame);
+        const auto showFrame = [this, fit] {
+            if (!movie->currentPixmap().isNull())
+                fit(movie->currentPixmap());
         };
         connect(movie, &QMovie::frameChanged, this, showFrame);
         movie->start();
@@ -331,16 +333,11 @@ void TanimazioneForm::showPicture(const QString& path)
         return;
     }
     delete animation;
-    still = QPixmap(path);
-    if (still.isNull()) {
+    const QPixmap still(path);
+    if (still.isNull())
         scriptRead.problems << QStringLiteral("immagine \"%1\" mancante o illeggibile").arg(path);
-        return;
-    }
-    if (still.width() > paintLeft->width() || still.height() > paintLeft->height())
-        paintLeft->setPixmap(
-            still.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     else
-        paintLeft->setPixmap(still);
+        fit(still);
 }
 
 void TanimazioneForm::layoutPanels()

@@ -150,7 +150,6 @@ private:
     std::unique_ptr<TScansione> scan;
     std::unique_ptr<TTabella> answerTable;
     QMovie* movie = nullptr;
-    QPixmap still;
     TBottoneSeriale* serialSwitches = nullptr;
     TBottoneSeriale::PressHandler keptHandler;
     bool holdsSerial = false;

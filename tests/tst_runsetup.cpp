@@ -9,8 +9,10 @@
 #include "shell/Umascher.h"
 #include "speech/AudioOutput.h"
 #include "speech/SpeechEngine.h"
+#include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "support/VirtualStick.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -21,33 +23,11 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <SDL.h>
 #include <memory>
 
 using testsupport::whenModalShown;
 
 namespace {
-
-// A joystick of SDL's own, plugged in for as long as it exists.
-class VirtualStick
-{
-public:
-    VirtualStick()
-    {
-        index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
-    }
-    ~VirtualStick()
-    {
-        if (index >= 0)
-            SDL_JoystickDetachVirtual(index);
-    }
-    VirtualStick(const VirtualStick&) = delete;
-    VirtualStick& operator=(const VirtualStick&) = delete;
-    bool ok() const { return index >= 0; }
-
-private:
-    int index = -1;
-};
 
 // A joystick service that is missing, or that sees a joystick it cannot open.
 class BrokenDriver final : public JoystickDriver
@@ -66,35 +46,6 @@ public:
 private:
     bool works;
     JoystickDriver* previous = nullptr;
-};
-
-// Serial lines that open or fail as the test says; no line is ever pressed here.
-class FakeLines final : public SerialLines
-{
-public:
-    explicit FakeLines(int openError) : error(openError) {}
-    int errorCode() const override { return error; }
-    QString errorText() const override { return error ? QStringLiteral("porta occupata") : QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return false; }
-    bool readDSR() override { return false; }
-
-private:
-    int error;
-};
-
-struct Switches {
-    QStringList opened;
-    int nextError = 0;
-    TBottoneSeriale serial;
-    Switches()
-    {
-        serial.setPortFactory([this](const QString& path) -> std::unique_ptr<SerialLines> {
-            opened << path;
-            return std::make_unique<FakeLines>(nextError);
-        });
-    }
 };
 
 void clickItem(TRadioGroup* group, int index)
@@ -166,6 +117,9 @@ void TestRunSetup::namesComeFromTheArchiveOnce()
         QCOMPARE(setUp.objectName(), QStringLiteral("sceltaEs"));
         QCOMPARE(setUp.windowTitle(), QStringLiteral("  esercizio"));
         QVERIFY(setUp.isModal());
+        for (const char* name : {"GroupBox1", "Label1", "comboNomi", "Label2", "memoInfo", "RadioAccesso",
+                                 "RadioAccesso3", "comboJoy", "ComboSeriale", "proseguiBut", "annullaBut"})
+            QVERIFY2(setUp.findChild<QWidget*>(QLatin1String(name)), name);
         QCOMPARE(setUp.comboNomi->count(), 0);
         QCOMPARE(setUp.comboNomi->currentText(), QStringLiteral("UTENTE"));
         QCOMPARE(setUp.RadioAccesso->itemIndex(), int(accessMouseKeyboard));
@@ -252,7 +206,7 @@ void TestRunSetup::nameIsCheckedBeforeTheRun()
 void TestRunSetup::startRunsTheRunWindowWhileTheSetUpIsOpen()
 {
     ScriptedDialogs dialogs;
-    Switches s;
+    FakeSwitches s;
     QWidget owner;
     QString seenName;
     bool setUpOpen = false;
@@ -350,7 +304,7 @@ void TestRunSetup::joystickThatCannotBeUsedKeepsTheDialogOpen()
 void TestRunSetup::serialAccessOpensTheChosenPort()
 {
     ScriptedDialogs dialogs;
-    Switches s;
+    FakeSwitches s;
     {
         TsceltaEs setUp(nullptr, &s.serial);
         setUp.show();
@@ -412,6 +366,8 @@ void TestRunSetup::exerciseChooserOffersEverySentenceOnlyOneByOne()
     QCOMPARE(chooser.windowTitle(), QStringLiteral("  scegli un esercizio"));
     QVERIFY(chooser.isModal());
     QCOMPARE(chooser.focusWidget(), chooser.okBut);
+    for (const char* name : {"Label1", "ComboEsercizi", "RadioVisualizzazione", "Radiofeedback", "okBut", "annullaBut"})
+        QVERIFY2(chooser.findChild<QWidget*>(QLatin1String(name)), name);
     QStringList names;
     for (int i = 0; i < chooser.ComboEsercizi->count(); ++i)
         names << chooser.ComboEsercizi->itemText(i);
@@ -468,6 +424,8 @@ void TestRunSetup::taskWindowShowsAndReadsTheTask()
     QCOMPARE(task.objectName(), QStringLiteral("FormCompito"));
     QCOMPARE(task.windowTitle(), QStringLiteral("Compito"));
     QCOMPARE(task.size(), QSize(600, 300));
+    for (const char* name : {"suggPanel", "MemoCompito", "PanelBottom", "OkButton", "PlayButton"})
+        QVERIFY2(task.findChild<QWidget*>(QLatin1String(name)), name);
     task.setTask(QStringLiteral("Trova le frasi più importanti."), false);
     task.show();
     QVERIFY(QTest::qWaitForWindowExposed(&task));

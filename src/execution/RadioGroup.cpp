@@ -5,9 +5,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-TRadioGroup::TRadioGroup(const QString& title, const QStringList& itemTexts, QWidget* parent)
+TRadioGroup::TRadioGroup(const char* name, const QString& title, const QStringList& itemTexts,
+                         QWidget* parent)
     : QGroupBox(title, parent), group(new QButtonGroup(this))
 {
+    setObjectName(QLatin1String(name));
     auto layout = new QVBoxLayout(this);
     layout->setContentsMargins(10, 6, 10, 6);
     layout->setSpacing(2);

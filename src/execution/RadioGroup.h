@@ -14,7 +14,9 @@ class TRadioGroup final : public QGroupBox
     Q_OBJECT
 
 public:
-    TRadioGroup(const QString& title, const QStringList& items, QWidget* parent = nullptr);
+    // The group is called `name`, its items `name` + their index.
+    TRadioGroup(const char* name, const QString& title, const QStringList& items,
+                QWidget* parent = nullptr);
 
     // Replaces the items; none is chosen afterwards.
     void setItems(const QStringList& items);

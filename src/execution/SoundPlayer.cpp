@@ -12,6 +12,7 @@ namespace {
 class EffectPlayer final : public SoundPlayer
 {
 public:
+    EffectPlayer() { effect.setObjectName(QStringLiteral("MediaPlayer1")); }
     void play(const QString& path) override
     {
         effect.setSource(QUrl::fromLocalFile(path));

@@ -3,10 +3,12 @@
 #include "execution/SoundPlayer.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
+#include "results/Utabella.h"
 #include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMovie>
@@ -88,6 +90,13 @@ void readList(const QString& key, const QStringList& items, std::array<int, maxS
 
 } // namespace
 
+QString portablePath(const QString& name)
+{
+    QString path = name;
+    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    return path;
+}
+
 QString feedbackKindName(int kind)
 {
     return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].name) : QString();
@@ -143,7 +152,7 @@ FeedbackScript readFeedbackScript(const QString& path, const QString& animationF
                     ++counter;
                     if (counter == 1) {
                         sprite.file = value;
-                        sprite.picture = QImage(folder.filePath(value));
+                        sprite.picture = QImage(folder.filePath(portablePath(value)));
                         if (sprite.picture.isNull())
                             script.problems << QStringLiteral("oggetto %1: immagine \"%2\" mancante o illeggibile")
                                                    .arg(index + 1)
@@ -206,14 +215,19 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
         {&okBut, "okBut", "&OK", offerOk, 1, answerOk},
         {&noBut, "noBut", "&No", offerNo, 2, answerNo},
     };
-    int x = 4;
+    int offeredCount = 0;
+    for (const auto& entry : buttons)
+        offeredCount += (req.offeredButtons & entry.offer) ? 1 : 0;
+    // The buttons shown stand side by side in the middle of their panel.
+    int x = (173 - (offeredCount * 50 + qMax(0, offeredCount - 1) * 7)) / 2;
     for (const auto& entry : buttons) {
         auto button = new QPushButton(QString::fromUtf8(entry.caption), panelPulsanti);
         *entry.button = button;
         button->setObjectName(QLatin1String(entry.name));
-        button->setGeometry(x, 4, 50, 29);
-        x += 57;
         const bool offered = req.offeredButtons & entry.offer;
+        button->setGeometry(x, 4, 50, 29);
+        if (offered)
+            x += 57;
         button->setVisible(offered);
         // A hidden button stays out of the scanning.
         button->setProperty("tag", offered ? entry.tag : -1);
@@ -225,10 +239,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     panelRight->setObjectName(QStringLiteral("panelRight"));
     paintRight = new QWidget(panelRight);
     paintRight->setObjectName(QStringLiteral("paintRight"));
-    paintRight->setAutoFillBackground(true);
-    QPalette white = paintRight->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    paintRight->setPalette(white);
+    paintRight->installEventFilter(this);
 
     panelLeft = new QWidget(this);
     panelLeft->setObjectName(QStringLiteral("panelLeft"));
@@ -247,6 +258,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     QFont messageFont(QStringLiteral("Times New Roman"));
     messageFont.setPixelSize(18);
     Memo1->setFont(messageFont);
+    Memo1->document()->setDocumentMargin(0);
     QPalette memoColours = Memo1->palette();
     memoColours.setColor(QPalette::Base, memoColours.color(QPalette::Window));
     Memo1->setPalette(memoColours);
@@ -276,7 +288,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     const QString animationFolder = ProgramFolder + QStringLiteral("animazio/");
     scriptRead = readFeedbackScript(animationFolder + name + QStringLiteral("1.txt"), animationFolder);
     if (!scriptRead.picture.isEmpty())
-        showPicture(animationFolder + scriptRead.picture);
+        showPicture(animationFolder + portablePath(scriptRead.picture));
 
     const QString audioFolder = ProgramFolder + QStringLiteral("audio/");
     const QString soundFile = feedbackSoundFile(audioFolder, name);
@@ -289,6 +301,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
 
 TanimazioneForm::~TanimazioneForm()
 {
+    paintRight->removeEventFilter(this);
     player->stop();
     if (holdsSerial)
         serialSwitches->setPressHandler(keptHandler);
@@ -299,18 +312,20 @@ TanimazioneForm::~TanimazioneForm()
 
 void TanimazioneForm::showPicture(const QString& path)
 {
+    // Shown whole: a picture larger than its place is scaled down, its proportions kept.
+    const auto fit = [this](const QPixmap& picture) {
+        if (picture.width() > paintLeft->width() || picture.height() > paintLeft->height())
+            paintLeft->setPixmap(
+                picture.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+        else
+            paintLeft->setPixmap(picture);
+    };
     auto animation = new QMovie(path, QByteArray(), this);
     if (animation->isValid() && animation->frameCount() != 1) {
         movie = animation;
-        const auto showFrame = [this] {
-            const QPixmap frame = movie->currentPixmap();
-            if (frame.isNull())
-                return;
-            if (frame.width() > paintLeft->width() || frame.height() > paintLeft->height())
-                paintLeft->setPixmap(
-                    frame.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
-            else
-                paintLeft->setPixmap(frame);
+        const auto showFrame = [this, fit] {
+            if (!movie->currentPixmap().isNull())
+                fit(movie->currentPixmap());
         };
         connect(movie, &QMovie::frameChanged, this, showFrame);
         movie->start();
@@ -318,16 +333,11 @@ void TanimazioneForm::showPicture(const QString& path)
         return;
     }
     delete animation;
-    still = QPixmap(path);
-    if (still.isNull()) {
+    const QPixmap still(path);
+    if (still.isNull())
         scriptRead.problems << QStringLiteral("immagine \"%1\" mancante o illeggibile").arg(path);
-        return;
-    }
-    if (still.width() > paintLeft->width() || still.height() > paintLeft->height())
-        paintLeft->setPixmap(
-            still.scaled(paintLeft->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
     else
-        paintLeft->setPixmap(still);
+        fit(still);
 }
 
 void TanimazioneForm::layoutPanels()
@@ -349,6 +359,52 @@ void TanimazioneForm::layoutPanels()
     Memo1->setGeometry(0, 0, panelLeftBottom->width(), panelLeftBottom->height());
 }
 
+void TanimazioneForm::showTable(const AnswerCounts& counts)
+{
+    const int s = paintRight->width() - 20;
+    TableGeometry g;
+    g.left = 10;
+    g.top = 20;
+    g.width = s;
+    g.height = s + 25;
+    g.titleColumnWidth = 20;
+    g.titleRowHeight = 20;
+    g.labelColumnWidth = 25;
+    g.labelRowHeight = 25;
+    g.cellWidth = (s - 45) / 3;
+    g.cellHeight = (s - 20) / 3;
+    g.lineColour = Qt::black;
+    g.backColour = palette().color(QPalette::Button);
+    g.forPrinter = false;
+    answerTable = std::make_unique<TTabella>(nullptr, counts, g);
+    paintRight->setToolTip(QStringLiteral("Sulla diagonale colorata ci sono le risposte esatte,\n"
+                                          "mentre nelle caselle grigie ci sono le risposte sbagliate."));
+    paintRight->update();
+}
+
+bool TanimazioneForm::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == paintRight && event->type() == QEvent::Paint) {
+        QPainter painter(paintRight);
+        if (answerTable) {
+            // The wrong answers lie on grey, as the hint says.
+            painter.fillRect(paintRight->rect(), answerTable->geometry().backColour);
+            painter.setFont(paintRight->font());
+            answerTable->setCanvas(&painter);
+            answerTable->paint();
+            answerTable->setCanvas(nullptr);
+        } else {
+            painter.fillRect(paintRight->rect(), Qt::white);
+        }
+        // The window's border runs along the area's top and right edges.
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawLine(0, 0, paintRight->width() - 1, 0);
+        painter.drawLine(paintRight->width() - 1, 0, paintRight->width() - 1, paintRight->height() - 1);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void TanimazioneForm::serialPress(TBottoneSeriale* sender)
 {
     if (!scan || !sender)
@@ -361,13 +417,26 @@ void TanimazioneForm::serialPress(TBottoneSeriale* sender)
         scan->performAction(scanSelect);
 }
 
-void TanimazioneForm::reject()
+void TanimazioneForm::keyPressEvent(QKeyEvent* event)
 {
-    // The pupil answers with one of the buttons; Escape closes only a window
-    // that offers none.
-    if (req.offeredButtons & (offerYes | offerNo | offerOk))
+    // The pupil answers with one of the buttons: Escape does not take a
+    // question away. Closing the window otherwise (the session ends) gives
+    // answerNone.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier
+        && (req.offeredButtons & (offerYes | offerNo | offerOk))) {
+        event->accept();
         return;
-    done(answerNone);
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TanimazioneForm::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    // The thin border of a window without a caption bar.
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::Dark));
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
 }
 
 void TanimazioneForm::resizeEvent(QResizeEvent* event)

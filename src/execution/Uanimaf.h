@@ -16,6 +16,8 @@ class QMovie;
 class QTextEdit;
 class QPushButton;
 class SoundPlayer;
+class TTabella;
+struct AnswerCounts;
 
 // The buttons a feedback offers (bits 0, 1, 2 of FeedbackRequest::offeredButtons).
 enum FeedbackButton : int {
@@ -26,7 +28,7 @@ enum FeedbackButton : int {
 
 // How the feedback window was closed (its exec() result).
 enum FeedbackAnswer : int {
-    answerNone = 0, // closed without a button
+    answerNone = 0, // closed without a button (the session ends, or Escape with no button offered)
     answerYes = 1,
     answerOk = 2,
     answerNo = 3,
@@ -78,6 +80,10 @@ struct FeedbackScript {
     QStringList problems;
 };
 
+// A file name of a script with the folder separators of this system (scripts
+// written on Windows may name "sotto\figura.gif").
+QString portablePath(const QString& name);
+
 // Reads the script at `path`; the sprite pictures are looked for in
 // `animationFolder`. A missing or unreadable script reads as an empty one.
 FeedbackScript readFeedbackScript(const QString& path, const QString& animationFolder);
@@ -102,6 +108,8 @@ public:
     // The sound played at creation (empty when none was found).
     QString soundPath() const { return sound; }
     TScansione* scanning() const { return scan.get(); }
+    // The animated picture playing in paintLeft (nullptr for a still one or none).
+    QMovie* animation() const { return movie; }
     FeedbackAnswer answer() const { return static_cast<FeedbackAnswer>(result()); }
 
     QWidget* panelBottom;
@@ -116,12 +124,18 @@ public:
     QWidget* panelRight;
     QWidget* paintRight;
 
+    // Shows the table of expected against given answers in paintRight (the
+    // final judgement), with the hint that explains its colours.
+    void showTable(const AnswerCounts& counts);
+    TTabella* table() const { return answerTable.get(); }
+
     // A press of a serial switch (the window's handler while it exists).
     void serialPress(TBottoneSeriale* sender);
 
-    void reject() override;
-
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -134,8 +148,8 @@ private:
     QString sound;
     std::unique_ptr<SoundPlayer> player;
     std::unique_ptr<TScansione> scan;
+    std::unique_ptr<TTabella> answerTable;
     QMovie* movie = nullptr;
-    QPixmap still;
     TBottoneSeriale* serialSwitches = nullptr;
     TBottoneSeriale::PressHandler keptHandler;
     bool holdsSerial = false;

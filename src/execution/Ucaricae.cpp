@@ -27,15 +27,13 @@ TcaricaE::TcaricaE(QWidget* parent) : QDialog(parent)
     ComboEsercizi->setGeometry(12, 28, 430, 26);
 
     RadioVisualizzazione = new TRadioGroup(
-        QStringLiteral(" tipo di visualizzazione "),
+        "RadioVisualizzazione", QStringLiteral(" tipo di visualizzazione "),
         {QStringLiteral("  tutto il testo assieme"), QStringLiteral("  una frase per volta")}, this);
-    RadioVisualizzazione->setObjectName(QStringLiteral("RadioVisualizzazione"));
     RadioVisualizzazione->setFont(bold);
     RadioVisualizzazione->setGeometry(12, 64, 210, 100);
     RadioVisualizzazione->setItemIndex(wholeText);
 
-    Radiofeedback = new TRadioGroup(QStringLiteral(" feedback "), {}, this);
-    Radiofeedback->setObjectName(QStringLiteral("Radiofeedback"));
+    Radiofeedback = new TRadioGroup("Radiofeedback", QStringLiteral(" feedback "), {}, this);
     Radiofeedback->setGeometry(232, 64, 210, 100);
 
     okBut = new QPushButton(QStringLiteral("&OK"), this);

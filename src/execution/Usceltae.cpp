@@ -15,6 +15,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSet>
 #include <QTextBlock>
 
 namespace {
@@ -115,21 +117,20 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     });
 
     RadioAccesso = new TRadioGroup(
-        QStringLiteral(" accesso "),
+        "RadioAccesso", QStringLiteral(" accesso "),
         {QStringLiteral("  mouse e tastiera"),
          QStringLiteral("  monotasto a scansione (barra spaziatrice)"), QStringLiteral("  joystick"),
          QStringLiteral("  dispositivo seriale")},
         this);
-    RadioAccesso->setObjectName(QStringLiteral("RadioAccesso"));
     RadioAccesso->setFont(bold);
-    RadioAccesso->setGeometry(8, 160, 319, 112);
+    RadioAccesso->setGeometry(8, 160, 319, 136);
     RadioAccesso->setItemIndex(accessMouseKeyboard);
 
     comboJoy = new QComboBox(this);
     comboJoy->setObjectName(QStringLiteral("comboJoy"));
     comboJoy->addItems({QStringLiteral("direzionale"), QStringLiteral("bitasto"),
                         QStringLiteral("monotasto")});
-    comboJoy->setGeometry(8, 278, 140, 24);
+    comboJoy->resize(150, 24);
     ComboSeriale = new QComboBox(this);
     ComboSeriale->setObjectName(QStringLiteral("ComboSeriale"));
     const QList<SerialPortEntry> entries = serialPortEntries();
@@ -138,7 +139,7 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
         serialDevices.append(entry.devicePath);
         serialNumbers.append(entry.portNumber);
     }
-    ComboSeriale->setGeometry(156, 278, 171, 24);
+    ComboSeriale->resize(150, 24);
     comboJoy->setCurrentIndex(0);
     ComboSeriale->setCurrentIndex(0);
     // Touching a device list chooses its access.
@@ -152,10 +153,10 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     proseguiBut = new QPushButton(QStringLiteral("&avanti"), this);
     proseguiBut->setObjectName(QStringLiteral("proseguiBut"));
     proseguiBut->setDefault(true);
-    proseguiBut->setGeometry(80, 304, 90, 26);
+    proseguiBut->setGeometry(80, 302, 90, 26);
     annullaBut = new QPushButton(QStringLiteral("a&nnulla"), this);
     annullaBut->setObjectName(QStringLiteral("annullaBut"));
-    annullaBut->setGeometry(178, 304, 90, 26);
+    annullaBut->setGeometry(178, 302, 90, 26);
     connect(proseguiBut, &QPushButton::clicked, this, &TsceltaEs::proseguiButClick);
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
 
@@ -163,11 +164,16 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     QStringList identifiers;
     listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
                QStringLiteral("risult"), QStringLiteral("sal"));
+    QStringList names;
+    QSet<QString> listed;
     for (const QString& identifier : std::as_const(identifiers)) {
         const QString name = trimSpaces(identifier.section(QLatin1Char('^'), 0, 0));
-        if (comboNomi->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-            comboNomi->addItem(name);
+        if (!listed.contains(name)) {
+            listed.insert(name);
+            names << name;
+        }
     }
+    comboNomi->addItems(names);
     comboNomi->setEditText(QStringLiteral("UTENTE"));
     comboNomi->setFocus();
 }
@@ -274,6 +280,21 @@ void TsceltaEs::proseguiButClick()
         break;
     }
     accept();
+}
+
+void TsceltaEs::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    // Each device list stands beside its access, once the items are laid out.
+    const auto beside = [this](QComboBox* combo, int item) {
+        const QWidget* radio = RadioAccesso->item(item);
+        const QPoint at = radio->mapTo(this, QPoint(0, 0));
+        combo->move(RadioAccesso->geometry().right() - combo->width() - 8,
+                    at.y() + (radio->height() - combo->height()) / 2);
+        combo->raise();
+    };
+    beside(comboJoy, accessJoystick);
+    beside(ComboSeriale, accessSerial);
 }
 
 bool TsceltaEs::eventFilter(QObject* watched, QEvent* event)

@@ -16,6 +16,7 @@
 #include "shell/Umascher.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "support/VirtualStick.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -232,38 +233,6 @@ public:
     bool dsr = false;
 };
 
-// A joystick of SDL's own, moved by the test; SDL reads it like a real one.
-class VirtualStick
-{
-public:
-    VirtualStick()
-    {
-        index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, 2, 4, 0);
-        if (index >= 0)
-            stick = SDL_JoystickOpen(index);
-        at(32767, 32767);
-    }
-    ~VirtualStick()
-    {
-        if (stick)
-            SDL_JoystickClose(stick);
-        if (index >= 0)
-            SDL_JoystickDetachVirtual(index);
-    }
-    VirtualStick(const VirtualStick&) = delete;
-    VirtualStick& operator=(const VirtualStick&) = delete;
-    bool ok() const { return stick != nullptr; }
-    void at(int x, int y)
-    {
-        SDL_JoystickSetVirtualAxis(stick, 0, Sint16(x - 32768));
-        SDL_JoystickSetVirtualAxis(stick, 1, Sint16(y - 32768));
-    }
-    void button(bool down) { SDL_JoystickSetVirtualButton(stick, 0, down ? 1 : 0); }
-
-private:
-    int index = -1;
-    SDL_Joystick* stick = nullptr;
-};
 
 } // namespace
 
@@ -1064,6 +1033,7 @@ private slots:
         {
             VirtualStick stick;
             QVERIFY(stick.ok());
+            stick.at(32767, 32767);
             stick.at(30000, 34000);              // the rest position of this stick
             RunSetup setup = pupil(QStringLiteral("GIO"));
             setup.scanningAccess = true;
@@ -1074,9 +1044,9 @@ private slots:
                 static_cast<TregolaJoyForm*>(w)->OKBtn->click();
             });
             auto click = [&stick](QWidget*) {
-                stick.button(true);
+                stick.button(0, true);
                 QTest::qWait(300);
-                stick.button(false);
+                stick.button(0, false);
             };
             script.then(QStringLiteral("introduction"), click);
             script.choose(QStringLiteral("Leva"), 1, 0);
@@ -1097,7 +1067,7 @@ private slots:
             click(nullptr);
             QCOMPARE(run.shownSentence, 1);
             script.then(QStringLiteral("judgement"), [&](QWidget* w) {
-                stick.button(false);      // the button that ended the run is let go
+                stick.button(0, false);      // the button that ended the run is let go
                 QTest::qWait(300);
                 click(w);
             });

@@ -25,6 +25,12 @@ public:
 
     bool ok() const { return joystick != nullptr; }
     void button(int index0, bool down) { SDL_JoystickSetVirtualButton(joystick, index0, down ? 1 : 0); }
+    // The stick at (x, y) in the program's units, 0..65535.
+    void at(int x, int y)
+    {
+        SDL_JoystickSetVirtualAxis(joystick, 0, Sint16(x - 32768));
+        SDL_JoystickSetVirtualAxis(joystick, 1, Sint16(y - 32768));
+    }
 
 private:
     int index = -1;

@@ -189,6 +189,7 @@ void TestShell::escapeAndCloseBoxAskBeforeLeaving()
 
 void TestShell::executeKeyOpensTheRunSetUp()
 {
+    QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
     ScriptedDialogs script;
     Tmaschera window;
     window.show();
@@ -202,7 +203,7 @@ void TestShell::executeKeyOpensTheRunSetUp()
     QTest::keyClick(&window, Qt::Key_F10);
     QCOMPARE(opened, QStringLiteral("sceltaEs"));
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(script.asked().isEmpty());
+    QVERIFY2(script.asked().isEmpty(), qPrintable(script.messages().join(QLatin1Char('|'))));
 }
 
 void TestShell::functionKeysOpenTheInstructionTexts()

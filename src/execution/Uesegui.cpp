@@ -1031,24 +1031,22 @@ void Tesegui::showSentenceAtOnce(int n)
 
 void Tesegui::suButClick()
 {
-    stopSpeech();
-    const bool timed = scanning && scanning->timed;
-    if (timed)
-        scanning->stopScanning();
-    if (run.displayMode == wholeText && model && model->currentSentence >= 1)
-        chooseSentence(model->currentSentence - 1);
-    if (timed)
-        scanning->startScanning();
+    stepSentence(-1);
 }
 
 void Tesegui::giuButClick()
+{
+    stepSentence(1);
+}
+
+void Tesegui::stepSentence(int step)
 {
     stopSpeech();
     const bool timed = scanning && scanning->timed;
     if (timed)
         scanning->stopScanning();
-    if (run.displayMode == wholeText && model && model->currentSentence < model->sentenceCount - 1)
-        chooseSentence(model->currentSentence + 1);
+    if (run.displayMode == wholeText && model)
+        chooseSentence(model->currentSentence + step);
     if (timed)
         scanning->startScanning();
 }
@@ -1411,14 +1409,20 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     return result;
 }
 
-void Tesegui::showIntroduction()
+FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
 {
     FeedbackRequest request;
     request.owner = this;
-    request.kind = 5;
-    request.offeredButtons = offerOk;
+    request.kind = kind;
+    request.offeredButtons = buttons;
     request.scanningAccess = scanningAccess;
     request.device = device;
+    return request;
+}
+
+void Tesegui::showIntroduction()
+{
+    FeedbackRequest request = feedbackRequest(5, offerOk);
     request.customSize = true;
     request.windowWidth = 350;
     request.windowHeight = 460;
@@ -1452,12 +1456,8 @@ bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& 
 
 FeedbackAnswer Tesegui::showFeedback(int kind)
 {
-    FeedbackRequest request;
-    request.owner = this;
-    request.kind = kind;
-    request.offeredButtons = kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk;
-    request.scanningAccess = scanningAccess;
-    request.device = device;
+    const FeedbackRequest request =
+        feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
     TanimazioneForm form(request, serialSwitches);
@@ -1499,12 +1499,7 @@ private:
 
 void Tesegui::showJudgement(int kind)
 {
-    FeedbackRequest request;
-    request.owner = this;
-    request.kind = kind;
-    request.offeredButtons = offerOk;
-    request.scanningAccess = scanningAccess;
-    request.device = device;
+    FeedbackRequest request = feedbackRequest(kind, offerOk);
     request.customSize = true;
     request.windowWidth = 640;
     request.windowHeight = 480;

@@ -178,6 +178,8 @@ private:
     bool loadPictures();
     void firstActivate();
     void showIntroduction();
+    FeedbackRequest feedbackRequest(int kind, int buttons);
+    void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
     // Makes sentence n current; scrolls to `scroll`, or just enough to show it (-1).

@@ -304,12 +304,13 @@ private:
         return setup;
     }
 
-    static void answer(Tesegui& run, int level)
+    static void answer(Tesegui& run, int level, int times = 1)
     {
         QPushButton* button = level == 1 ? run.nonImportanteBut
                             : level == 2 ? run.importanteBut
                                          : run.moltoImportanteBut;
-        QTest::mouseClick(button, Qt::LeftButton);
+        for (int i = 0; i < times; ++i)
+            QTest::mouseClick(button, Qt::LeftButton);
     }
 
     static void key(Tesegui& run, Qt::Key k, int times = 1)
@@ -500,8 +501,7 @@ private slots:
         answer(run, 1);                      // 6: 2 / 4 > 0.3
         QCOMPARE(run.shownSentence, 3);
         QCOMPARE(run.model->importanceOf(3), nonImportante);
-        for (int i = 0; i < 3; ++i)
-            answer(run, 1);
+        answer(run, 1, 3);
         script.feedback(6, ok);
         script.runName(QStringLiteral("sette"));
         answer(run, 2);                      // 6: 1 / 4 is not above 0.3
@@ -546,25 +546,21 @@ private slots:
         ModalScript script;
         script.start(QStringLiteral("Salti"), 1, 2);
         QVERIFY(open(run));
-        for (int i = 0; i < 7; ++i)
-            answer(run, 1);
+        answer(run, 1, 7);
         answer(run, 3);                      // 7: wait 1
         script.feedback(1, yes);
         answer(run, 1);                      // 8
         QCOMPARE(run.shownSentence, 3);
-        for (int i = 3; i < 8; ++i)
-            answer(run, 1);
+        answer(run, 1, 5);
         script.feedback(1, yes);
         answer(run, 3);                      // 8: wait 0
         QCOMPARE(run.shownSentence, 3);
-        for (int i = 3; i < 8; ++i)
-            answer(run, 1);
+        answer(run, 1, 5);
         answer(run, 3);                      // 8: wait 1
         script.feedback(1, yes);
         answer(run, 1);                      // 9
         QCOMPARE(run.shownSentence, 4);
-        for (int i = 4; i < 9; ++i)
-            answer(run, 1);
+        answer(run, 1, 5);
         script.feedback(6, ok);
         script.runName(QStringLiteral("salti"));
         answer(run, 1);
@@ -616,8 +612,7 @@ private slots:
         answer(run, 1);                      // 4
         QCOMPARE(run.shownSentence, 0);
         QCOMPARE(run.model->importanceOf(2), reset ? nonImportante : moltoImportante);
-        for (int i = 0; i < 5; ++i)
-            answer(run, 1);
+        answer(run, 1, 5);
         script.feedback(1, no);
         answer(run, 3);                      // 5: asked at once
         QCOMPARE(run.shownSentence, 6);

@@ -633,11 +633,6 @@ void Tesegui::showScreen()
     PaintCanvas->update();
 }
 
-int Tesegui::sentenceCount() const
-{
-    return model ? model->sentenceCount : 0;
-}
-
 void Tesegui::relayout()
 {
     if (!model)

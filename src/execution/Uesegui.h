@@ -156,7 +156,6 @@ public:
     QTimer* Timer1;
 
     TScansione* scansione() const { return scanning.get(); }
-    TgestoreAlternativoTastiera* keyHandler() const { return keyboard.get(); }
 
     // What the screen shows of the text (the picture copied to the screen,
     // and the square by square effects drawn on it).
@@ -205,7 +204,6 @@ private:
     void addResetEntry();
     FeedbackAnswer showFeedback(int kind);
     void showJudgement(int kind);
-    int sentenceCount() const;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();

@@ -881,6 +881,16 @@ private slots:
         QCOMPARE(run.run.historyFirst, QStringList{QStringLiteral("0")});
         QVERIFY(run.Timer1->isActive());
 
+        QString task;
+        script.then(QStringLiteral("task"), [&task](QWidget* w) {
+            auto window = qobject_cast<TFormCompito*>(w);
+            QVERIFY(window);
+            task = window->MemoCompito->toPlainText();
+            window->OkButton->click();
+        });
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QCOMPARE(task, QStringLiteral("Evidenzia le frasi importanti."));
+
         const int height = run.shownHeight;
         QFont big(QStringLiteral("Times New Roman"));
         big.setPointSize(60);

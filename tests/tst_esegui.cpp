@@ -519,6 +519,34 @@ private slots:
                               QStringLiteral("classe terza")}));
     }
 
+    // One at a time, a first-part question closed or refused keeps the
+    // sentence on screen; the end question closed counts as No and ends.
+    void oneAtATimeRefusedAndClosed()
+    {
+        writeExercise(QStringLiteral("Quattro bis"), allNon(4));
+        Tesegui run(pupil(), RunOptions(), nullptr);
+        ModalScript script;
+        script.start(QStringLiteral("Quattro bis"), 1, 1);
+        QVERIFY(open(run));
+        answer(run, 3);
+        script.feedback(2, closed);
+        script.feedback(2, no);
+        answer(run, 1, 2);
+        QCOMPARE(run.shownSentence, 1);
+        answer(run, 1);
+        answer(run, 3);
+        script.feedback(4, closed);
+        script.feedback(8, ok);
+        script.runName(QStringLiteral("chiuse"));
+        answer(run, 1);
+        QVERIFY(finished(run, script));
+        const QString first = QStringLiteral("1|0|Nella prima parte ci sono troppi errori");
+        QCOMPARE(storedHistory(QStringLiteral("MARIO^CHIUSE")),
+                 (QStringList{QStringLiteral("0|2|"), first, first, QStringLiteral("1|0|"),
+                              QStringLiteral("2|2|"),
+                              QStringLiteral("3|0|Nella seconda parte ci sono troppi errori")}));
+    }
+
     // The first seed whose first draws are `draws` (each draw from 0 to its
     // bound): the random delays of a run chosen by the test.
     static quint32 seedFor(const QList<QPair<int, int>>& draws)

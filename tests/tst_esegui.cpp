@@ -987,6 +987,47 @@ private slots:
                     .contains(QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta")));
     }
 
+    // Whole text under scanning: "fine" is scanned after the answers, so a
+    // pupil with a switch alone can end the run; one sentence at a time it
+    // is left out.
+    void spaceBarWholeTextEndsWithFine()
+    {
+        writeExercise(QStringLiteral("Tutto"), {1, 2});
+        RunSetup setup = pupil(QStringLiteral("PIA"));
+        setup.scanningAccess = true;
+        setup.device = spaceBarSwitch;
+        Tesegui run(setup, RunOptions(), nullptr);
+        ModalScript script;
+        auto space = [](QWidget* w) {
+            QTest::keyPress(w, Qt::Key_Space);
+            QTest::keyRelease(w, Qt::Key_Space);
+        };
+        script.then(QStringLiteral("introduction"), space);
+        script.choose(QStringLiteral("Tutto"), 0, 0);
+        QVERIFY(open(run));
+        TScansione* scan = run.scansione();
+        QVERIFY(scan);
+        QCOMPARE(scan->buttons.size(), 6);
+        QCOMPARE(scan->buttons.last(), run.fineBot);
+        QVERIFY(run.fineBot->isVisibleTo(&run) && run.fineBot->isEnabled());
+        QVERIFY(!run.fineBot->geometry().intersects(run.moltoBot->geometry()));
+        QVERIFY(run.PanelScansione->rect().contains(run.fineBot->geometry()));
+        // Mark the second sentence "importante" with the scanned buttons.
+        while (scan->currentButton() != run.giuBut)
+            scan->performAction(scanNext);
+        space(&run);
+        while (scan->currentButton() != run.impBot)
+            scan->performAction(scanNext);
+        space(&run);
+        while (scan->currentButton() != run.fineBot)
+            scan->performAction(scanNext);
+        script.then(QStringLiteral("judgement"), space);
+        script.runName(QStringLiteral("tutto"));
+        space(&run);
+        QVERIFY(finished(run, script));
+        QCOMPARE(storedHistory(QStringLiteral("PIA^TUTTO")), QStringList{QStringLiteral("1|1|")});
+    }
+
     // Whole runs with switches on a serial port: with two, DSR moves the
     // frame and CTS presses; with one, either presses and the frame moves
     // by itself. The run window gives the switches back when it closes.

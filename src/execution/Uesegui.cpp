@@ -325,6 +325,15 @@ void Tesegui::buildControls()
     nonBot = scanned("nonBot", 3);
     impBot = scanned("impBot", 4);
     moltoBot = scanned("moltoBot", 5);
+    fineBot = scanned("fineBot", -1);
+    fineBot->setText(QStringLiteral("fine"));
+    fineBot->setToolTip(QStringLiteral("fine esercizio"));
+    QFont fineFont = fineBot->font();
+    fineFont.setBold(true);
+    fineFont.setPointSize(12);
+    fineBot->setFont(fineFont);
+    fineBot->setEnabled(false);
+    fineBot->hide();
     suBut->setIcon(arrowPicture(true));
     giuBut->setIcon(arrowPicture(false));
     PlayBut->setIcon(speakerPicture());
@@ -347,6 +356,7 @@ void Tesegui::buildControls()
     Timer1->setObjectName(QStringLiteral("Timer1"));
 
     connect(fineBut, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
+    connect(fineBot, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
     connect(PlayButton, &QPushButton::clicked, this, &Tesegui::PlayButtonClick);
     connect(PlayBut, &QPushButton::clicked, this, &Tesegui::PlayButtonClick);
     connect(suBut, &QPushButton::clicked, this, &Tesegui::suButClick);
@@ -569,6 +579,12 @@ bool Tesegui::eventFilter(QObject* watched, QEvent* event)
 // ---------------------------------------------------------------------------
 // Placing and drawing
 
+void Tesegui::setFineEnabled(bool enabled)
+{
+    fineBut->setEnabled(enabled);
+    fineBot->setEnabled(enabled);
+}
+
 void Tesegui::arrangeControls()
 {
     const int w = panelSfondo->width();
@@ -604,11 +620,14 @@ void Tesegui::arrangeControls()
         b->setGeometry(x, scanGap / 2, 60, h);
         x += 60 + scanGap;
     }
-    const int each = std::max(40, (w - x - scanGap / 2 - 2 * scanGap) / 3);
+    const int fineWidth = fineBot->isHidden() ? 0 : 60 + scanGap;
+    const int each = std::max(40, (w - x - fineWidth - scanGap / 2 - 2 * scanGap) / 3);
     for (QPushButton* b : {nonBot, impBot, moltoBot}) {
         b->setGeometry(x, scanGap / 2, each, h);
         x += each + scanGap;
     }
+    if (fineWidth > 0)
+        fineBot->setGeometry(x, scanGap / 2, 60, h);
 
     if (!glyphs[0].isNull()) {
         for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut, nonBot, impBot,
@@ -802,6 +821,9 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         giuBut->setProperty("tag", whole ? 1 : -1);
         suBut->setEnabled(whole);
         giuBut->setEnabled(whole);
+        fineBot->setProperty("tag", whole ? 6 : -1);
+        fineBot->setVisible(whole);
+        arrangeControls();
         scanning->rebuildList();
         PanelScansione->repaint();
     }
@@ -812,6 +834,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     suggBut->setEnabled(false);
     Memo1->clear();
     fineBut->hide();
+    setFineEnabled(false);
 
     const QString folder = DataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
@@ -820,7 +843,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         showMessage(QStringLiteral("La lista ") + chosen + QStringLiteral(" non esiste"));
     } else if (loadExercise(path)) {
         fineBut->setVisible(display == wholeText);
-        fineBut->setEnabled(true);
+        setFineEnabled(true);
         scrollTo(0);
         shownSentence = 0;
         firstPartCheck = true;
@@ -1326,7 +1349,7 @@ void Tesegui::endCheck()
         return;
     if (run.feedbackMode != midAndEnd) {
         finishRun();
-        fineBut->setEnabled(false);
+        setFineEnabled(false);
         close();
         return;
     }
@@ -1367,7 +1390,7 @@ void Tesegui::endCheck()
         addResetEntry();
     if (mayEnd) {
         finishRun();
-        fineBut->setEnabled(false);
+        setFineEnabled(false);
     }
     endAnswerWork(timerWasOn);
     if (mayEnd)

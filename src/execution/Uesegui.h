@@ -151,6 +151,9 @@ public:
     QPushButton* nonBot;
     QPushButton* impBot;
     QPushButton* moltoBot;
+    // "fine" among the scanned buttons in whole-text display, so a pupil who
+    // uses switches alone can end the run as "&fine esercizio" does.
+    QPushButton* fineBot;
     QFrame* suggPanel;
     QPlainTextEdit* Memo1;
     QTimer* Timer1;
@@ -174,6 +177,8 @@ protected:
 private:
     void buildControls();
     void buildMenu();
+    // "&fine esercizio" and its scanned twin are enabled together.
+    void setFineEnabled(bool enabled);
     bool loadPictures();
     void firstActivate();
     void showIntroduction();

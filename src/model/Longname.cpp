@@ -2,12 +2,15 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <memory>
 
 namespace {
 
@@ -20,12 +23,24 @@ struct NameTable {
     // False when a table is there but cannot be read (not a file, or a read
     // error): it must then not be written, or every entry it holds is lost.
     bool readable = true;
+    // The table's lock, held from the reading to the last write.
+    std::shared_ptr<FileLock> lock;
 };
+
+// True when the last table could not be read because the user gave up
+// waiting for its lock.
+bool tableInUse = false;
 
 NameTable readTable(const QString& folder)
 {
     NameTable table;
     table.path = QDir(folder).filePath(QString::fromLatin1(nameTableFileName));
+    table.lock = std::make_shared<FileLock>(table.path);
+    tableInUse = !table.lock->ok();
+    if (tableInUse) {
+        table.readable = false;
+        return table;
+    }
     const QFileInfo info(table.path);
     if (!info.exists() && !info.isSymLink())
         return table;
@@ -48,6 +63,11 @@ NameTable readTable(const QString& folder)
 
 void reportUnreadable()
 {
+    if (tableInUse) {
+        showMessage(QStringLiteral("Il file ") + QString::fromLatin1(nameTableFileName)
+                    + QString::fromUtf8(" è in uso altrove: non è stato modificato."));
+        return;
+    }
     showMessage(QStringLiteral("Errore di lettura del file ") + QString::fromLatin1(nameTableFileName));
 }
 
@@ -238,4 +258,35 @@ void listLongNames(QStringList& out, const QString& folder, const QString& mask)
     } else if (added) {
         writeTable(table);
     }
+}
+
+bool deleteExercise(const QString& folder, const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return true;
+    NameTable table = readTable(folder);
+    if (!table.readable) {
+        reportUnreadable();
+        return false;
+    }
+    const QString path = QDir(folder).filePath(fileName);
+    {
+        const FileLock lock(path);
+        if (!lock.ok()) {
+            showMessage(QStringLiteral("Il file ") + fileName
+                        + QString::fromUtf8(" è in uso altrove: non è stato cancellato."));
+            return false;
+        }
+        const QFileInfo info(path);
+        if ((info.exists() || info.isSymLink()) && !QFile::remove(path)) {
+            showMessage(QStringLiteral("Impossibile cancellare il file ") + fileName);
+            return false;
+        }
+        syncFolderOf(path);
+    }
+    const qsizetype at = findFileName(table, fileName.toUpper());
+    if (at < 0)
+        return true;
+    table.lines.removeAt(at);
+    return writeTable(table);
 }

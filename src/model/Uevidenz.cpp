@@ -2,6 +2,7 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 
 #include <QDateTime>
 #include <QFontMetrics>
@@ -1034,9 +1035,37 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("[storia]");
     block.append(history);
 
-    QStringList values;
-    listValues(values, runKey, folder, name, extension);
-    if (values.contains(id)) {
+    // The archive's lock is held from the look for the identifier to the
+    // write, but not while the user answers: another copy of the program may
+    // save meanwhile, so the look is repeated once the answer is given.
+    const QString path = sectionFilePath(folder, name, extension);
+    bool replaceAllowed = false;
+    for (;;) {
+        {
+            const FileLock lock(path);
+            if (!lock.ok()) {
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
+                            + QString::fromUtf8(" è in uso altrove."));
+                return false;
+            }
+            QStringList values;
+            listValues(values, runKey, folder, name, extension);
+            if (!values.contains(id))
+                return appendLines(block, folder, name, extension);
+            if (replaceAllowed) {
+                // One rewrite: the old run stays until the new one takes its place.
+                if (replaceBlock(runKey, id, block, folder, name, extension))
+                    return true;
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova "
+                                              "precedente con lo stesso nome è rimasta nel file."));
+                return false;
+            }
+            if (isReadOnlyFile(path)) {
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
+                            + QString::fromUtf8(" è di sola lettura."));
+                return false;
+            }
+        }
         const DialogButton answer = askQuestion(
             QStringLiteral("Attenzione!"),
             QStringLiteral("l'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
@@ -1044,13 +1073,6 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
             YesButton | NoAnswerButton, DialogIcon::Warning);
         if (answer != YesButton)
             return false;
-        // The old run stays when it cannot be removed, and the new one is
-        // not added beside it.
-        if (!removeBlock(runKey, id, folder, name, extension)) {
-            showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova precedente "
-                                          "con lo stesso nome è rimasta nel file."));
-            return false;
-        }
+        replaceAllowed = true;
     }
-    return appendLines(block, folder, name, extension);
 }

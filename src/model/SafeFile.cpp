@@ -7,7 +7,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QLockFile>
+#include <QThread>
+
+#include <algorithm>
 
 #include <cerrno>
 #include <cstdio>
@@ -23,7 +27,7 @@ namespace {
 // another computer) is taken for one left by a crash. The longest change,
 // the rewrite of a large archive on a slow network folder, takes seconds.
 constexpr int staleLockMs = 30000;
-// A lock file without readable contents (its maker died between creating and
+// A lock file without whole contents (its maker died between creating and
 // writing it) older than this is left over.
 constexpr qint64 unreadableLockMs = 1500;
 int patienceMs = 3000;
@@ -48,7 +52,11 @@ void clearUnreadableLock(const QString& lockPath)
     qint64 pid = 0;
     QString host;
     QString app;
-    if (probe.getLockInfo(&pid, &host, &app))
+    // A lock file is written in one go, its last line ended: one cut short
+    // (its maker killed while writing it) might pass for another computer's.
+    QFile file(lockPath);
+    const bool whole = file.open(QIODevice::ReadOnly) && file.read(4096).endsWith('\n');
+    if (whole && probe.getLockInfo(&pid, &host, &app))
         return;
     const qint64 age = qAbs(info.lastModified().msecsTo(QDateTime::currentDateTime()));
     if (age > unreadableLockMs)
@@ -175,15 +183,23 @@ FileLock::FileLock(const QString& filePath)
         return;    // no folder: whatever is tried there fails by itself
     auto lock = std::make_unique<QLockFile>(key);
     lock->setStaleLockTime(staleLockMs);
+    QElapsedTimer waited;
+    waited.start();
+    int pause = 2;
     for (;;) {
         clearUnreadableLock(key);
-        if (lock->tryLock(patienceMs)) {
+        if (lock->tryLock(0)) {
             locks[key] = HeldLock{std::move(lock), 1};
             state = State::Held;
             return;
         }
         if (lock->error() != QLockFile::LockFailedError)
             return;    // no lock can be made here (a read-only folder)
+        if (waited.elapsed() < patienceMs) {
+            QThread::msleep(ulong(pause));
+            pause = std::min(pause * 2, 50);
+            continue;
+        }
         const QString name = QFileInfo(filePath).fileName();
         const DialogButton answer = askQuestion(
             QStringLiteral("Attenzione!"),
@@ -195,6 +211,7 @@ FileLock::FileLock(const QString& filePath)
             state = State::Refused;
             return;
         }
+        waited.restart();
     }
 }
 

@@ -422,25 +422,52 @@ void TestDataSafety::fullDiskKeepsTheOldFileOrWritesTheNew()
 
 void TestDataSafety::lockOfAKilledProcessIsTakenOverAndABusyOneAsks()
 {
-    QVERIFY(writeBytes(file(), runBytes("A^1", 2)));
+    const QByteArray old = runBytes("A^1", 2);
+    QVERIFY(writeBytes(file(), old));
     FileLock::setPatienceForTests(300);
     const auto restore = qScopeGuard([] { FileLock::setPatienceForTests(3000); });
+
+    // An append killed halfway through its write: half a run and the journal.
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (int k = 1; k < 40 && !QFileInfo::exists(journalPath(file())); ++k) {
+        QVERIFY(writeBytes(file(), old));
+        env.insert("DATAHELPER_KILL_AT", QString::number(k));
+        QProcess* p = startHelper({"append", folder(), "MEZZO^RUN", "20000"}, env);
+        QVERIFY(p->waitForFinished(10000));
+        if (QFileInfo(file()).size() <= old.size())
+            QFile::remove(journalPath(file()));
+    }
+    QVERIFY(QFileInfo::exists(journalPath(file())));
+    const QByteArray torn = readBytes(file());
+    QVERIFY(torn.size() > old.size() && torn.startsWith(old));
+
     QProcess* holder = startHelper({"hold", folder()});
     QVERIFY(holder->waitForReadyRead(10000));
+    // A reader that does not get the lock reads without the half run, and
+    // changes nothing.
+    {
+        ScriptedDialogs script;
+        script.answer(NoAnswerButton);
+        QStringList values;
+        listValues(values, key, folder(), name, ext);
+        QCOMPARE(values, QStringList{"A^1"});
+        QCOMPARE(readBytes(file()), torn);
+    }
 
     // Busy: asked after a short wait; No gives up and writes nothing.
     {
         ScriptedDialogs script;
         script.answer(NoAnswerButton);
         QVERIFY(!appendLines({"[identificatore=B^2]"}, folder(), name, ext));
-        QCOMPARE(readBytes(file()), runBytes("A^1", 2));
+        QCOMPARE(readBytes(file()), torn);
         QCOMPARE(script.asked().size(), 2);
         QVERIFY(script.asked().at(0).text.startsWith(QString::fromUtf8("Il file risult.sal è in uso")));
         QCOMPARE(script.asked().at(0).buttons, YesButton | NoAnswerButton);
         QCOMPARE(script.messages().at(1),
                  QString::fromUtf8("Il file risult è in uso altrove: non è stato modificato."));
     }
-    // The holder dies: its lock is taken over without a question.
+    // The holder dies: its lock is taken over without a question, and the
+    // half run is cut away before the append.
     ::kill(pid_t(holder->processId()), SIGKILL);
     QVERIFY(holder->waitForFinished(10000));
     QVERIFY(QFileInfo::exists(file() + ".lock"));
@@ -451,11 +478,13 @@ void TestDataSafety::lockOfAKilledProcessIsTakenOverAndABusyOneAsks()
         QVERIFY(appendLines({"[identificatore=B^2]"}, folder(), name, ext));
         QVERIFY(timer.elapsed() < 2000);
         QVERIFY(script.asked().isEmpty());
+        QCOMPARE(readBytes(file()), old + "[identificatore=B^2]\r\n");
+        QVERIFY(!QFileInfo::exists(journalPath(file())));
     }
     // A lock file left empty by a process that died while making it.
     QVERIFY(writeBytes(file() + ".lock", QByteArray()));
-    struct utimbuf old {100000, 100000};
-    QCOMPARE(::utime(QFile::encodeName(file() + ".lock").constData(), &old), 0);
+    struct utimbuf longAgo {100000, 100000};
+    QCOMPARE(::utime(QFile::encodeName(file() + ".lock").constData(), &longAgo), 0);
     {
         ScriptedDialogs script;
         QVERIFY(removeBlock(key, "A^1", folder(), name, ext));

@@ -264,19 +264,20 @@ bool deleteExercise(const QString& folder, const QString& fileName)
 {
     if (fileName.isEmpty())
         return true;
-    NameTable table = readTable(folder);
-    if (!table.readable) {
-        reportUnreadable();
+    // The table's lock first, then the file's, as every change takes them.
+    const auto inUse = [&] {
+        showMessage(QStringLiteral("Il file ") + fileName
+                    + QString::fromUtf8(" è in uso altrove: non è stato cancellato."));
         return false;
-    }
+    };
+    const FileLock tableLock(QDir(folder).filePath(QString::fromLatin1(nameTableFileName)));
+    if (!tableLock.ok())
+        return inUse();
     const QString path = QDir(folder).filePath(fileName);
     {
         const FileLock lock(path);
-        if (!lock.ok()) {
-            showMessage(QStringLiteral("Il file ") + fileName
-                        + QString::fromUtf8(" è in uso altrove: non è stato cancellato."));
-            return false;
-        }
+        if (!lock.ok())
+            return inUse();
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path)) {
             showMessage(QStringLiteral("Impossibile cancellare il file ") + fileName);
@@ -284,9 +285,5 @@ bool deleteExercise(const QString& folder, const QString& fileName)
         }
         syncFolderOf(path);
     }
-    const qsizetype at = findFileName(table, fileName.toUpper());
-    if (at < 0)
-        return true;
-    table.lines.removeAt(at);
-    return writeTable(table);
+    return removeEntry(folder, fileName);
 }

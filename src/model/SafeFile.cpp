@@ -332,9 +332,13 @@ void removeLeftovers(const QString& filePath)
     for (const QString& name : names) {
         if (!name.startsWith(prefix))
             continue;    // the mask read a character of the name as a wildcard
+        // Besides the temporary files, the ".rmlock" files with which a
+        // process takes over a lock left by one that died: the lock is held
+        // now, so none of them is in use.
         const QStringView rest = QStringView(name).mid(prefix.size());
         if ((rest.startsWith(u"xprtwqsz-") && rest.endsWith(u".tch"))
-            || (rest.startsWith(u"pqwxzswt-") && rest.endsWith(u".xxx")))
+            || (rest.startsWith(u"pqwxzswt-") && rest.endsWith(u".xxx"))
+            || rest.startsWith(u"lock.rmlock"))
             QFile::remove(dir.filePath(name));
     }
 }

@@ -70,7 +70,7 @@ bool appendJournalled(const QString& filePath, int fd, qint64 size, const QByteA
 // A temporary name beside `filePath` for this process: "<file>.<stem>-<pid>.<ext>".
 QString temporaryPathFor(const QString& filePath, const char* stem, const char* extension);
 // With the file's lock held: removes the temporary files of `filePath` left
-// by processes that died.
+// by processes that died (every rewrite of the file does it first).
 void removeLeftovers(const QString& filePath);
 
 // Writes `bytes` to a temporary file beside `filePath`, flushes it to the

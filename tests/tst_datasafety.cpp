@@ -175,6 +175,15 @@ void TestDataSafety::readOnlyArchiveIsRefusedBeforeAnythingChanges()
              (QStringList{QString::fromUtf8("Il risultato non è stato salvato: il file risult è di sola lettura."),
                           QString::fromUtf8("Il file risult è di sola lettura: non è stato modificato."),
                           QString::fromUtf8("Il file risult è di sola lettura: non è stato modificato.")}));
+
+    // A read-only exercise is not replaced either.
+    const QString exercise = QDir(folder()).filePath("GATTO.S01");
+    QVERIFY(writeBytes(exercise, "[compito]\r\n"));
+    QVERIFY(::chmod(QFile::encodeName(exercise).constData(), 0444) == 0);
+    script.clear();
+    QVERIFY(!model.saveExercise(folder(), "GATTO.S01"));
+    QCOMPARE(readBytes(exercise), QByteArray("[compito]\r\n"));
+    QCOMPARE(script.messages().size(), 1);
 }
 
 void TestDataSafety::failedFlushIsAFailedSave()

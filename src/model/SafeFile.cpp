@@ -349,7 +349,7 @@ bool replaceFileContents(const QString& filePath, const QByteArray& bytes)
     const QFileInfo info(filePath);
     if (info.isSymLink())
         target = info.symLinkTarget();
-    if (QFileInfo(target).isDir())
+    if (QFileInfo(target).isDir() || isReadOnlyFile(target))
         return false;
     removeLeftovers(target);
     const QByteArray temp = encodedPath(temporaryPathFor(target, "xprtwqsz", "tch"));

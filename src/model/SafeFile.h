@@ -76,7 +76,7 @@ void removeLeftovers(const QString& filePath);
 // Writes `bytes` to a temporary file beside `filePath`, flushes it to the
 // disk and renames it over `filePath` (a link is followed to its target).
 // False, and the old file untouched, when any step fails (a full disk, a
-// failed flush). The caller holds the lock.
+// failed flush) or the file is read-only. The caller holds the lock.
 bool replaceFileContents(const QString& filePath, const QByteArray& bytes);
 
 // True when the file is there and marked read-only (no write permission bit,

@@ -162,6 +162,8 @@ qint64 cutPoint(const Journal& j, qint64 have, const char* at)
         return -1;    // nothing of the append is there
     if (QByteArray(at + j.size - j.tail.size(), j.tail.size()) != j.tail)
         return -1;    // not the file the journal was written for
+    if (have > j.size + j.length)
+        return -1;    // written on since (by a copy that keeps no journal): kept
     if (have == j.size + j.length && fingerprint(at + j.size, j.length) == j.print)
         return -1;    // the append is whole
     return j.size;

@@ -6,8 +6,11 @@
 
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
+#include "results/Uscform.h"
+#include "shell/Umascher.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -109,14 +112,18 @@ void report(const char* what, double ms, double plainMs, double bound)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    // Widgets for the results chooser (run with QT_QPA_PLATFORM=offscreen).
+    QApplication app(argc, argv);
     const int runs = argc > 1 ? std::max(2, QString::fromLocal8Bit(argv[1]).toInt()) : 10000;
     QTemporaryDir dir;
     if (!dir.isValid()) {
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    const QString folder = dir.path();
+    // The archive where the program keeps it: DataRoot + "risult".
+    DataRoot = dir.path() + QLatin1Char('/');
+    const QString folder = DataRoot + QStringLiteral("risult");
+    QDir().mkpath(folder);
     const QString path = sectionFilePath(folder, fileName, extension);
 
     // The archive, written in one go.
@@ -157,6 +164,15 @@ int main(int argc, char** argv)
     if (values.size() != runs)
         std::fprintf(stderr, "listValues found %lld runs\n", static_cast<long long>(values.size()));
     report("listValues", listMs, plainMs, 3);
+
+    int pupils = 0;
+    const double chooserMs = medianMs(5, [&] {
+        TscegliRisultatiForm chooser;
+        pupils = chooser.ComboBox1->count();
+    });
+    if (pupils != std::min(runs, 40))
+        std::fprintf(stderr, "the chooser lists %d pupils\n", pupils);
+    report("results chooser opens", chooserMs, plainMs, 2);
 
     QStringList block;
     const double readMs = medianMs(

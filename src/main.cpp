@@ -32,6 +32,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("salienta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SALIENTA_VERSION));
+    QGuiApplication::setDesktopFileName(QStringLiteral(SALIENTA_APP_ID));
 
     // Qt's own dialogs speak Italian too.
     QTranslator qtTranslator;
@@ -42,7 +43,7 @@ int main(int argc, char* argv[])
     setDialogService(&dialogService);
 
     ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
-    const bool writable = QFileInfo(ProgramFolder).isWritable();
+    const bool writable = dataInProgramFolder(ProgramFolder, QCoreApplication::applicationDirPath());
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!prepareDataRoot(ProgramFolder, writable, userData, DataRoot)) {
         showMessage(QStringLiteral("Errore"), QStringLiteral("Impossibile creare la directory temporanea"),

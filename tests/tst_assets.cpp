@@ -239,6 +239,7 @@ private slots:
     void everyFileTheProgramNamesExists();
     void levelButtonsShowTheLevelColoursAndTheFocus();
     void coverAndTitleFitTheCoverWindow();
+    void largeButtonPicturesSitOnAnyButtonFace();
     void everyGifIsAnimatedAndFitsItsPlace();
     void everyFeedbackScriptNamesAnAnimatedPicture();
     void everyKindFindsAValidAudibleSound();
@@ -340,6 +341,33 @@ void TestAssets::coverAndTitleFitTheCoverWindow()
             if (title.pixel(x, y) != key && qGray(title.pixel(x, y)) > qGray(behind.pixel(x, y)) + 100)
                 ++brightLetters;
     QVERIFY2(brightLetters > all / 10, qPrintable(QString::number(brightLetters)));
+}
+
+void TestAssets::largeButtonPicturesSitOnAnyButtonFace()
+{
+    for (const char* name : {"immagini/archivio.png", "immagini/esecuzione.png"}) {
+        const QImage picture = QImage(asset(QLatin1String(name))).convertToFormat(QImage::Format_ARGB32);
+        QVERIFY2(!picture.isNull(), name);
+        QCOMPARE(picture.size(), QSize(48, 48));
+        // Transparent around the drawing, so no square of another grey shows
+        // on the button; the drawing itself fills a good part of the square
+        // and is outlined in black, as the level buttons are.
+        for (const QPoint corner : {QPoint(0, 0), QPoint(47, 0), QPoint(0, 47), QPoint(47, 47)})
+            QCOMPARE(qAlpha(picture.pixel(corner)), 0);
+        int opaque = 0, outline = 0;
+        for (int y = 0; y < 48; ++y)
+            for (int x = 0; x < 48; ++x) {
+                const QRgb p = picture.pixel(x, y);
+                opaque += qAlpha(p) == 255;
+                outline += qAlpha(p) == 255 && qRed(p) < 40 && qGreen(p) < 40 && qBlue(p) < 40;
+            }
+        QVERIFY2(opaque > 48 * 48 / 2, name);
+        QVERIFY2(outline > 60, name);
+    }
+    // The archive's catalogue label carries the colours of the levels.
+    const QImage archive(asset(QStringLiteral("immagini/archivio.png")));
+    QVERIFY(countColour(archive, qRgb(255, 0, 0)) > 20);
+    QVERIFY(countColour(archive, qRgb(0, 255, 255)) > 10);
 }
 
 void TestAssets::everyGifIsAnimatedAndFitsItsPlace()

@@ -31,6 +31,7 @@ class TestShell : public QObject
 private slots:
     void init();
     void mainWindowControls();
+    void largeButtonsShowTheProgramFolderPictures();
     void hintsAreWrappedAt40();
     void escapeAndCloseBoxAskBeforeLeaving();
     void laterActivitiesStayDisabledAndTheirKeysDoNothing();
@@ -89,6 +90,40 @@ void TestShell::mainWindowControls()
 
     window.resize(800, 600);
     QCOMPARE(window.size(), QSize(640, 480));
+}
+
+void TestShell::largeButtonsShowTheProgramFolderPictures()
+{
+    // The shipped pictures, shown as they are.
+    ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
+    {
+        Tmaschera window;
+        const struct {
+            QToolButton* button;
+            const char* file;
+        } pictures[] = {{window.risultatiBut, "archivio.png"}, {window.esecuzioneBut, "esecuzione.png"}};
+        for (const auto& picture : pictures) {
+            const QImage expected =
+                QImage(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(picture.file))
+                    .convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(!expected.isNull(), picture.file);
+            QCOMPARE(picture.button->iconSize(), expected.size());
+            const QImage shown = picture.button->icon()
+                                     .pixmap(expected.size())
+                                     .toImage()
+                                     .convertToFormat(QImage::Format_ARGB32);
+            QVERIFY2(shown == expected, picture.file);
+        }
+    }
+    // A program folder without them still gives a working window, the two
+    // buttons showing their captions only.
+    ProgramFolder = folder.path() + QLatin1Char('/');
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.risultatiBut->icon().isNull());
+    QVERIFY(window.esecuzioneBut->icon().isNull());
+    QCOMPARE(window.risultatiBut->text(), QStringLiteral("F9  &archivio di risultati"));
 }
 
 void TestShell::hintsAreWrappedAt40()
@@ -155,9 +190,7 @@ void TestShell::laterActivitiesStayDisabledAndTheirKeysDoNothing()
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(!window.preparazioneBut->isEnabled());
-    QVERIFY(!window.risultatiBut->isEnabled());
     QVERIFY(!window.esecuzioneBut->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F9);
     QTest::keyClick(&window, Qt::Key_F10);
     QVERIFY(!QApplication::activeModalWidget());
     QVERIFY(script.asked().isEmpty());

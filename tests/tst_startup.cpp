@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -109,6 +110,14 @@ void TestStartup::programFolderOfABuildTreeAndOfAnInstall()
     makeProgramFolder(temp.path() + QStringLiteral("/usr/share/salienta"));
     QCOMPARE(locateProgramFolder(temp.path() + QStringLiteral("/usr/bin")),
              temp.path() + QStringLiteral("/usr/share/salienta/"));
+
+    // A build tree keeps the data beside the program; an installed folder
+    // never does, even when it can be written, since the next installation
+    // replaces its samples.
+    QVERIFY(dataInProgramFolder(temp.path() + QStringLiteral("/build/"), temp.path() + QStringLiteral("/build")));
+    QVERIFY(QFileInfo(temp.path() + QStringLiteral("/usr/share/salienta")).isWritable());
+    QVERIFY(!dataInProgramFolder(temp.path() + QStringLiteral("/usr/share/salienta/"),
+                                 temp.path() + QStringLiteral("/usr/bin")));
 }
 
 QTEST_MAIN(TestStartup)

@@ -6,7 +6,10 @@
 //   <out>/immagini/nonBu1.png ... moltoBu2.png   level-button glyphs
 //   <out>/immagini/cover.png, scritta.png        cover and title lettering
 //   <out>/frames/<name>/fNN.png + delays.txt     frames of every animation
-// generate-assets.sh turns them into BMP and GIF files.
+//   <out>/immagini/archivio.png, esecuzione.png  pictures of the main window's two large buttons
+//   <out>/icona/<size>.png, icona/icona.svg       the program's desktop icon
+// generate-assets.sh turns them into BMP and GIF files and puts the icon in
+// the desktop data folder.
 //
 // Everything is drawn here with QPainter: the mascot (an owl), pages of
 // text with coloured sentences, arrows, stars.
@@ -20,6 +23,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QRandomGenerator>
+#include <QSvgGenerator>
 #include <QTextStream>
 
 #include <cmath>
@@ -428,6 +432,125 @@ void makeButtons()
         save(levelButton(b.level, false), QStringLiteral("immagini/%1%2.png").arg(b.name).arg(1));
         save(levelButton(b.level, true), QStringLiteral("immagini/%1%2.png").arg(b.name).arg(2));
     }
+}
+
+// ---------------------------------------------------------------- main window buttons
+
+// The results archive and the execution buttons of the main window show a
+// 48 x 48 picture above their caption, on a transparent ground so that it sits
+// on any button face: flat shapes with black outlines in the level colours.
+constexpr int bigButtonPicture = 48;
+
+QImage buttonPicture(void (*draw)(QPainter&))
+{
+    QImage img(bigButtonPicture, bigButtonPicture, QImage::Format_ARGB32);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setRenderHint(QPainter::Antialiasing);
+    draw(p);
+    return img;
+}
+
+// An archive box: the lid, the box with its catalogue label (lines in the
+// level colours), the hand hold below it, the tabs of the stored folders
+// showing under the lid.
+void drawArchiveBox(QPainter& p)
+{
+    const QPen outline(Qt::black, 1.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    const QColor cardboard(240, 190, 80), cardboardSide(205, 150, 55);
+    p.setPen(outline);
+    // the box, with its right side in shade
+    p.setBrush(cardboardSide);
+    p.drawPolygon(QPolygonF{QPointF(38, 17), QPointF(44, 12), QPointF(44, 38), QPointF(38, 44)});
+    p.setBrush(cardboard);
+    p.drawRect(QRectF(5, 17, 33, 27));
+    // the folders' tabs, in the level colours, under the lid
+    const QColor tabs[] = {QColor(255, 0, 0), QColor(0, 255, 255), QColor(255, 255, 255)};
+    for (int i = 0; i < 3; ++i) {
+        p.setBrush(tabs[i]);
+        p.drawRect(QRectF(9 + i * 9, 14, 7, 4));
+    }
+    // the lid, a little wider than the box
+    p.setBrush(cardboardSide);
+    p.drawPolygon(QPolygonF{QPointF(40, 8), QPointF(46, 3), QPointF(46, 9), QPointF(40, 15)});
+    p.setBrush(cardboard);
+    p.drawPolygon(QPolygonF{QPointF(3, 8), QPointF(9, 3), QPointF(46, 3), QPointF(40, 8)});
+    p.drawRect(QRectF(3, 8, 37, 7));
+    // the label of the catalogue
+    p.setBrush(Qt::white);
+    p.drawRect(QRectF(11, 21, 21, 12));
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 0, 0));
+    p.drawRect(QRectF(14, 24, 15, 2.5));
+    p.setBrush(QColor(0, 255, 255));
+    p.drawRect(QRectF(14, 28, 11, 2.5));
+    // the hand hold
+    p.setPen(outline);
+    p.setBrush(QColor(70, 40, 20));
+    p.drawRoundedRect(QRectF(15, 37, 13, 3.5), 1.75, 1.75);
+}
+
+// A start arrow in a green disc.
+void drawStartArrow(QPainter& p)
+{
+    p.setPen(QPen(Qt::black, 1.5));
+    p.setBrush(QColor(0, 170, 0));
+    p.drawEllipse(QRectF(3, 3, 42, 42));
+    p.setBrush(QColor(255, 255, 255));
+    const QPointF arrow[] = {{19, 13}, {19, 35}, {36, 24}};
+    p.drawPolygon(arrow, 3);
+}
+
+void makeBigButtonPictures()
+{
+    save(buttonPicture(drawArchiveBox), QStringLiteral("immagini/archivio.png"));
+    save(buttonPicture(drawStartArrow), QStringLiteral("immagini/esecuzione.png"));
+}
+
+// ---------------------------------------------------------------- desktop icon
+
+// The program's icon in a 256 x 256 square: the owl behind a page whose
+// sentences are marked in the level colours.
+constexpr int iconSquare = 256;
+
+void drawAppIcon(QPainter& p)
+{
+    p.setRenderHint(QPainter::Antialiasing);
+    Owl owl;
+    owl.look = QPointF(0.6, 0.7);
+    drawOwl(p, QPointF(100, 112), 1.15, owl);
+    p.save();
+    p.translate(176, 178);
+    p.rotate(-8);
+    drawPage(p, QRectF(-62, -68, 124, 136), {3, 1, 2, 1}, -1, 3);
+    p.restore();
+}
+
+void makeAppIcon()
+{
+    for (int size : {48, 64, 128, 256}) {
+        QImage img(size, size, QImage::Format_ARGB32);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.scale(double(size) / iconSquare, double(size) / iconSquare);
+        drawAppIcon(p);
+        p.end();
+        save(img, QStringLiteral("icona/%1.png").arg(size));
+    }
+    QSvgGenerator svg;
+    const QString path = outDir + QStringLiteral("/icona/icona.svg");
+    svg.setFileName(path);
+    svg.setSize(QSize(iconSquare, iconSquare));
+    svg.setViewBox(QRect(0, 0, iconSquare, iconSquare));
+    svg.setTitle(QStringLiteral("Salienta"));
+    svg.setDescription(QStringLiteral("Salienta: il gufo e un testo con le frasi evidenziate"));
+    QPainter p;
+    if (!p.begin(&svg)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        std::exit(1);
+    }
+    drawAppIcon(p);
+    p.end();
 }
 
 // ---------------------------------------------------------------- cover
@@ -972,6 +1095,8 @@ int main(int argc, char** argv)
     QDir().mkpath(outDir);
 
     makeButtons();
+    makeBigButtonPictures();
+    makeAppIcon();
     const QImage cover = drawCover();
     save(cover, QStringLiteral("immagini/cover.png"));
     save(drawTitle(cover), QStringLiteral("immagini/scritta.png"));

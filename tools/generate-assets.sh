@@ -9,7 +9,8 @@
 # See tools/README.md.
 # The outputs are committed: building the program never runs this script.
 #
-#   tools/drawassets.cpp        -> assets/immagini/*.bmp, salAnim.gif, assets/animazio/*.gif
+#   tools/drawassets.cpp        -> assets/immagini/*.bmp, *.png, salAnim.gif, assets/animazio/*.gif,
+#                                  the desktop icon in data/icons/
 #   tools/generate-assets.sh    -> assets/animazio/*1.txt (scripts), assets/audio/*.wav
 #   tools/make_texts.py + tools/sources/ -> instruction texts, testi/, esercizi/
 set -euo pipefail
@@ -37,6 +38,18 @@ for b in nonBu1 nonBu2 impBu1 impBu2 moltoBu1 moltoBu2 scritta; do
 done
 convert "$work/immagini/cover.png" -dither None -colors 256 -type Palette \
     "BMP3:$assets/immagini/cover.bmp"
+# the main window's button pictures keep their transparency
+for b in archivio esecuzione; do
+    cp "$work/immagini/$b.png" "$assets/immagini/$b.png"
+done
+# the desktop icon, in the hicolor theme's layout
+icons="$repo/data/icons/hicolor"
+for size in 48 64 128 256; do
+    mkdir -p "$icons/${size}x${size}/apps"
+    cp "$work/icona/$size.png" "$icons/${size}x${size}/apps/it.salienta.Salienta.png"
+done
+mkdir -p "$icons/scalable/apps"
+cp "$work/icona/icona.svg" "$icons/scalable/apps/it.salienta.Salienta.svg"
 
 make_gif() {   # frames folder, output file
     local args=() i=0 d

@@ -3,6 +3,7 @@
 #include "access/SerBtn.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
+#include "results/Urisult.h"
 #include "shell/Instruct.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
@@ -19,7 +20,6 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
-#include <QPainter>
 #include <QToolButton>
 #include <QTranslator>
 
@@ -51,6 +51,12 @@ QString locateProgramFolder(const QString& applicationDir)
     if (QFileInfo(installed).isDir())
         return withSlash(installed);
     return withSlash(here.absolutePath());
+}
+
+bool dataInProgramFolder(const QString& programFolder, const QString& applicationDir)
+{
+    return withSlash(programFolder) == withSlash(QDir(applicationDir).absolutePath())
+           && QFileInfo(programFolder).isWritable();
 }
 
 bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
@@ -122,43 +128,23 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-// The pictures of the two large buttons, drawn in the colours of the levels:
-// a folder of marked pages for the archive, a start arrow for the execution.
+// The pictures of the two large buttons, from the program folder: an archive
+// box for the results, a start arrow for the execution. A missing picture
+// leaves the button with its caption only.
+QIcon programPicture(const QString& name)
+{
+    const QString file = QDir(ProgramFolder).filePath(QStringLiteral("immagini/") + name);
+    return QFileInfo(file).isFile() ? QIcon(file) : QIcon();
+}
+
 QIcon archivePicture()
 {
-    QPixmap picture(48, 48);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(255, 255, 255));
-    painter.drawRect(QRectF(12, 4, 26, 32));
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(255, 0, 0));
-    painter.drawRect(QRectF(15, 9, 20, 4));
-    painter.setBrush(QColor(0, 255, 255));
-    painter.drawRect(QRectF(15, 16, 20, 4));
-    painter.setBrush(QColor(160, 160, 160));
-    painter.drawRect(QRectF(15, 23, 14, 3));
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(240, 190, 80));
-    painter.drawRoundedRect(QRectF(4, 26, 40, 18), 3, 3);
-    return QIcon(picture);
+    return programPicture(QStringLiteral("archivio.png"));
 }
 
 QIcon startPicture()
 {
-    QPixmap picture(48, 48);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(Qt::black, 1.5));
-    painter.setBrush(QColor(0, 170, 0));
-    painter.drawEllipse(QRectF(3, 3, 42, 42));
-    painter.setBrush(QColor(255, 255, 255));
-    const QPointF arrow[] = {{19, 13}, {19, 35}, {36, 24}};
-    painter.drawPolygon(arrow, 3);
-    return QIcon(picture);
+    return programPicture(QStringLiteral("esecuzione.png"));
 }
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
@@ -223,7 +209,6 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     // Activities whose windows are not part of the program yet stay disabled.
     preparazioneBut->setEnabled(false);
-    risultatiBut->setEnabled(false);
     esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
@@ -232,6 +217,7 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 
@@ -287,6 +273,12 @@ void Tmaschera::SintesiButClick()
         return;
     TFormSpeechSetup form(this);
     form.exec();
+}
+
+void Tmaschera::risultatiButClick()
+{
+    Trisultati window(this);
+    window.exec();
 }
 
 void Tmaschera::ButtonInfoClick()

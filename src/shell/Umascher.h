@@ -25,6 +25,13 @@ extern QString DataRoot;
 // folder "../share/salienta/".
 QString locateProgramFolder(const QString& applicationDir);
 
+// Whether the user's data may lie in the program folder itself: only when it
+// is the executable's own folder (a build tree, a copy on a stick or a shared
+// folder) and can be written. An installed program folder ("share/salienta")
+// belongs to the installation, which the next one replaces, even when the
+// user may write it (root, or an installation into the user's own prefix).
+bool dataInProgramFolder(const QString& programFolder, const QString& applicationDir);
+
 // The data root. A writable program folder is its own data root. A program
 // folder that cannot be written (read-only medium or system-wide install)
 // gets `userDataFolder` + its own name + "/", created when missing and seeded
@@ -72,6 +79,7 @@ public:
 
     void opzioniButClick();
     void SintesiButClick();
+    void risultatiButClick();
     void ButtonInfoClick();
     void projectButClick();
 

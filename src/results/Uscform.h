@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QDialog>
+#include <QStringList>
+#include <QVector>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+
+// The chooser of a stored run: the pupils of the results archive, each once,
+// and the runs of the chosen pupil. The caller sets the caption, shows it
+// modally and on OK reads the chosen run.
+class TscegliRisultatiForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TscegliRisultatiForm(QWidget* parent = nullptr);
+
+    bool hasPupils() const { return !pupils.isEmpty(); }
+    QString chosenPupil() const;
+    QString chosenRunName() const;
+    // The identifier of the chosen run exactly as the archive stores it
+    // (a pupil written in other letter cases keeps its own spelling).
+    QString chosenIdentifier() const;
+
+    QLabel* Label1;
+    QComboBox* ComboBox1;
+    QLabel* Label2;
+    QListWidget* ListBox1;
+    QLabel* Label3;
+    QLineEdit* Edit1;
+    QPushButton* OKBtn;
+    QPushButton* cancelBtn;
+
+private:
+    void ComboBox1Change(int index);
+    void ListBox1Click();
+    void OKBtnClick();
+
+    struct Pupil {
+        QString name;
+        QStringList runNames;
+        QStringList identifiers;
+    };
+    QVector<Pupil> pupils;
+    QString chosenId;
+};

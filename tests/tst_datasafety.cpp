@@ -386,6 +386,7 @@ void TestDataSafety::fullDiskKeepsTheOldFileOrWritesTheNew()
     int saved = 0;
     int refused = 0;
     for (const Path& path : paths) {
+        const int refusedBefore = refused;
         for (int freePages = 0; freePages <= 12; ++freePages) {
             ScriptedDialogs script;
             for (const QString& f : QDir(data).entryList(QDir::Files | QDir::Hidden))
@@ -424,6 +425,8 @@ void TestDataSafety::fullDiskKeepsTheOldFileOrWritesTheNew()
             if (!ok)
                 QVERIFY2(path.save(), path.what);
         }
+        qInfo("full disk, %s: refused with the old file kept at %d of 13 fill points, saved at "
+              "the others", path.what, refused - refusedBefore);
     }
     qInfo("full disk: %d fill points saved, %d refused with the old file kept", saved, refused);
     QVERIFY(saved > 0 && refused > 0);

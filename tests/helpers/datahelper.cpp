@@ -14,7 +14,8 @@
 // DATAHELPER_KILL_AT=k the process kills itself at the k-th point of the
 // operation: before a call, halfway through a write (half the bytes written,
 // as when the kernel stops a write at a page boundary), or after a call. With
-// DATAHELPER_COUNT set it prints how many points the operation had.
+// DATAHELPER_COUNT set it prints how many points the operation had and how
+// long it took.
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -291,10 +292,14 @@ int main(int argc, char** argv)
         const QStringList lines = runLines(id, QStringLiteral("nuova"), args.at(4).toLongLong());
         std::printf("go\n");
         std::fflush(stdout);
+        QElapsedTimer timer;
+        timer.start();
         armed = true;
         ok = command == QLatin1String("append") ? appendLines(lines, folder, name, ext)
                                                 : replaceBlock(key, id, lines, folder, name, ext);
         armed = false;
+        if (counting)
+            std::printf("nanoseconds %lld\n", static_cast<long long>(timer.nsecsElapsed()));
     } else if (command == QLatin1String("hold")) {
         const FileLock lock(sectionFilePath(folder, name, ext));
         std::printf("held\n");

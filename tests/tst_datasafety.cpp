@@ -163,10 +163,17 @@ void TestDataSafety::readOnlyArchiveIsRefusedBeforeAnythingChanges()
     QVERIFY(after.indexOf("seconda volta") > after.indexOf("[identificatore=MARIO^PRIMA]"));
     QCOMPARE(strayFiles(folder(), {"risult.sal"}), QStringList());
 
+    // The user keeps the old run: not the file's fault.
+    bool fileFailed = true;
+    script.answer(NoAnswerButton);
+    QVERIFY(!model.writeRun(folder(), name, ext, run, &fileFailed));
+    QVERIFY(!fileFailed);
+
     // Read-only: no question, nothing changes, each refusal said.
     QVERIFY(::chmod(QFile::encodeName(file()).constData(), 0444) == 0);
     script.clear();
-    QVERIFY(!model.writeRun(folder(), name, ext, run));
+    QVERIFY(!model.writeRun(folder(), name, ext, run, &fileFailed));
+    QVERIFY(fileFailed);
     run.runName = "NUOVA";
     QVERIFY(!model.writeRun(folder(), name, ext, run));
     QVERIFY(!removeBlock(key, "ANNA^PRIMA", folder(), name, ext));

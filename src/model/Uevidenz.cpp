@@ -976,8 +976,15 @@ bool Tevidenziatore::saveExercise(const QString& folder, const QString& fileName
 }
 
 bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const QString& extension,
-                              const TesercizioSvolto& run)
+                              const TesercizioSvolto& run, bool* fileFailed)
 {
+    if (fileFailed)
+        *fileFailed = false;
+    const auto failedFile = [fileFailed] {
+        if (fileFailed)
+            *fileFailed = true;
+        return false;
+    };
     const QString pupil = trimSpaces(run.pupilName);
     const QString runName = trimSpaces(run.runName);
     const QString id = pupil + QLatin1Char('^') + runName;
@@ -1046,24 +1053,24 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
             if (!lock.ok()) {
                 showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
                             + QString::fromUtf8(" è in uso altrove."));
-                return false;
+                return failedFile();
             }
             QStringList values;
             listValues(values, runKey, folder, name, extension);
             if (!values.contains(id))
-                return appendLines(block, folder, name, extension);
+                return appendLines(block, folder, name, extension) || failedFile();
             if (replaceAllowed) {
                 // One rewrite: the old run stays until the new one takes its place.
                 if (replaceBlock(runKey, id, block, folder, name, extension))
                     return true;
                 showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova "
                                               "precedente con lo stesso nome è rimasta nel file."));
-                return false;
+                return failedFile();
             }
             if (isReadOnlyFile(path)) {
                 showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
                             + QString::fromUtf8(" è di sola lettura."));
-                return false;
+                return failedFile();
             }
         }
         const DialogButton answer = askQuestion(

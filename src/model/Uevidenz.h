@@ -167,9 +167,11 @@ public:
     // the question waits. False when nothing was written: the user kept the
     // old run, the run holds something that would not read back, the file is
     // read-only or in use elsewhere, or it could not be written (each with a
-    // message except the first).
+    // message except the first). `fileFailed`, when given, tells the last
+    // three apart from the others: the file was at fault, not the user's
+    // choice or the run's content.
     bool writeRun(const QString& folder, const QString& name, const QString& extension,
-                  const TesercizioSvolto& run);
+                  const TesercizioSvolto& run, bool* fileFailed = nullptr);
 
     // The lines a run stores in "[testo]": `lines` with the tag lines kept by
     // hideAnswers put back in order. The model is not changed.

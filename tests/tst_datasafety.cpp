@@ -460,11 +460,10 @@ void TestDataSafety::lockOfAKilledProcessIsTakenOverAndABusyOneAsks()
 
     QProcess* holder = startHelper({"hold", folder()});
     QVERIFY(holder->waitForReadyRead(10000));
-    // A reader that does not get the lock reads without the half run, and
-    // changes nothing.
+    // A reader does not wait for the lock: it reads without the half run,
+    // and changes nothing.
     {
         ScriptedDialogs script;
-        script.answer(NoAnswerButton);
         QStringList values;
         listValues(values, key, folder(), name, ext);
         QCOMPARE(values, QStringList{"A^1"});

@@ -371,21 +371,38 @@ void createWhenMissing(const QString& path)
         file.close();
 }
 
-// Reads a section file under its lock, first cutting back an append that a
-// crash left unfinished. Without the lock (the user gave up waiting for it)
-// the file is read all the same, without the unfinished append.
+// Reads a section file as it is before or after any change, without waiting
+// for its lock: a rewrite replaces the file whole (the file read stays as it
+// was), and an append in progress is left out through its journal. When the
+// file grew while it was read and no journal says by what, an append ended
+// meanwhile: it is read again. A journal found first may be one that a crash
+// left: under the lock it is applied, cutting the unfinished append away.
 bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes)
 {
-    const FileLock lock(path);
-    if (lock.held())
-        recoverAppend(path);
-    createWhenMissing(path);
-    if (!readWholeFile(path, bytes)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + name);
-        return false;
+    if (QFileInfo::exists(journalPath(path))) {
+        const FileLock lock(path, false);
+        if (lock.held())
+            recoverAppend(path);
     }
-    trimToJournal(path, bytes);
-    return true;
+    createWhenMissing(path);
+    for (int attempt = 0;; ++attempt) {
+        bytes.clear();
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+            showMessage(QStringLiteral("Errore di lettura del file ") + name);
+            return false;
+        }
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            bytes.clear();
+            showMessage(QStringLiteral("Errore di lettura del file ") + name);
+            return false;
+        }
+        const bool steady = file.size() == bytes.size();
+        file.close();
+        if (trimToJournal(path, bytes) || steady || attempt == 20)
+            return true;
+    }
 }
 
 void reportInUse(const QString& name)

@@ -94,8 +94,9 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
                 const QString& extension);
 
 // Every change of a section file holds its lock and cuts back an append that
-// a crash left unfinished first (see model/SafeFile.h); readers take the lock
-// too, so they see either the file before a change or after it. A change is
+// a crash left unfinished first (see model/SafeFile.h); readers do not wait
+// for the lock but see the file either before a change or after it (an
+// append in progress is left out through its journal). A change is
 // refused, with a message, when the file is marked read-only ("Il file " +
 // name + " è di sola lettura: non è stato modificato.") or when the user gives
 // up waiting for a file in use elsewhere ("... è in uso altrove: non è stato

@@ -171,7 +171,7 @@ qint64 cutPoint(const Journal& j, qint64 have, const char* at)
 
 } // namespace
 
-FileLock::FileLock(const QString& filePath)
+FileLock::FileLock(const QString& filePath, bool wait)
     : key(QFileInfo(filePath + QStringLiteral(".lock")).absoluteFilePath())
 {
     auto& locks = heldLocks();
@@ -195,8 +195,8 @@ FileLock::FileLock(const QString& filePath)
             state = State::Held;
             return;
         }
-        if (lock->error() != QLockFile::LockFailedError)
-            return;    // no lock can be made here (a read-only folder)
+        if (lock->error() != QLockFile::LockFailedError || !wait)
+            return;    // no lock can be made here (a read-only folder), or not waited for
         if (waited.elapsed() < patienceMs) {
             QThread::msleep(ulong(pause));
             pause = std::min(pause * 2, 50);
@@ -274,16 +274,15 @@ bool recoverAppend(const QString& filePath)
     return true;
 }
 
-void trimToJournal(const QString& filePath, QByteArray& bytes)
+bool trimToJournal(const QString& filePath, QByteArray& bytes)
 {
-    if (!QFileInfo::exists(journalPath(filePath)))
-        return;
     Journal j;
-    if (!readJournal(filePath, j))
-        return;
+    if (!QFileInfo::exists(journalPath(filePath)) || !readJournal(filePath, j))
+        return false;
     const qint64 cut = cutPoint(j, bytes.size(), bytes.constData());
     if (cut >= 0)
         bytes.truncate(cut);
+    return true;
 }
 
 bool appendJournalled(const QString& filePath, int fd, qint64 size, const QByteArray& bytes)

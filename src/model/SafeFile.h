@@ -25,8 +25,9 @@
 class FileLock
 {
 public:
-    // Takes the lock of `filePath` (asking when it stays busy).
-    explicit FileLock(const QString& filePath);
+    // Takes the lock of `filePath`, asking when it stays busy; with `wait`
+    // false it is only tried once (held() tells whether it was had).
+    explicit FileLock(const QString& filePath, bool wait = true);
     ~FileLock();
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
@@ -58,8 +59,8 @@ bool recoverAppend(const QString& filePath);
 
 // For a reader without the lock: when a journal is there and `bytes` (the
 // file as read) hold an append that is not complete, they are cut back to the
-// size the journal records.
-void trimToJournal(const QString& filePath, QByteArray& bytes);
+// size the journal records. True when a journal was there.
+bool trimToJournal(const QString& filePath, QByteArray& bytes);
 
 // Appends `bytes` at the end of the open file (descriptor `fd`, current size
 // `size`) under the journal: journal written and flushed, bytes written and

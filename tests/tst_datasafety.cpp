@@ -335,7 +335,7 @@ void TestDataSafety::killedAtEveryPointLeavesTheOldOrTheNewArchive()
     QByteArray old;
     for (int i = 0; i < 40; ++i)
         old += runBytes(QStringLiteral("ALUNNO%1^PROVA").arg(i), 60);
-    const int timed = envInt("SALIENTA_CRASH_KILLS", 10);
+    const int timed = envInt("SALIENTA_CRASH_KILLS", 6);
     const qint64 large = qint64(envInt("SALIENTA_CRASH_MB", 1)) << 20;
     struct Case {
         const char* op;

@@ -51,9 +51,8 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // No speech is not an error: the speech buttons stay disabled.
-    SpeechAvailable = VS_CreateSpeechEngine();
-
+    // The speech engine is started by the main window once it is on screen;
+    // no speech is not an error: the speech buttons stay disabled.
     int result = 0;
     {
         Tmaschera mainWindow;

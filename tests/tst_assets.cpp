@@ -2,6 +2,7 @@
 // pictures, the animations and their scripts, the sounds, the instruction
 // texts and the sample texts and exercises.
 
+#include "execution/Uanimaf.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/Token.h"
@@ -141,74 +142,6 @@ WavInfo parseWav(const QByteArray& data)
     if (!haveFmt || !haveData)
         w.error = QStringLiteral("missing fmt or data chunk");
     return w;
-}
-
-// The feedback script of a kind, read as the feedback window reads it.
-struct FeedbackScript {
-    QString picture;
-    bool flag = false;
-    QStringList sprites;            // sprite picture files
-    QStringList problems;
-};
-
-FeedbackScript readScript(const QString& path)
-{
-    FeedbackScript s;
-    QStringList lines;
-    if (!loadText(lines, path)) {
-        s.problems << QStringLiteral("cannot read");
-        return s;
-    }
-    enum { none, pictureBlock, spriteBlock } block = none;
-    int counter = 0, spriteCount = -1;
-    for (const QString& line : std::as_const(lines)) {
-        if (trimSpaces(line).isEmpty())
-            continue;
-        if (line.contains(QLatin1String("###"))) {
-            block = pictureBlock;
-            counter = 0;
-        } else if (line.contains(QLatin1String("***"))) {
-            if (++spriteCount == 10)
-                break;
-            block = spriteBlock;
-            counter = 0;
-        } else if (block == pictureBlock) {
-            TTokenizer values(QLatin1Char(','), line);
-            while (values.hasMoreTokens()) {
-                const QString v = trimSpaces(values.nextToken());
-                ++counter;
-                if (counter == 1)
-                    s.picture = v;
-                else if (counter == 2)
-                    s.flag = v.startsWith(QLatin1Char('T'), Qt::CaseInsensitive);
-            }
-        } else if (block == spriteBlock) {
-            const qsizetype eq = line.indexOf(QLatin1Char('='));
-            const QString key = trimSpaces(line.left(eq < 0 ? 0 : eq)).toUpper();
-            TTokenizer values(QLatin1Char(','), trimSpaces(line.mid(eq + 1).left(255)));
-            while (values.hasMoreTokens()) {
-                const QString v = trimSpaces(values.nextToken());
-                if (key == QLatin1String("FILE")) {
-                    ++counter;
-                    if (counter == 1)
-                        s.sprites << v;
-                    else if (counter == 3) {
-                        bool ok = false;
-                        v.toInt(&ok);
-                        if (!ok)
-                            s.problems << QStringLiteral("FILE number %1 is not an integer").arg(v);
-                    }
-                } else if (key == QLatin1String("FRAME") || key == QLatin1String("X")
-                           || key == QLatin1String("Y")) {
-                    bool ok = false;
-                    v.toInt(&ok);
-                    if (!ok)
-                        s.problems << QStringLiteral("%1 value %2 is not an integer").arg(key, v);
-                }
-            }
-        }
-    }
-    return s;
 }
 
 // Sentences of a plain text as the program's conversion makes them, each
@@ -421,7 +354,7 @@ void TestAssets::everyFeedbackScriptNamesAnAnimatedPicture()
     QSet<QString> pictures;
     for (const QString& kind : feedbackKinds) {
         const QString path = asset(QStringLiteral("animazio/") + kind + QStringLiteral("1.txt"));
-        const FeedbackScript script = readScript(path);
+        const FeedbackScript script = readFeedbackScript(path, asset(QStringLiteral("animazio/")));
         QVERIFY2(script.problems.isEmpty(), qPrintable(kind + QLatin1Char(' ')
                                                        + script.problems.join(QLatin1Char(';'))));
         QVERIFY2(!script.picture.isEmpty(), qPrintable(kind));
@@ -429,9 +362,8 @@ void TestAssets::everyFeedbackScriptNamesAnAnimatedPicture()
         QVERIFY2(QFileInfo(picture).isFile(), qPrintable(kind + QStringLiteral(": ") + script.picture));
         QImageReader reader(picture);
         QVERIFY2(reader.canRead() && reader.imageCount() > 1, qPrintable(script.picture));
-        for (const QString& sprite : std::as_const(script.sprites))
-            QVERIFY2(!QImage(asset(QStringLiteral("animazio/") + sprite)).isNull(),
-                     qPrintable(sprite));
+        for (const FeedbackSprite& sprite : script.sprites)
+            QVERIFY2(!sprite.picture.isNull(), qPrintable(sprite.file));
         pictures.insert(script.picture);
     }
     // each kind has a picture of its own

@@ -28,6 +28,8 @@ private slots:
     void sameNameGivesSameFile();
     void namesDifferingInCaseGetTwoFiles();
     void takenNamesAreSkippedEvenBeforeSaving();
+    void handCopiedFilesAreFoundWhateverTheirCase();
+    void newNamesNeverDifferOnlyByCase();
     void countersOfHundredAndMore();
     void longNamesCompareOn255Characters();
     void unstorableNamesAreRefused();
@@ -123,9 +125,52 @@ void TestLongname::takenNamesAreSkippedEvenBeforeSaving()
     QCOMPARE(fileNameFor(folder(), "Volpe"), QStringLiteral("VOLPE.S02"));
     // "volpe" before "Volpe" was saved: the table names VOLPE.S02 already.
     QCOMPARE(fileNameFor(folder(), "volpe"), QStringLiteral("VOLPE.S03"));
-    // A file of another case does not count: names are checked exactly.
+    // A file of another case takes the name too.
     touch("volpe.s04");
-    QCOMPARE(fileNameFor(folder(), "VOLPE!"), QStringLiteral("VOLPE.S04"));
+    QCOMPARE(fileNameFor(folder(), "VOLPE!"), QStringLiteral("VOLPE.S05"));
+}
+
+void TestLongname::handCopiedFilesAreFoundWhateverTheirCase()
+{
+    ScriptedDialogs script;
+    // Copied from a stick in lower case: listed under its upper-case name,
+    // opened under the name it has on disk.
+    QVERIFY(writeBytes(path("volpe.s01"), "[compito]\r\n"));
+    QStringList out;
+    listLongNames(out, folder(), "*.s??");
+    QCOMPARE(out, QStringList{"VOLPE"});
+    QCOMPARE(readBytes(table()), QByteArray("VOLPE.S01=VOLPE\r\n"));
+    const QString found = fileNameFor(folder(), "VOLPE");
+    QCOMPARE(found, QStringLiteral("volpe.s01"));
+    QCOMPARE(readBytes(path(found)), QByteArray("[compito]\r\n"));
+    // A table written elsewhere names a file that is here in mixed case.
+    QVERIFY(writeBytes(table(), "VOLPE.S01=VOLPE\r\nGATTO.S01=Il gatto\r\n"));
+    touch("Gatto.S01");
+    QCOMPARE(fileNameFor(folder(), "Il gatto"), QStringLiteral("Gatto.S01"));
+    // A name whose file is not there yet stays as the table has it.
+    QVERIFY(QFile::remove(path("Gatto.S01")));
+    QCOMPARE(fileNameFor(folder(), "Il gatto"), QStringLiteral("GATTO.S01"));
+    QCOMPARE(readBytes(table()), QByteArray("VOLPE.S01=VOLPE\r\nGATTO.S01=Il gatto\r\n"));
+}
+
+void TestLongname::newNamesNeverDifferOnlyByCase()
+{
+    ScriptedDialogs script;
+    touch("lupo.s01");    // copied by hand, not listed yet
+    touch("Lupo.S02");
+    QCOMPARE(fileNameFor(folder(), "Lupo"), QStringLiteral("LUPO.S03"));
+    // A lower-case name in a table counts as its upper-case form.
+    QVERIFY(writeBytes(table(), "orso.s01=Orso bruno\r\n"));
+    QCOMPARE(fileNameFor(folder(), "Orso"), QStringLiteral("ORSO.S02"));
+    // Two files that differ only by case are one exercise: listed once, and
+    // the one named in upper case is the one opened.
+    touch("CANE.S01");
+    touch("cane.s01");
+    QStringList out;
+    listLongNames(out, folder(), "*.s??");
+    QCOMPARE(out.count("CANE"), 1);
+    QCOMPARE(fileNameFor(folder(), "CANE"), QStringLiteral("CANE.S01"));
+    QCOMPARE(readBytes(table()).count("CANE.S01="), 1);
 }
 
 void TestLongname::countersOfHundredAndMore()

@@ -3,6 +3,7 @@
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "access/SerBtn.h"
+#include "speech/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QTranslator>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMovie>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -34,15 +36,17 @@ private slots:
     void largeButtonsShowTheProgramFolderPictures();
     void hintsAreWrappedAt40();
     void escapeAndCloseBoxAskBeforeLeaving();
-    void laterActivitiesStayDisabledAndTheirKeysDoNothing();
+    void executeKeyOpensTheRunSetUp();
     void functionKeysOpenTheInstructionTexts();
     void instructionTextIsReadOnlyAndScrolls();
     void optionsOkAppliesAndCancelKeeps();
     void optionsSpinRules();
+    void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
+    void speechAndAnimationStartRightAfterTheFirstFrame();
 
 private:
     QTemporaryDir folder;
@@ -183,17 +187,23 @@ void TestShell::escapeAndCloseBoxAskBeforeLeaving()
     QCOMPARE(script.asked().size(), 3);
 }
 
-void TestShell::laterActivitiesStayDisabledAndTheirKeysDoNothing()
+void TestShell::executeKeyOpensTheRunSetUp()
 {
+    QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
     ScriptedDialogs script;
     Tmaschera window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(!window.preparazioneBut->isEnabled());
-    QVERIFY(!window.esecuzioneBut->isEnabled());
+    QVERIFY(window.esecuzioneBut->isEnabled());
+    QString opened;
+    testsupport::whenModalShown([&opened](QWidget* modal) {
+        opened = modal->objectName();
+        static_cast<QDialog*>(modal)->reject();
+    });
     QTest::keyClick(&window, Qt::Key_F10);
+    QCOMPARE(opened, QStringLiteral("sceltaEs"));
     QVERIFY(!QApplication::activeModalWidget());
-    QVERIFY(script.asked().isEmpty());
+    QVERIFY2(script.asked().isEmpty(), qPrintable(script.messages().join(QLatin1Char('|'))));
 }
 
 void TestShell::functionKeysOpenTheInstructionTexts()
@@ -370,6 +380,63 @@ void TestShell::optionsSpinRules()
     QCOMPARE(formatThreshold(0.4), QStringLiteral("0.4"));
 }
 
+void TestShell::optionsByKeyboardAlone()
+{
+    Tmaschera window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TopzioniForm*>(modal);
+        QVERIFY(form);
+        QVERIFY(QTest::qWaitForWindowActive(form));
+        auto key = [form](Qt::Key k) { QTest::keyClick(form->focusWidget(), k); };
+        auto tabTo = [form, &key](QWidget* target) {
+            for (int i = 0; i < 12 && form->focusWidget() != target; ++i)
+                key(Qt::Key_Tab);
+            return form->focusWidget() == target;
+        };
+        // The time: arrows step by one within 0..120, pages by ten.
+        QVERIFY(tabTo(form->editTempoMax));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("7"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Up);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("9"));
+        QCOMPARE(form->editTempoMax->selectedText(), QStringLiteral("9"));    // still shown focused
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("19"));
+        for (int i = 0; i < 12; ++i)
+            key(Qt::Key_PageUp);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("120"));
+        for (int i = 0; i < 13; ++i)
+            key(Qt::Key_PageDown);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        QVERIFY(form->CheckSintesi->isChecked());    // as the down arrow does
+        key(Qt::Key_Down);
+        QCOMPARE(form->editTempoMax->text(), QStringLiteral("0"));
+        key(Qt::Key_Up);
+        QVERIFY(!form->CheckSintesi->isChecked());
+        // The threshold: steps of 0.1 within 0.1..2.0.
+        QVERIFY(tabTo(form->editSogliaFeedback));
+        key(Qt::Key_Down);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("1.3"));
+        key(Qt::Key_PageUp);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_Up);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("2.0"));
+        key(Qt::Key_PageDown);
+        key(Qt::Key_PageDown);
+        QCOMPARE(form->editSogliaFeedback->text(), QStringLiteral("0.1"));
+        key(Qt::Key_Up);
+        key(Qt::Key_Return);    // OK, the default button
+    });
+    QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
+    QCOMPARE(window.runOptions.maxSentenceTime, 1);
+    QCOMPARE(window.runOptions.feedbackThreshold, 0.2);
+    QVERIFY(!window.runOptions.useSpeech);
+}
+
 void TestShell::coverWipesTheTitleAndClosesOnAKey()
 {
     // With no pictures at all the cover still opens.
@@ -471,6 +538,53 @@ void TestShell::speechSetUpNeedsAWorkingEngine()
     QVERIFY(!window.SintesiBut->isEnabled());
     QVERIFY(window.bottoneSeriale());
     QVERIFY(!window.bottoneSeriale()->portReady());
+}
+
+void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()
+{
+    // A home of its own: the speech settings are looked for there.
+    QTemporaryDir home;
+    const QByteArray previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(home.path()));
+    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../immagini/salAnim.gif");
+    QVERIFY(QFile::copy(built, ProgramFolder + QStringLiteral("immagini/salAnim.gif")));
+    installSpeechAudioOutput(std::make_unique<CaptureAudioOutput>());
+
+    Tmaschera window;
+    QVERIFY(!window.SintesiBut->isEnabled());
+    // What the first frame of the window found.
+    struct FirstFrame : QObject {
+        Tmaschera* window = nullptr;
+        int paints = 0;
+        bool speechBefore = true;
+        bool animationBefore = true;
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Paint && paints++ == 0) {
+                speechBefore = SpeechAvailable;
+                animationBefore = window->paintMaschera->movie() != nullptr;
+            }
+            return false;
+        }
+    } frame;
+    frame.window = &window;
+    window.installEventFilter(&frame);
+    whenModalShown([](QWidget* cover) { QTest::keyClick(cover, Qt::Key_Space); });
+    window.start();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QTRY_VERIFY(frame.paints > 0);
+    QVERIFY(!frame.speechBefore);
+    QVERIFY(!frame.animationBefore);
+    // By the time a key or a click can be handled, both are running.
+    QVERIFY(SpeechAvailable);
+    QVERIFY(window.SintesiBut->isEnabled());
+    QVERIFY(window.paintMaschera->movie());
+    QCOMPARE(window.paintMaschera->movie()->state(), QMovie::Running);
+
+    window.hide();
+    VS_DestroySpeechEngine();
+    qputenv("HOME", previousHome);
 }
 
 QTEST_MAIN(TestShell)

@@ -3,11 +3,14 @@
 #include "support/ScriptedDialogs.h"
 
 #include <QAudioDevice>
+#include <QCollator>
+#include <QLocale>
 #include <QElapsedTimer>
 #include <QMediaDevices>
 #include <QtTest>
 #include <cmath>
 #include <cstring>
+#include <espeak-ng/speak_lib.h>
 
 namespace {
 
@@ -66,6 +69,7 @@ private slots:
     void withoutEngineEveryCallIsHarmlessAndSilent();
     void aMissingOutputLeavesSpeechUnavailableWithoutMessages();
     void italianIsTheDefaultAndLanguagesHaveReadableNames();
+    void languagesAndVoicesAreSchoolMaterial();
     void speaksTheSentenceInRealTime();
     void stopTalkSilencesAtOnce();
     void destroyingWhileTalkingEndsAtOnce();
@@ -180,9 +184,8 @@ void TestSpeech::italianIsTheDefaultAndLanguagesHaveReadableNames()
         QVERIFY(!languageNames.last().isEmpty());
     }
     QCOMPARE(QSet<QByteArray>(languageNames.cbegin(), languageNames.cend()).size(), languages);
-    // The common languages have Italian names; the others keep espeak-ng's.
     for (const char* name : {"Tedesco", "Francese (Francia)", "Spagnolo (Spagna)", "Inglese (America)",
-                             "Hawaiian"})
+                             "Hawaiano"})
         QVERIFY2(languageNames.contains(name), name);
     QVERIFY(!languageNames.contains("German"));
 
@@ -201,6 +204,55 @@ void TestSpeech::italianIsTheDefaultAndLanguagesHaveReadableNames()
     QCOMPARE(VS_GetCurrentLanguageIndex(), english);
     QCOMPARE(VS_GetCurrentVoiceIndex(), 0);
     QCOMPARE(QByteArray(VS_GetLanguageName(languages)), QByteArray());
+}
+
+void TestSpeech::languagesAndVoicesAreSchoolMaterial()
+{
+    QVERIFY(startWithCapture());
+    QStringList names;
+    for (int i = 0; i < VS_GetNumLanguages(); ++i)
+        names << QString::fromLatin1(VS_GetLanguageName(i)); // windows-1252 letters of these names
+    // Every language espeak-ng speaks is offered, except the fictional ones.
+    const QSet<QByteArray> fictional{"piqd", "qya", "sjn", "qdb", "py"};
+    QSet<QByteArray> spoken;
+    for (const espeak_VOICE** v = espeak_ListVoices(nullptr); v && *v; ++v) {
+        const QByteArray code = QByteArray((*v)->languages + 1).toLower();
+        if (!fictional.contains(code))
+            spoken.insert(code);
+    }
+    QCOMPARE(names.size(), spoken.size());
+    // Under their Italian names, never the English ones nor a code.
+    for (const char* english : {"Chinese (Cantonese)", "Japanese", "Greenlandic", "Hawaiian",
+                                "Welsh", "Gaelic (Irish)", "yue", "Klingon", "Quenya", "Sindarin",
+                                "Lang Belta", "Pyash"})
+        QVERIFY2(!names.contains(QLatin1String(english)), english);
+    for (const char* italian : {"Cinese cantonese", "Giapponese", "Groenlandese", "Gallese",
+                                "Irlandese", "Norvegese (bokm\xE5l)", "Guaran\xED"})
+        QVERIFY2(names.contains(QLatin1String(italian)), italian);
+    // Italian first, then the others in alphabetical order.
+    QCOMPARE(names.first(), QStringLiteral("Italiano"));
+    QCollator order{QLocale(QLocale::Italian)};
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    QStringList sorted = names.mid(1);
+    std::sort(sorted.begin(), sorted.end(), order);
+    QCOMPARE(names.mid(1), sorted);
+    QVERIFY(names.indexOf(QStringLiteral("Albanese")) < names.indexOf(QStringLiteral("Ceco")));
+
+    // No novelty voices in any language; numbered variants speak Italian.
+    QStringList voices;
+    for (int i = 0; i < VS_GetNumVoices(); ++i)
+        voices << QString::fromLatin1(VS_GetVoiceName(i));
+    QVERIFY(voices.contains(QStringLiteral("Italiano - Maschile 1")));
+    QVERIFY(voices.contains(QStringLiteral("Italiano - Nonna")));
+    for (int l = 0; l < VS_GetNumLanguages(); ++l) {
+        VS_SelectLanguageByIndex(l);
+        for (int i = 0; i < VS_GetNumVoices(); ++i) {
+            const QString voice = QString::fromLatin1(VS_GetVoiceName(i)).toLower();
+            for (const char* novelty : {"robot", "robosoft", "demonic", "announcement", "whisper",
+                                        "croak", "tweaky", "anxious", "fast_test", "ricishay"})
+                QVERIFY2(!voice.contains(QLatin1String(novelty)), qPrintable(voice));
+        }
+    }
 }
 
 void TestSpeech::speaksTheSentenceInRealTime()

@@ -124,28 +124,41 @@ private slots:
     void changingTheLanguageRefillsTheVoices();
     void changingTheVoiceAppliesBothChoices();
     void testAndDefaultsButtons();
-    void okWithoutStoredFileWritesNamesAndZeros();
-    void okKeepsStoredValuesAndWritesMovedSliders();
+    void okWithoutStoredFileWritesWhatIsInUse();
+    void okWritesWhatIsInUseAndMovedSliders();
+    void storedSettingsAreAppliedFallingBackToDefaults();
     void longAndAccentedNamesAreStoredAsTheyFit();
     void cancelAndEscapeWriteNothing();
     void filesOfAnotherSizeAreIgnored();
     void aFileThatCannotBeWrittenIsReported();
     void recordLayout();
     void worksWithTheRealSpeechComponent();
+    void settingsMoveOnceFromTheStartFolderAndAreInUseAtStart();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
     QString previousFolder;
+    QByteArray previousHome;
     FakeSpeech speech;
-    QString cfg() const { return folder->filePath(QStringLiteral("menu.cfg")); }
+    // The settings in the user's configuration folder, and a file of the
+    // folder the program was started from.
+    QString cfg() const { return folder->filePath(QStringLiteral("home/.config/salienta/menu.cfg")); }
+    QString startCfg() const { return folder->filePath(QStringLiteral("start/menu.cfg")); }
 };
 
 void TestSpeechSetup::init()
 {
+    // A home of its own, and a start folder of its own.
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
+    QCoreApplication::setApplicationName(QStringLiteral("salienta"));
+    previousHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(folder->filePath(QStringLiteral("home"))));
+    qunsetenv("XDG_CONFIG_HOME");
+    QVERIFY(QDir().mkpath(QFileInfo(cfg()).path()));
+    QVERIFY(QDir().mkpath(QFileInfo(startCfg()).path()));
     previousFolder = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(folder->path()));
+    QVERIFY(QDir::setCurrent(QFileInfo(startCfg()).path()));
     speech = FakeSpeech();
     speech.ranges[SpeechBackend::Volume] = {0, 100, 50, 80};
     speech.ranges[SpeechBackend::Speed] = {1, 4, 2, 3};
@@ -156,6 +169,7 @@ void TestSpeechSetup::init()
 void TestSpeechSetup::cleanup()
 {
     QDir::setCurrent(previousFolder);
+    qputenv("HOME", previousHome);
     folder.reset();
     QVERIFY(!QApplication::overrideCursor());
 }
@@ -301,18 +315,18 @@ void TestSpeechSetup::testAndDefaultsButtons()
     QVERIFY(!QFile::exists(cfg()));
 }
 
-void TestSpeechSetup::okWithoutStoredFileWritesNamesAndZeros()
+void TestSpeechSetup::okWithoutStoredFileWritesWhatIsInUse()
 {
     TFormSpeechSetup form(nullptr, &speech);
     QTest::mouseClick(form.OkButton, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     const QByteArray written = testsupport::readBytes(cfg());
     QCOMPARE(written.size(), 524);
-    QCOMPARE(written, record("Italian", "Italian", 0, 0, 0));
+    QCOMPARE(written, record("Italian", "Italian", 50, 2, 7));
     QCOMPARE(SpeechSettings.languageName, QByteArray("Italian"));
 }
 
-void TestSpeechSetup::okKeepsStoredValuesAndWritesMovedSliders()
+void TestSpeechSetup::okWritesWhatIsInUseAndMovedSliders()
 {
     // Stored: volume 0x01020304, speed -2, pitch 7 (in "bytes after the text"
     // there is noise that is not significant).
@@ -327,7 +341,9 @@ void TestSpeechSetup::okKeepsStoredValuesAndWritesMovedSliders()
         QTest::keyClick(&form, Qt::Key_Return); // Enter presses OK
         QTRY_COMPARE(form.result(), int(QDialog::Accepted));
     }
-    QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 0x01020304, -2, 7));
+    // The window showed, and OK stored, what the component uses: a file of
+    // another program is not written back.
+    QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 50, 2, 7));
 
     {
         TFormSpeechSetup form(nullptr, &speech);
@@ -336,9 +352,9 @@ void TestSpeechSetup::okKeepsStoredValuesAndWritesMovedSliders()
         form.LanguageComboBox->setCurrentIndex(1);
         QTest::mouseClick(form.OkButton, Qt::LeftButton);
     }
-    // Moved sliders give their values; speed was not moved and keeps the stored one.
+    // Moved sliders give their values; speed was not moved and keeps the one in use.
     const QByteArray written = testsupport::readBytes(cfg());
-    QCOMPARE(written, record("Fran\xE7" "ais", "Fran\xE7" "ais - B\xE9" "a", 25, -2, 7));
+    QCOMPARE(written, record("Fran\xE7" "ais", "Fran\xE7" "ais - B\xE9" "a", 25, 2, 7));
     QCOMPARE(quint8(written.at(512)), quint8(25));
     QCOMPARE(quint8(written.at(256)), quint8(14));
 }
@@ -390,7 +406,7 @@ void TestSpeechSetup::filesOfAnotherSizeAreIgnored()
         QCOMPARE(SpeechSettings.volume, 0);
         QCOMPARE(SpeechSettings.languageName, QByteArray());
         QTest::mouseClick(form.OkButton, Qt::LeftButton);
-        QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 0, 0, 0));
+        QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 50, 2, 7));
     }
     QVERIFY(script.asked().isEmpty());
 
@@ -413,13 +429,13 @@ void TestSpeechSetup::filesOfAnotherSizeAreIgnored()
         QTest::mouseClick(form.OkButton, Qt::LeftButton);
     }
     QVERIFY(QFileInfo(cfg()).isFile());
-    QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 0, 0, 0));
+    QCOMPARE(testsupport::readBytes(cfg()), record("Italian", "Italian", 50, 2, 7));
 }
 
 void TestSpeechSetup::aFileThatCannotBeWrittenIsReported()
 {
     ScriptedDialogs script;
-    QVERIFY(QDir(folder->path()).mkdir(QStringLiteral("menu.cfg")));
+    QVERIFY(QDir().mkdir(cfg()));
     TFormSpeechSetup form(nullptr, &speech);
     QTest::mouseClick(form.OkButton, Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
@@ -447,7 +463,8 @@ void TestSpeechSetup::recordLayout()
     QCOMPARE(back.pitch, 258);
     QCOMPARE(decodeSpeechSettings(bytes.left(523)).pitch, 0);
     QCOMPARE(readSpeechSettings(folder->filePath(QStringLiteral("missing.cfg"))).volume, 0);
-    QCOMPARE(speechSettingsPath(), QDir::current().filePath(QStringLiteral("menu.cfg")));
+    QCOMPARE(speechSettingsPath(), cfg());
+    QCOMPARE(startFolderSpeechSettingsPath(), startCfg());
 }
 
 void TestSpeechSetup::worksWithTheRealSpeechComponent()
@@ -480,6 +497,84 @@ void TestSpeechSetup::worksWithTheRealSpeechComponent()
     QCOMPARE(stored.speed, VS_GetDefaultSpeed());
     VS_DestroySpeechEngine();
     QVERIFY(!VS_IsTalking());
+}
+
+void TestSpeechSetup::storedSettingsAreAppliedFallingBackToDefaults()
+{
+    // Everything still there: in effect, shown by the window, and stored
+    // unchanged by OK at once.
+    const QByteArray stored = record("Fran\xE7" "ais", "Fran\xE7" "ais - Adam", 90, 4, 7);
+    applySpeechSettings(speech, decodeSpeechSettings(stored));
+    QCOMPARE(speech.language, 1);
+    QCOMPARE(speech.voice, 1);
+    QCOMPARE(speech.ranges[SpeechBackend::Volume].current, 90);
+    QCOMPARE(speech.ranges[SpeechBackend::Speed].current, 4);
+    {
+        QVERIFY(testsupport::writeBytes(cfg(), stored));
+        TFormSpeechSetup form(nullptr, &speech);
+        QCOMPARE(form.LanguageComboBox->currentText(), QStringLiteral("Fran\u00E7ais"));
+        QCOMPARE(form.VoiceComboBox->currentText(), QStringLiteral("Fran\u00E7ais - Adam"));
+        QCOMPARE(form.VolumeTrackBar->value(), 9000);
+        QTest::mouseClick(form.OkButton, Qt::LeftButton);
+    }
+    QCOMPARE(testsupport::readBytes(cfg()), stored);
+
+    // A language that is gone keeps the default one, where the voice is
+    // still looked for; values out of range are the defaults.
+    speech = FakeSpeech();
+    speech.ranges[SpeechBackend::Volume] = {0, 100, 80, 80};
+    speech.ranges[SpeechBackend::Speed] = {1, 4, 3, 3};
+    speech.ranges[SpeechBackend::Pitch] = {0, 10, 5, 5};
+    applySpeechSettings(speech, decodeSpeechSettings(record("Klingon", "Italian - Adam", 500, 0, 9)));
+    QCOMPARE(speech.language, 0);
+    QCOMPARE(speech.voice, 1);
+    QCOMPARE(speech.calls, (QStringList{"voice 1", "volume 80", "speed 3", "pitch 9"}));
+    // A voice that is gone keeps the language's own.
+    speech.calls.clear();
+    applySpeechSettings(speech, decodeSpeechSettings(record("Fran\xE7" "ais", "Nessuna", -1, 2, 11)));
+    QCOMPARE(speech.language, 1);
+    QCOMPARE(speech.voice, 2);
+    QCOMPARE(speech.calls, (QStringList{"language 1", "volume 80", "speed 2", "pitch 5"}));
+    // The empty record changes nothing.
+    speech.calls.clear();
+    applySpeechSettings(speech, TSpeechSettings());
+    QVERIFY(speech.calls.isEmpty());
+}
+
+void TestSpeechSetup::settingsMoveOnceFromTheStartFolderAndAreInUseAtStart()
+{
+    QVERIFY(QFile::remove(cfg()) || !QFile::exists(cfg()));
+    const QByteArray earlier = record("Tedesco", "Tedesco", 150, 200, 30);
+    QVERIFY(testsupport::writeBytes(startCfg(), earlier));
+    auto start = []() {
+        installSpeechAudioOutput(std::make_unique<CaptureAudioOutput>());
+        return startSpeech();
+    };
+    QVERIFY(start());
+    QCOMPARE(QByteArray(VS_GetLanguageName(VS_GetCurrentLanguageIndex())), QByteArray("Tedesco"));
+    QCOMPARE(QByteArray(VS_GetVoiceName(VS_GetCurrentVoiceIndex())), QByteArray("Tedesco"));
+    QCOMPARE(VS_GetVolume(), 150);
+    QCOMPARE(VS_GetSpeed(), 200);
+    QCOMPARE(VS_GetPitch(), 30);
+    // Saved in the configuration folder; the start folder's file is left alone.
+    QCOMPARE(testsupport::readBytes(cfg()), earlier);
+    QCOMPARE(testsupport::readBytes(startCfg()), earlier);
+    VS_DestroySpeechEngine();
+
+    // From now on the configuration folder is what counts.
+    QVERIFY(testsupport::writeBytes(startCfg(), record("Inglese (America)", "Inglese (America)", 20, 90, 10)));
+    QVERIFY(start());
+    QCOMPARE(QByteArray(VS_GetLanguageName(VS_GetCurrentLanguageIndex())), QByteArray("Tedesco"));
+    QCOMPARE(VS_GetVolume(), 150);
+    {
+        // The set-up window shows what is in use; OK at once stores it unchanged.
+        TFormSpeechSetup form;
+        QCOMPARE(form.LanguageComboBox->currentText(), QStringLiteral("Tedesco"));
+        QCOMPARE(form.VoiceComboBox->currentText(), QStringLiteral("Tedesco"));
+        QTest::mouseClick(form.OkButton, Qt::LeftButton);
+    }
+    QCOMPARE(testsupport::readBytes(cfg()), earlier);
+    VS_DestroySpeechEngine();
 }
 
 QTEST_MAIN(TestSpeechSetup)

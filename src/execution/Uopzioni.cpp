@@ -2,12 +2,14 @@
 
 #include <QCheckBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdlib>
 
 QString formatThreshold(double value)
 {
@@ -108,10 +110,20 @@ TopzioniForm::TopzioniForm(const RunOptions& current, const RunOptions& defaultV
     CheckSintesi->setObjectName(QStringLiteral("CheckSintesi"));
     CheckSintesi->setGeometry(60, 158, 300, 24);
 
+    // Both values are read-only but take the keyboard focus: Up and Down do
+    // what the spin arrows do, Page Up and Page Down ten arrow steps at once.
+    // While an edit has the focus its value stays highlighted.
+    editTempoMax->setAccessibleName(QStringLiteral("tempo massimo per frase, in secondi"));
+    editSogliaFeedback->setAccessibleName(QStringLiteral("soglia dell'errore medio per frase"));
     for (QLineEdit* edit : {editTempoMax, editSogliaFeedback}) {
         edit->setReadOnly(true);
         edit->setAlignment(Qt::AlignRight);
-        edit->setFocusPolicy(Qt::NoFocus);
+        edit->setFocusPolicy(Qt::StrongFocus);
+        edit->installEventFilter(this);
+        connect(edit, &QLineEdit::textChanged, edit, [edit]() {
+            if (edit->hasFocus())
+                edit->selectAll();
+        });
     }
 
     OKBtn = new QPushButton(QStringLiteral("&OK"), this);
@@ -142,6 +154,29 @@ TopzioniForm::TopzioniForm(const RunOptions& current, const RunOptions& defaultV
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 
     OKBtn->setFocus();
+}
+
+bool TopzioniForm::eventFilter(QObject* watched, QEvent* event)
+{
+    const bool time = watched == editTempoMax;
+    if ((!time && watched != editSogliaFeedback) || event->type() != QEvent::KeyPress)
+        return QDialog::eventFilter(watched, event);
+    const auto key = static_cast<QKeyEvent*>(event)->key();
+    int steps = 0;
+    switch (key) {
+    case Qt::Key_Up: steps = 1; break;
+    case Qt::Key_Down: steps = -1; break;
+    case Qt::Key_PageUp: steps = pageSteps; break;
+    case Qt::Key_PageDown: steps = -pageSteps; break;
+    default: return QDialog::eventFilter(watched, event);
+    }
+    for (int i = 0; i < std::abs(steps); ++i) {
+        if (time)
+            steps > 0 ? spinTempoMaxUp() : spinTempoMaxDown();
+        else
+            steps > 0 ? spinSogliaFeedbackUp() : spinSogliaFeedbackDown();
+    }
+    return true;
 }
 
 void TopzioniForm::spinTempoMaxDown()

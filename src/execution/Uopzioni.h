@@ -64,6 +64,12 @@ public:
     QPushButton* OKBtn;
     QPushButton* CancelBtn;
 
+    // Arrow steps of one Page Up or Page Down on a value.
+    static constexpr int pageSteps = 10;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void spinTempoMaxDown();
     void spinTempoMaxUp();

@@ -33,7 +33,8 @@ public:
     // offered, otherwise as No, otherwise as OK.
     virtual DialogButton ask(const QString& caption, const QString& text, DialogButtons buttons,
                              DialogIcon icon) = 0;
-    // File dialogs: an empty string means the user cancelled.
+    // File dialogs: an empty string means the user cancelled. The save dialog
+    // does not ask about an existing file: the caller asks through this service.
     virtual QString openFileName(const QString& caption, const QString& folder,
                                  const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& folder,

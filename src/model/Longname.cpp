@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -115,6 +116,32 @@ QString defaultLongName(const QString& upperName)
     return base.isEmpty() ? upperName : base;
 }
 
+// The entries of the folder by their upper-case names, each with the name it
+// has on disk. Exercises copied by hand may come in any case; an entry named
+// exactly in upper case wins over others that differ from it only by case.
+QHash<QString, QString> namesOnDisk(const QString& folder)
+{
+    QHash<QString, QString> names;
+    const QStringList entries = QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& entry : entries) {
+        const QString upper = entry.toUpper();
+        if (entry == upper || !names.contains(upper))
+            names.insert(upper, entry);
+    }
+    return names;
+}
+
+// The name on disk of the file that the table calls `tableName`: that name
+// itself when such a file exists or when no file has it in any case.
+QString nameOnDisk(const QString& folder, const QString& tableName)
+{
+    const QFileInfo exact(QDir(folder).filePath(tableName));
+    if (exact.exists() || exact.isSymLink())
+        return tableName;
+    return namesOnDisk(folder).value(tableName.toUpper(), tableName);
+}
+
 bool storable(const QString& text)
 {
     return fitsCp1252(text) && !text.contains(u'\r') && !text.contains(u'\n');
@@ -163,7 +190,7 @@ QString fileNameFor(const QString& folder, const QString& longName)
     const QStringView wanted = compared(longName);
     for (const QString& line : std::as_const(table.lines)) {
         if (compared(longNamePart(line)) == wanted && line.contains(u'='))
-            return fileNamePart(line).toString();
+            return nameOnDisk(folder, fileNamePart(line).toString());
     }
     if (!storable(longName)) {
         showMessage(QStringLiteral(
@@ -173,14 +200,14 @@ QString fileNameFor(const QString& folder, const QString& longName)
 
     QSet<QString> named;
     for (const QString& line : std::as_const(table.lines))
-        named.insert(fileNamePart(line).toString());
-    const QDir dir(folder);
+        named.insert(fileNamePart(line).toString().toUpper());
+    // A new name never differs from a file of the folder only by case.
+    const QHash<QString, QString> onDisk = namesOnDisk(folder);
     const QString base = exerciseBase(longName);
     QString fileName;
     for (int counter = 1; counter <= lastCounter && fileName.isEmpty(); ++counter) {
         const QString candidate = exerciseFileName(base, counter);
-        const QFileInfo info(dir.filePath(candidate));
-        if (!named.contains(candidate) && !info.exists() && !info.isSymLink())
+        if (!named.contains(candidate) && !onDisk.contains(candidate))
             fileName = candidate;
     }
     if (fileName.isEmpty()) {
@@ -237,10 +264,14 @@ void listLongNames(QStringList& out, const QString& folder, const QString& mask)
         dir.entryList(QDir::Files | QDir::Hidden, QDir::Name);
     NameTable table = readTable(folder);
     bool added = false;
+    QSet<QString> listed;    // files differing only by case are one exercise
     for (const QString& file : files) {
         if (!pattern.match(file).hasMatch())
             continue;
         const QString upperName = file.toUpper();
+        if (listed.contains(upperName))
+            continue;
+        listed.insert(upperName);
         const qsizetype at = findFileName(table, upperName);
         if (at >= 0) {
             out.append(compared(longNamePart(table.lines.at(at))).toString());

@@ -35,10 +35,17 @@ inline constexpr const char* nameTableFileName = "LONGNAME.LST";
 QString exerciseBase(const QString& longName);
 QString exerciseFileName(const QString& base, int counter);
 
+// File names are case-sensitive on disk but the table holds them in upper
+// case, as every copy of the program writes it. An exercise copied in by hand
+// as "volpe.s01" is therefore listed as "VOLPE.S01", fileNameFor gives back
+// the name the file has on disk, and a new name is free only when no file of
+// the folder has it in any case.
+//
 // The file name of `longName` (at most 255 characters compared), adding an
-// entry when it is new. Empty for an empty long name and when no entry can be
-// added: a long name with a line end or a character outside windows-1252, or
-// a table that cannot be written (a message says so).
+// entry when it is new; for an existing file, the name it has on disk.
+// Empty for an empty long name and when no entry can be added: a long name
+// with a line end or a character outside windows-1252, or a table that
+// cannot be written (a message says so).
 QString fileNameFor(const QString& folder, const QString& longName);
 
 // The long name of `fileName` (made upper case), adding an entry with the
@@ -51,7 +58,8 @@ bool removeEntry(const QString& folder, const QString& fileName);
 
 // The long names of the files of the folder matching `mask` (such as
 // "*.s??", compared without regard to case), in file-name order; files
-// without an entry get one, as longNameFor gives.
+// without an entry get one, as longNameFor gives. Files whose names differ
+// only by case are listed once.
 void listLongNames(QStringList& out, const QString& folder, const QString& mask);
 
 // Deletes the exercise file `fileName` of the folder and its entry, holding

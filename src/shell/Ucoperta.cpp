@@ -1,5 +1,6 @@
 #include "shell/Ucoperta.h"
 
+#include "shell/ProgramPictures.h"
 #include "shell/Umascher.h"
 
 #include <QBitmap>
@@ -57,6 +58,10 @@ bool TcopertinaPaintBox::wipeRunning() const
 
 void TcopertinaPaintBox::timerTick()
 {
+    if (makeTitle) {
+        title = makeTitle();
+        makeTitle = nullptr;
+    }
     Timer1->setInterval(1);
     if (wipe > title.width()) {
         Timer1->stop();
@@ -104,7 +109,12 @@ QLabel* creditLabel(QWidget* parent, const QString& text, int x, int y, int pixe
     font.setPixelSize(pixelSize);
     font.setBold(bold);
     label->setFont(font);
-    label->setStyleSheet(QStringLiteral("color: rgb(255, 255, 0); background: transparent;"));
+    // Yellow on the picture (a palette: a style sheet costs the cover's first
+    // frame several milliseconds).
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::WindowText, QColor(255, 255, 0));
+    label->setPalette(colours);
+    label->setAutoFillBackground(false);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
     label->move(x, y);
     label->adjustSize();
@@ -129,13 +139,16 @@ Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
     PaintCopertina->setGeometry(3, 3, 632 - 6, 453 - 6);
 
     const QString pictures = QDir(ProgramFolder).filePath(QStringLiteral("immagini"));
-    const QImage coverImage(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
-    const QImage lettering(QDir(pictures).filePath(QStringLiteral("scritta.bmp")));
-    // The cover is drawn at (-2, -2): the title takes the part of the cover
-    // that lies under it on screen, so that no seam shows around the letters.
-    const QPoint under = TcopertinaPaintBox::titleOrigin + QPoint(2, 2);
-    PaintCopertina->setPictures(QPixmap::fromImage(coverImage),
-                                buildTitlePicture(coverImage, lettering, under));
+    const QImage coverImage = readProgramPicture(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
+    const QString lettering = QDir(pictures).filePath(QStringLiteral("scritta.bmp"));
+    PaintCopertina->setPictures(QPixmap::fromImage(coverImage), QPixmap());
+    PaintCopertina->setTitleMaker([coverImage, lettering]() {
+        // The cover is drawn at (-2, -2): the title takes the part of the
+        // cover that lies under it on screen, so that no seam shows around
+        // the letters.
+        const QPoint under = TcopertinaPaintBox::titleOrigin + QPoint(2, 2);
+        return buildTitlePicture(coverImage, readProgramPicture(lettering), under);
+    });
 
     const int left[] = {256, 283, 310, 337, 364};
     const QString leftLines[] = {

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPixmap>
 #include <QRegion>
+#include <functional>
 
 class QFrame;
 class QLabel;
@@ -18,6 +19,9 @@ public:
     explicit TcopertinaPaintBox(QWidget* parent = nullptr);
 
     void setPictures(const QPixmap& cover, const QPixmap& title);
+    // The title made when the wipe first needs it, off the path to the
+    // cover's first frame; it replaces the title given to setPictures.
+    void setTitleMaker(std::function<QPixmap()> maker) { makeTitle = std::move(maker); }
     // Starts the wipe again from the left: 700 ms pause, then 1 ms ticks.
     void restartWipe();
     int wipePosition() const { return wipe; }
@@ -39,6 +43,7 @@ private:
 
     QPixmap cover;
     QPixmap title;
+    std::function<QPixmap()> makeTitle;
     QTimer* Timer1;
     int wipe = 0;
     QRegion pendingStrips; // strips the wipe asked to paint, not painted yet

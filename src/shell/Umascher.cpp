@@ -1,10 +1,14 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
+#include "execution/Uesegui.h"
+#include "execution/Usceltae.h"
+#include "authoring/Uprepara.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
 #include "results/Urisult.h"
 #include "shell/Instruct.h"
+#include "shell/ProgramPictures.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
@@ -22,6 +26,8 @@
 #include <QScreen>
 #include <QToolButton>
 #include <QTranslator>
+#include <QWindow>
+#include <functional>
 
 QString ProgramFolder;
 QString DataRoot;
@@ -134,7 +140,8 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
 QIcon programPicture(const QString& name)
 {
     const QString file = QDir(ProgramFolder).filePath(QStringLiteral("immagini/") + name);
-    return QFileInfo(file).isFile() ? QIcon(file) : QIcon();
+    const QImage picture = readProgramPicture(file);
+    return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
 }
 
 QIcon archivePicture()
@@ -207,9 +214,6 @@ Tmaschera::Tmaschera(QWidget* parent)
             QStringLiteral("Breve descrizione delle funzioni a cui si accede da questa schermata."));
     setHint(projectBut, QStringLiteral("Per sapere in quale progetto si inserisce il programma SALIENTA."));
 
-    // Activities whose windows are not part of the program yet stay disabled.
-    preparazioneBut->setEnabled(false);
-    esecuzioneBut->setEnabled(false);
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
 
@@ -217,20 +221,19 @@ Tmaschera::Tmaschera(QWidget* parent)
 
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
+    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
     connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
+    connect(esecuzioneBut, &QToolButton::clicked, this, [this]() {
+        startExerciseRun(this, serialSwitches.get(), [this](TsceltaEs& setUp) {
+            Tesegui run(Tesegui::setupFrom(setUp), runOptions, serialSwitches.get(), this);
+            if (run.ready())
+                run.exec();
+        });
+    });
     connect(ButtonInfo, &QPushButton::clicked, this, &Tmaschera::ButtonInfoClick);
     connect(projectBut, &QPushButton::clicked, this, &Tmaschera::projectButClick);
 
     QRandomGenerator::global()->generate();
-
-    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
-    if (QFileInfo(gif).isFile()) {
-        animation = new QMovie(gif, QByteArray(), this);
-        if (animation->isValid()) {
-            paintMaschera->setMovie(animation);
-            animation->start();
-        }
-    }
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
@@ -249,15 +252,77 @@ Tmaschera* Tmaschera::instance()
     return theMainWindow;
 }
 
+namespace {
+
+// Runs `work` once, right after the window's first frame has been painted
+// and before any other event (a key, a click) is handled.
+class AfterFirstFrame : public QObject
+{
+public:
+    AfterFirstFrame(QWindow* shown, std::function<void()> then)
+        : QObject(shown), window(shown), work(std::move(then))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != window || event->type() != QEvent::Expose || !window->isExposed())
+            return false;
+        window->removeEventFilter(this);
+        static_cast<QObject*>(window)->event(event);    // the frame first
+        work();
+        deleteLater();
+        return true;
+    }
+
+private:
+    QWindow* window;
+    std::function<void()> work;
+};
+
+} // namespace
+
 void Tmaschera::start()
 {
     {
         Tcopertina cover(this);
         cover.exec();
     }
+    // The speech engine and the animation are started once the window is on
+    // screen, so it appears sooner; no key or click is handled before.
+    create();
+    if (QWindow* handle = windowHandle())
+        new AfterFirstFrame(handle, [this]() { finishStart(); });
+    else
+        finishStart();
     show();
     raise();
     activateWindow();
+}
+
+void Tmaschera::finishStart()
+{
+    startAnimation();
+    if (!SpeechAvailable)
+        SpeechAvailable = startSpeech();
+    SintesiBut->setEnabled(SpeechAvailable);
+}
+
+void Tmaschera::startAnimation()
+{
+    if (animation)
+        return;
+    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
+    if (!QFileInfo(gif).isFile())
+        return;
+    animation = new QMovie(gif, QByteArray(), this);
+    if (animation->isValid()) {
+        paintMaschera->setMovie(animation);
+        animation->start();
+        paintMaschera->repaint();    // shown at once, before the speech engine starts
+    }
 }
 
 void Tmaschera::opzioniButClick()

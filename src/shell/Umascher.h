@@ -59,8 +59,13 @@ public:
     // The one main window while it exists.
     static Tmaschera* instance();
 
-    // Shows the cover until a key is pressed, then the main window.
+    // Shows the cover until a key is pressed, then the main window; once its
+    // first frame is on screen, finishStart runs.
     void start();
+    // Starts the animation and, when not running yet, the speech engine with
+    // the stored settings; "configura sintesi" follows SpeechAvailable.
+    void finishStart();
+    void startAnimation();
 
     RunOptions runOptions;
     const RunOptions defaultOptions;

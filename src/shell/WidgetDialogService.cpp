@@ -80,7 +80,9 @@ QString WidgetDialogService::openFileName(const QString& caption, const QString&
 QString WidgetDialogService::saveFileName(const QString& caption, const QString& folder,
                                           const QString& filter)
 {
-    return QFileDialog::getSaveFileName(dialogParent(), caption, folder, filter);
+    // The caller asks before an existing file is replaced, through this service.
+    return QFileDialog::getSaveFileName(dialogParent(), caption, folder, filter, nullptr,
+                                        QFileDialog::DontConfirmOverwrite);
 }
 
 bool WidgetDialogService::chooseFont(QFont& font, const QString& caption)

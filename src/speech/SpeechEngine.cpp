@@ -8,13 +8,17 @@
 #include <espeak-ng/speak_lib.h>
 
 #include <QByteArray>
+#include <QCollator>
 #include <QFileInfo>
 #include <QList>
+#include <QLocale>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
 #include <QTimer>
 
 #include <algorithm>
+#include <iterator>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -54,88 +58,186 @@ struct Language {
     QString espeakName; // the name espeak-ng gives the language's own voice
 };
 
-// Italian names of the languages a school meets most; every other language
-// keeps the English name espeak-ng gives it.
+// The languages offered, by espeak-ng's code, under their Italian names.
+// Languages missing here are not offered: the fictional ones espeak-ng
+// carries (Klingon "piqd", Quenya "qya", Sindarin "sjn", Belter "qdb", Pyash
+// "py") on purpose, and any language a later espeak-ng adds, until it is
+// given its Italian name here.
 struct ItalianName {
     const char* code;
     const char* name; // UTF-8
 };
 const ItalianName italianNames[] = {
-    {"it", "Italiano"},
-    {"en-gb", "Inglese (Gran Bretagna)"},
-    {"en-us", "Inglese (America)"},
+    {"af", "Afrikaans"},
+    {"am", "Amarico"},
+    {"an", "Aragonese"},
+    {"ar", "Arabo"},
+    {"as", "Assamese"},
+    {"az", "Azero"},
+    {"ba", "Baschiro"},
+    {"be", "Bielorusso"},
+    {"bg", "Bulgaro"},
+    {"bn", "Bengalese"},
+    {"bpy", "Bishnupriya manipuri"},
+    {"bs", "Bosniaco"},
+    {"ca", "Catalano"},
+    {"chr-us-qaaa-x-west", "Cherokee"},
+    {"cmn", "Cinese mandarino"},
+    {"cmn-latn-pinyin", "Cinese mandarino (pinyin)"},
+    {"cs", "Ceco"},
+    {"cv", "Ciuvascio"},
+    {"cy", "Gallese"},
+    {"da", "Danese"},
+    {"de", "Tedesco"},
+    {"el", "Greco"},
     {"en-029", "Inglese (Caraibi)"},
+    {"en-gb", "Inglese (Gran Bretagna)"},
     {"en-gb-scotland", "Inglese (Scozia)"},
-    {"en-gb-x-rp", "Inglese (pronuncia standard)"},
     {"en-gb-x-gbclan", "Inglese (Lancaster)"},
     {"en-gb-x-gbcwmd", "Inglese (Midlands occidentali)"},
+    {"en-gb-x-rp", "Inglese (pronuncia standard)"},
+    {"en-us", "Inglese (America)"},
     {"en-us-nyc", "Inglese (America, New York)"},
-    {"fr-fr", "Francese (Francia)"},
-    {"fr-be", "Francese (Belgio)"},
-    {"fr-ch", "Francese (Svizzera)"},
-    {"de", "Tedesco"},
+    {"eo", "Esperanto"},
     {"es", "Spagnolo (Spagna)"},
     {"es-419", "Spagnolo (America Latina)"},
-    {"pt", "Portoghese (Portogallo)"},
-    {"pt-br", "Portoghese (Brasile)"},
-    {"la", "Latino"},
-    {"el", "Greco"},
-    {"grc", "Greco antico"},
-    {"ro", "Rumeno"},
-    {"ru", "Russo"},
-    {"uk", "Ucraino"},
-    {"pl", "Polacco"},
-    {"cs", "Ceco"},
-    {"sk", "Slovacco"},
-    {"sl", "Sloveno"},
-    {"hr", "Croato"},
-    {"sr", "Serbo"},
-    {"bs", "Bosniaco"},
-    {"bg", "Bulgaro"},
-    {"mk", "Macedone"},
-    {"sq", "Albanese"},
-    {"hu", "Ungherese"},
-    {"nl", "Olandese"},
-    {"da", "Danese"},
-    {"sv", "Svedese"},
-    {"nb", "Norvegese"},
-    {"fi", "Finlandese"},
-    {"is", "Islandese"},
     {"et", "Estone"},
-    {"lv", "Lettone"},
-    {"lt", "Lituano"},
-    {"ca", "Catalano"},
     {"eu", "Basco"},
-    {"cy", "Gallese"},
+    {"fa", "Persiano"},
+    {"fa-latn", "Persiano (alfabeto latino)"},
+    {"fi", "Finlandese"},
+    {"fr-be", "Francese (Belgio)"},
+    {"fr-ch", "Francese (Svizzera)"},
+    {"fr-fr", "Francese (Francia)"},
     {"ga", "Irlandese"},
     {"gd", "Gaelico scozzese"},
-    {"mt", "Maltese"},
-    {"tr", "Turco"},
-    {"ar", "Arabo"},
+    {"gn", "Guaraní"},
+    {"grc", "Greco antico"},
+    {"gu", "Gujarati"},
+    {"hak", "Cinese hakka"},
+    {"haw", "Hawaiano"},
     {"he", "Ebraico"},
-    {"fa", "Persiano"},
     {"hi", "Hindi"},
-    {"ur", "Urdu"},
-    {"bn", "Bengalese"},
-    {"pa", "Punjabi"},
-    {"ja", "Giapponese"},
-    {"ko", "Coreano"},
-    {"vi", "Vietnamita (settentrionale)"},
+    {"hr", "Croato"},
+    {"ht", "Creolo haitiano"},
+    {"hu", "Ungherese"},
+    {"hy", "Armeno orientale"},
+    {"hyw", "Armeno occidentale"},
+    {"ia", "Interlingua"},
     {"id", "Indonesiano"},
-    {"ms", "Malese"},
+    {"io", "Ido"},
+    {"is", "Islandese"},
+    {"it", "Italiano"},
+    {"ja", "Giapponese"},
+    {"jbo", "Lojban"},
     {"ka", "Georgiano"},
-    {"be", "Bielorusso"},
+    {"kk", "Kazako"},
+    {"kl", "Groenlandese"},
+    {"kn", "Kannada"},
+    {"ko", "Coreano"},
+    {"kok", "Konkani"},
+    {"ku", "Curdo"},
+    {"ky", "Kirghiso"},
+    {"la", "Latino"},
+    {"lb", "Lussemburghese"},
+    {"lfn", "Lingua franca nova"},
+    {"lt", "Lituano"},
+    {"ltg", "Latgallico"},
+    {"lv", "Lettone"},
+    {"mi", "Maori"},
+    {"mk", "Macedone"},
+    {"ml", "Malayalam"},
+    {"mr", "Marathi"},
+    {"ms", "Malese"},
+    {"mt", "Maltese"},
+    {"my", "Birmano"},
+    {"nb", "Norvegese (bokmål)"},
+    {"nci", "Nahuatl classico"},
+    {"ne", "Nepalese"},
+    {"nl", "Olandese"},
+    {"nog", "Nogai"},
+    {"om", "Oromo"},
+    {"or", "Oriya"},
+    {"pa", "Punjabi"},
+    {"pap", "Papiamento"},
+    {"pl", "Polacco"},
+    {"pt", "Portoghese (Portogallo)"},
+    {"pt-br", "Portoghese (Brasile)"},
+    {"qu", "Quechua"},
+    {"quc", "K'iche'"},
+    {"ro", "Rumeno"},
+    {"ru", "Russo"},
+    {"ru-lv", "Russo (Lettonia)"},
+    {"sd", "Sindhi"},
+    {"shn", "Shan"},
+    {"si", "Singalese"},
+    {"sk", "Slovacco"},
+    {"sl", "Sloveno"},
+    {"smj", "Sami di Lule"},
+    {"sq", "Albanese"},
+    {"sr", "Serbo"},
+    {"sv", "Svedese"},
     {"sw", "Swahili"},
-    {"eo", "Esperanto"},
+    {"ta", "Tamil"},
+    {"te", "Telugu"},
+    {"th", "Thailandese"},
+    {"tk", "Turkmeno"},
+    {"tn", "Tswana"},
+    {"tr", "Turco"},
+    {"tt", "Tataro"},
+    {"ug", "Uiguro"},
+    {"uk", "Ucraino"},
+    {"ur", "Urdu"},
+    {"uz", "Uzbeco"},
+    {"vi", "Vietnamita (settentrionale)"},
+    {"vi-vn-x-central", "Vietnamita (centrale)"},
+    {"vi-vn-x-south", "Vietnamita (meridionale)"},
+    {"yue", "Cinese cantonese"},
 };
 
 QString italianLanguageName(const QByteArray& code)
 {
     for (const ItalianName& entry : italianNames) {
-        if (code == entry.code)
+        if (qstricmp(code.constData(), entry.code) == 0)
             return QString::fromUtf8(entry.name);
     }
     return {};
+}
+
+// Voice variants that are effects rather than voices (robots, a demon, an
+// announcement system, whispering, croaking, echoes, a test variant), by
+// their file names: not offered.
+bool noveltyVariant(const QByteArray& file)
+{
+    static const char* const novelties[] = {
+        "announcer", "anikarobot", "anxiousandy", "croak", "demonic", "fast", "kaukovalta",
+        "mr serious", "tweaky", "unirobot", "whisper", "whisperf",
+    };
+    const QByteArray name = file.toLower();
+    if (name.startsWith("robosoft") || name.startsWith("ricishaymax"))
+        return true;
+    return std::any_of(std::begin(novelties), std::end(novelties),
+                       [&name](const char* novelty) { return name == novelty; });
+}
+
+// Italian names of the variants named after what they are; the others carry
+// a person's name and keep it.
+QString variantName(const QString& name)
+{
+    static const QRegularExpression numbered(QStringLiteral("^(male|female)(\\d+)$"));
+    const QRegularExpressionMatch match = numbered.match(name);
+    if (match.hasMatch()) {
+        return (match.captured(1) == QLatin1String("male") ? QStringLiteral("Maschile ")
+                                                           : QStringLiteral("Femminile "))
+               + match.captured(2);
+    }
+    if (name == QLatin1String("grandma"))
+        return QStringLiteral("Nonna");
+    if (name == QLatin1String("grandpa"))
+        return QStringLiteral("Nonno");
+    if (name == QLatin1String("Auntie"))
+        return QStringLiteral("Zia");
+    return name;
 }
 
 struct Job {
@@ -198,10 +300,16 @@ QList<Language> listLanguages()
         for (int i = 0; list[i]; ++i) {
             const QByteArray identifier(list[i]->identifier ? list[i]->identifier : "");
             const QByteArray file = identifier.mid(identifier.lastIndexOf('/') + 1);
-            if (!file.isEmpty())
-                variants.append({readableName(list[i]->name), file});
+            if (!file.isEmpty() && !noveltyVariant(file))
+                variants.append({variantName(readableName(list[i]->name)), file});
         }
     }
+
+    QCollator order{QLocale(QLocale::Italian, QLocale::Italy)};
+    order.setCaseSensitivity(Qt::CaseInsensitive);
+    order.setNumericMode(true);
+    std::sort(variants.begin(), variants.end(),
+              [&order](const Variant& a, const Variant& b) { return order.compare(a.name, b.name) < 0; });
 
     QList<Language> languages;
     auto addVoice = [&languages](const espeak_VOICE* voice, const QList<Variant>& voiceVariants) {
@@ -214,8 +322,9 @@ QList<Language> listLanguages()
         QString voiceName = readableName(voice->name);
         if (it == languages.end()) {
             const QString italian = italianLanguageName(code);
-            languages.append({toCp1252(italian.isEmpty() ? voiceName : italian, code), code, {},
-                              voiceName});
+            if (italian.isEmpty())
+                return;
+            languages.append({toCp1252(italian, code), code, {}, voiceName});
             it = languages.end() - 1;
         }
         // The language's own voice carries the language's name.
@@ -248,8 +357,12 @@ QList<Language> listLanguages()
                 addVoice(list[i], {});
         }
     }
-    std::sort(languages.begin(), languages.end(), [](const Language& a, const Language& b) {
-        return qstricmp(a.name.constData(), b.name.constData()) < 0;
+    // Italian first, the others in the alphabetical order of their names.
+    order.setNumericMode(false);
+    std::sort(languages.begin(), languages.end(), [&order](const Language& a, const Language& b) {
+        if ((a.code == "it") != (b.code == "it"))
+            return a.code == "it";
+        return order.compare(decodeCp1252(a.name), decodeCp1252(b.name)) < 0;
     });
     return languages;
 }

@@ -15,8 +15,10 @@
 #include <QSaveFile>
 #include <QScreen>
 #include <QSlider>
+#include <QStandardPaths>
 #include <QtEndian>
 #include <algorithm>
+#include <functional>
 
 TSpeechSettings SpeechSettings;
 
@@ -82,7 +84,30 @@ TSpeechSettings decodeSpeechSettings(const QByteArray& bytes)
 
 QString speechSettingsPath()
 {
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("menu.cfg"));
+}
+
+QString startFolderSpeechSettingsPath()
+{
     return QDir::current().filePath(QStringLiteral("menu.cfg"));
+}
+
+TSpeechSettings loadSpeechSettings()
+{
+    const QString path = speechSettingsPath();
+    const QFileInfo stored(path);
+    if (stored.exists() || stored.isSymLink())
+        return readSpeechSettings(path);
+    const QString earlier = startFolderSpeechSettingsPath();
+    const QFileInfo found(earlier);
+    if (!found.isFile() || found.size() != SpeechSettingsSize)
+        return {};
+    const TSpeechSettings settings = readSpeechSettings(earlier);
+    // Not saved (a configuration folder that cannot be written): read from
+    // the start folder again next time, nothing is lost.
+    writeSpeechSettings(path, settings);
+    return settings;
 }
 
 TSpeechSettings readSpeechSettings(const QString& path)
@@ -100,6 +125,7 @@ TSpeechSettings readSpeechSettings(const QString& path)
 
 bool writeSpeechSettings(const QString& path, const TSpeechSettings& settings)
 {
+    QDir().mkpath(QFileInfo(path).absolutePath());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -109,6 +135,52 @@ bool writeSpeechSettings(const QString& path, const TSpeechSettings& settings)
         return false;
     }
     return file.commit();
+}
+
+// ---------------------------------------------------------------------------
+// Settings in effect
+
+void applySpeechSettings(SpeechBackend& speech, const TSpeechSettings& settings)
+{
+    auto find = [](int count, const std::function<QString(int)>& name, const QByteArray& wanted) {
+        for (int i = 0; i < count && !wanted.isEmpty(); ++i) {
+            if (encodeCp1252(name(i)).left(MaxNameLength) == wanted)
+                return i;
+        }
+        return -1;
+    };
+    const int language = find(speech.numLanguages(),
+                              [&speech](int i) { return speech.languageName(i); },
+                              settings.languageName);
+    if (language >= 0 && language != speech.currentLanguageIndex())
+        speech.selectLanguageByIndex(language);
+    // The voice is looked for among those of the language now in effect.
+    const int voice = find(speech.numVoices(), [&speech](int i) { return speech.voiceName(i); },
+                           settings.voiceName);
+    if (voice >= 0)
+        speech.selectVoiceByIndex(voice);
+
+    if (settings.volume == 0 && settings.speed == 0 && settings.pitch == 0)
+        return;
+    const std::pair<SpeechBackend::Quantity, qint32> values[] = {
+        {SpeechBackend::Volume, settings.volume},
+        {SpeechBackend::Speed, settings.speed},
+        {SpeechBackend::Pitch, settings.pitch},
+    };
+    for (const auto& [quantity, value] : values) {
+        const bool inRange = value >= speech.minimum(quantity) && value <= speech.maximum(quantity);
+        speech.setValue(quantity, inRange ? value : speech.defaultValue(quantity));
+    }
+}
+
+bool startSpeech()
+{
+    if (!VS_CreateSpeechEngine())
+        return false;
+    VsSpeechBackend speech;
+    SpeechSettings = loadSpeechSettings();
+    applySpeechSettings(speech, SpeechSettings);
+    return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -311,7 +383,7 @@ TFormSpeechSetup::~TFormSpeechSetup() = default;
 void TFormSpeechSetup::FormCreate()
 {
     if (speech->available()) {
-        SpeechSettings = readSpeechSettings(speechSettingsPath());
+        SpeechSettings = loadSpeechSettings();
         filling = true;
         LanguageComboBox->clear();
         for (int i = 0, count = speech->numLanguages(); i < count; ++i)
@@ -324,9 +396,9 @@ void TFormSpeechSetup::FormCreate()
     LanguageComboBox->setCurrentIndex(speech->currentLanguageIndex());
     VoiceComboBox->setCurrentIndex(speech->currentVoiceIndex());
     filling = false;
-    volume.value = SpeechSettings.volume;
-    speed.value = SpeechSettings.speed;
-    pitch.value = SpeechSettings.pitch;
+    // The window shows, and OK stores, what is in effect.
+    for (Slider* slider : {&volume, &speed, &pitch})
+        slider->value = speech->current(slider->quantity);
 }
 
 void TFormSpeechSetup::fillVoiceList()

@@ -28,12 +28,20 @@ extern TSpeechSettings SpeechSettings;
 QByteArray encodeSpeechSettings(const TSpeechSettings& settings);
 // The default (zero) record unless `bytes` is exactly one record long.
 TSpeechSettings decodeSpeechSettings(const QByteArray& bytes);
-// "menu.cfg" in the current working directory.
+// "menu.cfg" in the user's configuration folder, where the settings are kept.
 QString speechSettingsPath();
+// "menu.cfg" in the folder the program was started from, where earlier
+// versions of the program kept it.
+QString startFolderSpeechSettingsPath();
 // Missing, unreadable or of another size: the default record, without a message.
 TSpeechSettings readSpeechSettings(const QString& path);
-// Replaces the file whole; false when it could not be written.
+// Replaces the file whole (its folder is made when missing); false when it
+// could not be written.
 bool writeSpeechSettings(const QString& path, const TSpeechSettings& settings);
+// The stored settings. While the configuration folder holds no "menu.cfg",
+// a valid one of the start folder is read and saved in the configuration
+// folder, so this happens once; the start folder's file is left as it is.
+TSpeechSettings loadSpeechSettings();
 
 // What the set-up window asks of the speech component. The program's own
 // implementation calls the VS_ functions; tests put a scripted one in place.
@@ -82,6 +90,17 @@ public:
     QByteArray testMessage() override;
     void sayText(const QByteArray& text, int mode) override;
 };
+
+// Puts stored settings into effect: the language and the voice of those
+// names, and each of volume, speed and pitch that lies within the
+// component's range. Whatever no longer exists (a language or voice of
+// another name, a value out of range) is the component's default. A record
+// without a language name and with three zeros stores nothing.
+void applySpeechSettings(SpeechBackend& speech, const TSpeechSettings& settings);
+
+// Creates the speech engine and puts the stored settings into effect
+// (SpeechSettings then holds them). True when speech is available.
+bool startSpeech();
 
 // Slider positions run from 0 to SliderSteps.
 constexpr int SliderSteps = 10000;

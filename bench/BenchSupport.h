@@ -1,0 +1,84 @@
+#pragma once
+
+// Helpers shared by the benchmark programs.
+
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+// About `bytes` bytes of Italian plain text in lines of some 70 characters,
+// sentences of 6 to 30 words ending with a full stop; the same text at every run.
+inline QStringList italianText(int bytes)
+{
+    const QStringList words = QString::fromUtf8(
+        "il gatto dorme sul divano della nonna mentre fuori piove e il cane abbaia "
+        "alla luna perché ha paura del temporale che arriva dalle montagne lontane "
+        "la maestra spiega agli alunni come si riconoscono le frasi più importanti "
+        "di un testo e quali invece si possono tralasciare senza perdere il senso "
+        "città università perciò però già così più può è là giù qualità verità "
+        "Roma Milano Napoli Torino Palermo Genova Bologna Firenze Venezia Verona")
+                                  .split(QLatin1Char(' '));
+    QRandomGenerator random(2026);
+    QStringList lines;
+    int total = 0;
+    QString line;
+    while (total < bytes) {
+        const int sentenceWords = 6 + random.bounded(25);
+        for (int w = 0; w < sentenceWords; ++w) {
+            QString word = words.at(random.bounded(int(words.size())));
+            if (w == 0)
+                word[0] = word.at(0).toUpper();
+            line += word;
+            line += (w + 1 == sentenceWords) ? QStringLiteral(". ") : QStringLiteral(" ");
+            if (line.size() > 70) {
+                total += int(line.size()) + 2;
+                lines << line;
+                line.clear();
+            }
+        }
+    }
+    if (!line.isEmpty())
+        lines << line;
+    return lines;
+}
+
+inline double msSince(const QElapsedTimer& timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+inline void report(const char* what, double ms, const char* bound)
+{
+    std::printf("%-46s %9.3f ms                  (bound %s)\n", what, ms, bound);
+}
+
+struct Times {
+    double median = 0;
+    double worst = 0;
+};
+
+inline void report(const char* what, const Times& t, const char* bound)
+{
+    std::printf("%-46s %9.3f ms (worst %7.3f ms) (bound %s)\n", what, t.median, t.worst, bound);
+}
+
+// Median and worst time of `runs` calls (the worst shows what other work on
+// the machine adds).
+inline Times timesOf(int runs, const std::function<void()>& action)
+{
+    std::vector<double> all;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        all.push_back(msSince(timer));
+    }
+    std::sort(all.begin(), all.end());
+    return {all[all.size() / 2], all.back()};
+}
+

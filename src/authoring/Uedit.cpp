@@ -1,0 +1,360 @@
+#include "authoring/Uedit.h"
+
+#include "authoring/Uprepara.h"
+#include "authoring/Useparat.h"
+#include "model/DialogService.h"
+#include "model/Funzioni.h"
+#include "shell/Umascher.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+const QString captionPrefix = QStringLiteral(" editor di testo ");
+
+// Length of a text as it is stored: a line break is CR LF.
+int storedLength(const QString& text)
+{
+    int length = int(text.size());
+    for (const QChar c : text) {
+        if (c == QLatin1Char('\n') || c == QChar::ParagraphSeparator)
+            ++length;
+    }
+    return length;
+}
+
+QString firstUnstorable(const QString& text)
+{
+    for (const QChar c : text) {
+        if (!fitsCp1252(QString(c)))
+            return QString(c);
+    }
+    return {};
+}
+
+} // namespace
+
+QString reservedCharsMessage()
+{
+    return QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
+                          "Eliminalo e ripeti l'operazione");
+}
+
+DialogButton askWhetherToSave(const QString& text)
+{
+    return askQuestion(QStringLiteral("Attenzione!"), text,
+                       YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
+}
+
+QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption)
+{
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QLatin1String(name));
+    return item;
+}
+
+bool TmemoControllato::accepts(const QString& inserted)
+{
+    const QString bad = firstUnstorable(inserted);
+    if (!bad.isEmpty()) {
+        showMessage(QStringLiteral("Il carattere ") + bad
+                    + QString::fromUtf8(" non si può salvare in un file del programma: "
+                                        "il testo non è stato inserito."));
+        return false;
+    }
+    if (refuseReserved && hasReservedChars({inserted})) {
+        showMessage(reservedCharsMessage());
+        return false;
+    }
+    if (maxLength >= 0) {
+        const int after = storedLength(toPlainText()) - storedLength(textCursor().selectedText())
+                          + storedLength(inserted);
+        if (after > maxLength && storedLength(inserted) > 0) {
+            showMessage(QString::fromUtf8("Il testo può contenere al massimo %1 caratteri.")
+                            .arg(maxLength));
+            return false;
+        }
+    }
+    return true;
+}
+
+void TmemoControllato::keyPressEvent(QKeyEvent* event)
+{
+    QString inserted;
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        inserted = QStringLiteral("\n");
+    else if (!event->text().isEmpty() && event->text().at(0).unicode() >= 0x20
+             && event->text().at(0).unicode() != 0x7F)
+        inserted = event->text();
+    if (!inserted.isEmpty() && !accepts(inserted)) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void TmemoControllato::inputMethodEvent(QInputMethodEvent* event)
+{
+    if (!event->commitString().isEmpty() && !accepts(event->commitString())) {
+        event->accept();
+        return;
+    }
+    QPlainTextEdit::inputMethodEvent(event);
+}
+
+void TmemoControllato::insertFromMimeData(const QMimeData* source)
+{
+    if (source && source->hasText() && !accepts(source->text()))
+        return;
+    QPlainTextEdit::insertFromMimeData(source);
+}
+
+// ---------------------------------------------------------------------------
+
+TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      preparation(preparationWindow)
+{
+    setObjectName(QStringLiteral("TeditForm"));
+    resize(640, 480);
+    setMinimumSize(320, 200);
+
+    auto action = [this](const char* name, const QString& caption) {
+        return addMenuItem(File1, name, caption);
+    };
+    MainMenu1 = new QMenuBar(this);
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    File1 = MainMenu1->addMenu(QStringLiteral("&File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    Nuovo1 = action("Nuovo1", QStringLiteral("&Nuovo"));
+    Apri1 = action("Apri1", QStringLiteral("&Apri..."));
+    Salva1 = action("Salva1", QStringLiteral("&Salva"));
+    Salvaconnome1 = action("Salvaconnome1", QStringLiteral("Sal&va con nome..."));
+    Elimina1 = action("Elimina1", QStringLiteral("E&limina..."));
+    File1->addSeparator();
+    convertiinesercizio1 = action("convertiinesercizio1", QStringLiteral("&converti in esercizio"));
+    File1->addSeparator();
+    Esci1 = action("Esci1", QStringLiteral("&Esci"));
+
+    MemoEdit = new TmemoControllato(this);
+    MemoEdit->setObjectName(QStringLiteral("MemoEdit"));
+    MemoEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    QFont memoFont = MemoEdit->font();
+    memoFont.setPointSize(11);
+    MemoEdit->setFont(memoFont);
+
+    connect(File1, &QMenu::aboutToShow, this, &TeditForm::File1Click);
+    connect(Nuovo1, &QAction::triggered, this, &TeditForm::Nuovo1Click);
+    connect(Apri1, &QAction::triggered, this, &TeditForm::Apri1Click);
+    connect(Salva1, &QAction::triggered, this, &TeditForm::Salva1Click);
+    connect(Salvaconnome1, &QAction::triggered, this, &TeditForm::Salvaconnome1Click);
+    connect(Elimina1, &QAction::triggered, this, &TeditForm::Elimina1Click);
+    connect(convertiinesercizio1, &QAction::triggered, this, &TeditForm::convertiinesercizio1Click);
+    connect(Esci1, &QAction::triggered, this, &TeditForm::Esci1Click);
+    connect(MemoEdit, &QPlainTextEdit::textChanged, this, &TeditForm::MemoEditChange);
+
+    setCaptionFor(QString());
+    File1Click();
+    MemoEdit->setFocus();
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+void TeditForm::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    const int menuHeight = MainMenu1->sizeHint().height();
+    MainMenu1->setGeometry(0, 0, width(), menuHeight);
+    MemoEdit->setGeometry(0, menuHeight, width(), height() - menuHeight);
+}
+
+QStringList TeditForm::memoLines() const
+{
+    QString text = MemoEdit->toPlainText();
+    if (text.isEmpty())
+        return {};
+    if (text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    return text.split(QLatin1Char('\n'));
+}
+
+void TeditForm::setLines(const QStringList& lines)
+{
+    filling = true;
+    MemoEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    filling = false;
+}
+
+void TeditForm::setCaptionFor(const QString& path)
+{
+    setWindowTitle(captionPrefix
+                   + (path.isEmpty() ? QStringLiteral("- nuovo testo")
+                                     : QStringLiteral("- ") + QFileInfo(path).fileName()));
+}
+
+void TeditForm::MemoEditChange()
+{
+    if (!filling)
+        modified = true;
+    File1Click();
+}
+
+void TeditForm::File1Click()
+{
+    const bool hasText = !MemoEdit->document()->isEmpty();
+    Salva1->setEnabled(hasText);
+    Salvaconnome1->setEnabled(hasText);
+    convertiinesercizio1->setEnabled(hasText);
+}
+
+QString TeditForm::askSavePath(const QString& start)
+{
+    QString from = start;
+    for (;;) {
+        QString path = dialogs().saveFileName(QStringLiteral(" Salva con nome"), from,
+                                              QStringLiteral("tutti i file (*);;file di testo (*.txt)"));
+        if (path.isEmpty())
+            return {};
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".txt");
+        if (!QFileInfo::exists(path))
+            return path;
+        if (askQuestion(QStringLiteral("Attenzione!"),
+                        QStringLiteral("Il file ") + QFileInfo(path).fileName()
+                            + QString::fromUtf8(" esiste già. Vuoi sostituirlo ?"),
+                        YesButton | NoAnswerButton, DialogIcon::Warning)
+            == YesButton)
+            return path;
+        from = path;
+    }
+}
+
+bool TeditForm::saveTo(const QString& path)
+{
+    if (!saveText(memoLines(), path)) {
+        showMessage(QStringLiteral("Errore nella scrittura del file ") + QFileInfo(path).fileName()
+                    + QString::fromUtf8(": il testo non è stato salvato."));
+        return false;
+    }
+    textPath = path;
+    setCaptionFor(path);
+    modified = false;
+    return true;
+}
+
+bool TeditForm::confirmDiscard()
+{
+    if (!modified)
+        return true;
+    const QString text = textPath.isEmpty()
+        ? QString::fromUtf8("Il testo appena creato non è stato salvato. Vuoi salvarlo ?")
+        : QString::fromUtf8("Il testo è stato modificato ma non è stato salvato. Vuoi salvarlo ?");
+    switch (askWhetherToSave(text)) {
+    case YesButton: {
+        const QString path =
+            askSavePath(textPath.isEmpty() ? DataRoot + QStringLiteral("testi") : textPath);
+        return !path.isEmpty() && saveTo(path);
+    }
+    case NoAnswerButton:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TeditForm::reject()
+{
+    if (confirmDiscard())
+        QDialog::reject();
+}
+
+void TeditForm::Nuovo1Click()
+{
+    if (!confirmDiscard())
+        return;
+    setLines({});
+    textPath.clear();
+    setCaptionFor(QString());
+    modified = false;
+}
+
+void TeditForm::Apri1Click()
+{
+    if (!confirmDiscard())
+        return;
+    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), DataRoot + QStringLiteral("testi"),
+                                                QStringLiteral("tutti i file (*)"));
+    if (path.isEmpty())
+        return;
+    QStringList lines;
+    if (!loadText(lines, path)) {
+        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+        return;
+    }
+    textPath = path;
+    setLines(lines);
+    setCaptionFor(path);
+    modified = false;
+}
+
+void TeditForm::Salva1Click()
+{
+    if (textPath.isEmpty())
+        Salvaconnome1Click();
+    else
+        saveTo(textPath);
+}
+
+void TeditForm::Salvaconnome1Click()
+{
+    const QString path = askSavePath(DataRoot + QStringLiteral("testi"));
+    if (!path.isEmpty())
+        saveTo(path);
+}
+
+void TeditForm::Elimina1Click()
+{
+    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), DataRoot + QStringLiteral("testi"),
+                                                QStringLiteral("tutti i file (*)"));
+    if (path.isEmpty())
+        return;
+    const QString name = QFileInfo(path).fileName();
+    if (!QFileInfo::exists(path)) {
+        showMessage(QStringLiteral("il file specificato non esiste"));
+        return;
+    }
+    if (askQuestion(QStringLiteral("Attenzione!"), QStringLiteral("Vuoi cancellare il testo ") + name + QLatin1Char('?'),
+                    YesButton | NoAnswerButton, DialogIcon::Warning)
+        != YesButton)
+        return;
+    if (QFile::remove(path))
+        showMessage(QString::fromUtf8("il file è stato eliminato"));
+    else
+        showMessage(QStringLiteral("Non è stato possibile eliminare il file ") + name);
+}
+
+void TeditForm::convertiinesercizio1Click()
+{
+    if (!confirmDiscard())
+        return;
+    const QStringList lines = memoLines();
+    if (hasReservedChars(lines)) {
+        showMessage(reservedCharsMessage());
+        return;
+    }
+    if (isBlankText(lines) || !preparation)
+        return;
+    const QChar separator = askSeparator(this);
+    preparation->takeConvertedText(lines, separator);
+    modified = false;
+    QDialog::accept();
+}

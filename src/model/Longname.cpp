@@ -311,7 +311,8 @@ bool deleteExercise(const QString& folder, const QString& fileName)
             return inUse();
         const QFileInfo info(path);
         if ((info.exists() || info.isSymLink()) && !QFile::remove(path)) {
-            showMessage(QStringLiteral("Impossibile cancellare il file ") + fileName);
+            showMessage(QString::fromUtf8("Non è stato possibile eliminare il file ") + fileName
+                        + QString::fromUtf8(": l'esercizio resta."));
             return false;
         }
         syncFolderOf(path);

@@ -5,6 +5,7 @@
 //   bench_archive [runs]      (default 10000)
 
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 #include "results/Uscform.h"
 #include "shell/Umascher.h"
 
@@ -20,6 +21,7 @@
 #include <cstdio>
 #include <functional>
 #include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -183,6 +185,61 @@ int main(int argc, char** argv)
     const double appendMs = medianMs(5, [&] { appendLines(extra, folder, fileName, extension); });
     report("appendLines of one run", appendMs, plainMs, 3);
 
+    // What the lock and the journal cost an append: the same append done
+    // with a plain write and flush, the lock alone, and the append under the
+    // journal without the lock, each the median of many, interleaved.
+    {
+        const QByteArray bytes = encodeCp1252(extra.join(QStringLiteral("\r\n"))) + "\r\n";
+        std::vector<double> plain, journalled, locked, whole;
+        for (int i = 0; i < 41; ++i) {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+                return 1;
+            QElapsedTimer t;
+            t.start();
+            const qint64 size = file.size();
+            file.seek(size);
+            file.write(bytes);
+            ::fsync(file.handle());
+            plain.push_back(double(t.nsecsElapsed()) / 1e6);
+            t.restart();
+            appendJournalled(path, file.handle(), file.size(), bytes);
+            journalled.push_back(double(t.nsecsElapsed()) / 1e6);
+            file.close();
+            t.restart();
+            { const FileLock lock(path); }
+            locked.push_back(double(t.nsecsElapsed()) / 1e6);
+            t.restart();
+            appendLines(extra, folder, fileName, extension);
+            whole.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        for (auto* v : {&plain, &journalled, &locked, &whole})
+            std::sort(v->begin(), v->end());
+        const double p = plain[20], j = journalled[20], l = locked[20], w = whole[20];
+        std::printf("append: plain write+flush %.2f ms, journalled %.2f ms, lock %.3f ms, "
+                    "appendLines %.2f ms\n", p, j, l, w);
+        std::printf("  lock adds %.1f%%, journal adds %.1f%% to a plain append\n",
+                    100.0 * l / p, 100.0 * (j - p) / p);
+    }
+
+    // A run replaced: one rewrite with the new block at the end, under the lock.
+    {
+        std::vector<double> replace, locked;
+        for (int i = 0; i < 5; ++i) {
+            QElapsedTimer t;
+            t.start();
+            replaceBlock(key, runId(runs - 2 - i), runBlock(runs - 2 - i), folder, fileName, extension);
+            replace.push_back(double(t.nsecsElapsed()) / 1e6);
+            t.restart();
+            { const FileLock lock(path); }
+            locked.push_back(double(t.nsecsElapsed()) / 1e6);
+        }
+        std::sort(replace.begin(), replace.end());
+        std::sort(locked.begin(), locked.end());
+        report("replaceBlock of a run", replace[2], plainMs, 5);
+        std::printf("  lock adds %.3f%% to a replacement\n", 100.0 * locked[2] / replace[2]);
+    }
+
     // Each removal takes away the run that is first in the file at that moment
     // (the whole file is rewritten and flushed to the disk).
     int removed = 0;
@@ -192,7 +249,7 @@ int main(int argc, char** argv)
     });
     report("removeBlock of the first run", removeMs, plainMs, 5);
     listValues(values, key, folder, fileName, extension);
-    if (values.size() != runs + 5 - removed)
+    if (values.size() != runs + 5 + 3 * 41 - removed)
         std::fprintf(stderr, "after removal: %lld runs\n", static_cast<long long>(values.size()));
     return 0;
 }

@@ -279,16 +279,20 @@ void TestSectionFile::removeBlockFailuresLeaveTheFileAlone()
 {
     ScriptedDialogs script;
     QVERIFY(writeBytes(file(), archive));
+    // The temporary names of this process.
+    const QString pid = QString::number(QCoreApplication::applicationPid());
+    const QString newName = "risult.sal.xprtwqsz-" + pid + ".tch";
+    const QString oldName = "risult.sal.pqwxzswt-" + pid + ".xxx";
     const auto unchanged = [&] {
-        return readBytes(file()) == archive && !QFileInfo::exists(path("xprtwqsz.tch"));
+        return readBytes(file()) == archive && !QFileInfo::exists(path(newName));
     };
 
     // 1. The file cannot be read, or the new content cannot be written.
     QVERIFY(!removeBlock(key, "ANNA^DUE", path("manca"), name, ext));
-    QVERIFY(QDir(folder()).mkdir("xprtwqsz.tch"));
+    QVERIFY(QDir(folder()).mkdir(newName));
     QVERIFY(!removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(readBytes(file()) == archive);
-    QVERIFY(QDir(folder()).rmdir("xprtwqsz.tch"));
+    QVERIFY(QDir(folder()).rmdir(newName));
     injectReplaceFaultForTests(ReplaceFault::WriteTemporary);    // as on a full disk
     QVERIFY(!removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(unchanged());
@@ -296,11 +300,11 @@ void TestSectionFile::removeBlockFailuresLeaveTheFileAlone()
              QStringList(3, QStringLiteral("Errore nelle operazioni sui file")));
     script.clear();
 
-    // 2. The old content cannot be kept aside: a folder named "pqwxzswt.xxx".
-    QVERIFY(QDir(folder()).mkpath("pqwxzswt.xxx/sub"));
+    // 2. The old content cannot be kept aside: a folder in the way.
+    QVERIFY(QDir(folder()).mkpath(oldName + "/sub"));
     QVERIFY(!removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(unchanged());
-    QVERIFY(QDir(folder()).rmpath("pqwxzswt.xxx/sub"));
+    QVERIFY(QDir(folder()).rmpath(oldName + "/sub"));
     injectReplaceFaultForTests(ReplaceFault::KeepOld);
     QVERIFY(!removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(unchanged());
@@ -309,32 +313,32 @@ void TestSectionFile::removeBlockFailuresLeaveTheFileAlone()
     script.clear();
 
     // 3. The new content cannot take the file's place: the old content is in
-    //    the file and in "pqwxzswt.xxx".
+    //    the file and under its second name.
     injectReplaceFaultForTests(ReplaceFault::ReplaceFile);
     QVERIFY(!removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(unchanged());
-    QCOMPARE(readBytes(path("pqwxzswt.xxx")), archive);
-    QCOMPARE(script.messages(), QStringList{"Errore! Si veda il file pqwxzswt.xxx"});
+    QCOMPARE(readBytes(path(oldName)), archive);
+    QCOMPARE(script.messages(), QStringList{"Errore! Si veda il file " + oldName});
     script.clear();
 
-    // A stale "pqwxzswt.xxx" does not stop the next removal, which succeeds.
+    // Leftovers of this file (of this process or of one that died) do not
+    // stop the next removal, which succeeds and clears them away.
+    QVERIFY(writeBytes(path("risult.sal.xprtwqsz-999999.tch"), "mezzo"));
+    QVERIFY(writeBytes(path("risult.sal.pqwxzswt-999999.xxx"), archive));
     QVERIFY(removeBlock(key, "ANNA^DUE", folder(), name, ext));
     QVERIFY(script.messages().isEmpty());
-    QVERIFY(!QFileInfo::exists(path("pqwxzswt.xxx")));
+    QCOMPARE(QDir(folder()).entryList(QDir::Files), QStringList{"risult.sal"});
     QStringList values;
     listValues(values, key, folder(), name, ext);
     QCOMPARE(values, (QStringList{"MARIO^UNO", "MARIO^UNO"}));
 
-    // A "pqwxzswt.xxx" that is not the file itself may be the one copy of an
-    // older archive: a removal keeps it under a free name.
+    // The fixed names of older versions are no longer used: a "pqwxzswt.xxx"
+    // may be the one copy of an older archive, and stays as it is.
     const QByteArray older = "[identificatore=VECCHIO^UNO]\r\nNOME=VECCHIO\r\n";
     QVERIFY(writeBytes(path("pqwxzswt.xxx"), older));
-    QVERIFY(writeBytes(path("pqwxzswt.xxx.1"), "altro"));
     QVERIFY(removeBlock(key, "MARIO^UNO", folder(), name, ext));
     QVERIFY(script.messages().isEmpty());
-    QVERIFY(!QFileInfo::exists(path("pqwxzswt.xxx")));
-    QCOMPARE(readBytes(path("pqwxzswt.xxx.1")), QByteArray("altro"));
-    QCOMPARE(readBytes(path("pqwxzswt.xxx.2")), older);
+    QCOMPARE(readBytes(path("pqwxzswt.xxx")), older);
 }
 
 void TestSectionFile::charactersOutsideCp1252NeverMatch()

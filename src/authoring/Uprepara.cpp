@@ -702,16 +702,8 @@ void Tprepara::Elimina1Click()
                     OkButton | CancelButton, DialogIcon::Warning)
         != OkButton)
         return;
-    const QString onDiskName = onDisk(exercisesFolder(), fileName);
-    const QString path = exercisesFolder() + onDiskName;
-    if (QFileInfo::exists(path) || QFileInfo(path).isSymLink()) {
-        if (!QFile::remove(path)) {
-            showMessage(QStringLiteral("Non è stato possibile eliminare il file ") + onDiskName
-                        + QStringLiteral(": l'esercizio ") + name + QStringLiteral(" resta."));
-            return;
-        }
-    }
-    removeEntry(exercisesFolder(), fileName);
+    // The file and its entry go together, under the locks of both.
+    deleteExercise(exercisesFolder(), onDisk(exercisesFolder(), fileName));
 }
 
 void Tprepara::Aprifileditesto1Click()

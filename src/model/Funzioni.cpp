@@ -2,6 +2,7 @@
 
 #include "model/Clock.h"
 #include "model/DialogService.h"
+#include "model/SafeFile.h"
 
 #include <QColor>
 #include <QDir>
@@ -11,7 +12,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QVector>
 
@@ -21,8 +21,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 // ---------------------------------------------------------------------------
@@ -127,16 +125,7 @@ bool readWholeFile(const QString& path, QByteArray& bytes)
 
 bool syncFile(QFile& file)
 {
-    return file.flush() && ::fsync(file.handle()) == 0;
-}
-
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    return file.flush() && syncDescriptor(file.handle());
 }
 
 // Calls `f(begin, length, endLength)` for every line of `data`: CR LF, a lone
@@ -251,14 +240,8 @@ bool saveText(const QStringList& lines, const QString& path)
             rest = rest.mid(end + (crLf ? 2 : 1));
         }
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    const FileLock lock(path);
+    return lock.ok() && replaceFileContents(path, bytes);
 }
 
 // ---------------------------------------------------------------------------
@@ -388,14 +371,63 @@ void createWhenMissing(const QString& path)
         file.close();
 }
 
+// Reads a section file as it is before or after any change, without waiting
+// for its lock: a rewrite replaces the file whole (the file read stays as it
+// was), and an append in progress is left out through its journal. When the
+// file grew while it was read and no journal says by what, an append ended
+// meanwhile: it is read again. A journal found first may be one that a crash
+// left: under the lock it is applied, cutting the unfinished append away.
 bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes)
 {
-    createWhenMissing(path);
-    if (!readWholeFile(path, bytes)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + name);
-        return false;
+    if (QFileInfo::exists(journalPath(path))) {
+        const FileLock lock(path, false);
+        if (lock.held())
+            recoverAppend(path);
     }
-    return true;
+    createWhenMissing(path);
+    for (int attempt = 0;; ++attempt) {
+        bytes.clear();
+        QFile file(path);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
+            showMessage(QStringLiteral("Errore di lettura del file ") + name);
+            return false;
+        }
+        bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            bytes.clear();
+            showMessage(QStringLiteral("Errore di lettura del file ") + name);
+            return false;
+        }
+        const bool steady = file.size() == bytes.size();
+        file.close();
+        if (trimToJournal(path, bytes) || steady || attempt == 20)
+            return true;
+    }
+}
+
+void reportInUse(const QString& name)
+{
+    showMessage(QStringLiteral("Il file ") + name
+                + QString::fromUtf8(" è in uso altrove: non è stato modificato."));
+}
+
+void reportReadOnly(const QString& name)
+{
+    showMessage(QStringLiteral("Il file ") + name
+                + QString::fromUtf8(" è di sola lettura: non è stato modificato."));
+}
+
+// The lines that are not blank after trimSpaces, each with CR LF.
+QByteArray encodeItems(const QStringList& lines)
+{
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        if (trimSpaces(QStringView(line)).isEmpty())
+            continue;
+        bytes += encodeCp1252(line);
+        bytes += "\r\n";
+    }
+    return bytes;
 }
 
 ReplaceFault injectedFault = ReplaceFault::None;
@@ -480,57 +512,35 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
 
 namespace {
 
-// A "pqwxzswt.xxx" found before a removal was left by one that did not end.
-// When it is a second name of the file itself (a removal of this program
-// stopped before the new content took its place) it is only a duplicate and
-// goes. Anything else may be the one copy of an older archive: it is kept
-// under the first free name "pqwxzswt.xxx.1", "pqwxzswt.xxx.2", ...
-void setStaleOldContentAside(const QString& path, const QString& oldPath)
-{
-    struct stat file {};
-    struct stat old {};
-    const bool sameFile = ::stat(QFile::encodeName(path).constData(), &file) == 0
-                          && ::lstat(QFile::encodeName(oldPath).constData(), &old) == 0
-                          && file.st_dev == old.st_dev && file.st_ino == old.st_ino;
-    if (sameFile) {
-        QFile::remove(oldPath);
-        return;
-    }
-    if (QFileInfo(oldPath).isDir())
-        return;    // not ours to move: the removal stops with its message
-    for (int n = 1; n < 1000; ++n) {
-        const QString aside = oldPath + QLatin1Char('.') + QString::number(n);
-        if (!QFileInfo::exists(aside) && !QFileInfo(aside).isSymLink()) {
-            std::rename(QFile::encodeName(oldPath).constData(), QFile::encodeName(aside).constData());
-            return;
-        }
-    }
-}
-
-} // namespace
-
-bool removeBlock(const QString& key, const QString& value, const QString& folder,
-                 const QString& name, const QString& extension)
+// Rewrites the section file at `path`, whose lock the caller holds: every
+// line from the first header for key on, except those of the blocks with
+// `value`, then `extra` at the end. The new content is written whole and
+// flushed to the disk under a temporary name; the old content gets a second
+// name while the new one takes the file's place in one rename, so at every
+// moment the file is either the old or the new one.
+bool rewriteSectionFile(const QString& key, const QString& value, const QByteArray& extra,
+                        const QString& path, const QString& name)
 {
     const ReplaceFault fault = injectedFault;
     injectedFault = ReplaceFault::None;
-    const QString path = sectionFilePath(folder, name, extension);
-    const QDir dir(folder);
-    const QString newPath = dir.filePath(QStringLiteral("xprtwqsz.tch"));
-    const QString oldPath = dir.filePath(QStringLiteral("pqwxzswt.xxx"));
     const QString failed = QStringLiteral("Errore nelle operazioni sui file");
 
     QByteArray bytes;
-    if (!readWholeFile(path, bytes)) {
+    if (!recoverAppend(path) || !readWholeFile(path, bytes)) {
         showMessage(failed);
         return false;
     }
+    if (isReadOnlyFile(path)) {
+        reportReadOnly(name);
+        return false;
+    }
+    removeLeftovers(path);
+    const QString newPath = temporaryPathFor(path, "xprtwqsz", "tch");
+    const QString oldPath = temporaryPathFor(path, "pqwxzswt", "xxx");
     QByteArray wantedKey;
     QByteArray wantedValue;
     const bool canMatch = wantedBytes(key, wantedKey) && wantedBytes(value, wantedValue);
 
-    // The new content: every line from the first header for key on, except
-    // those of the blocks with the value removed.
     // The new content as pieces of the old one: runs of kept lines that
     // already end with CR LF are written in one piece, straight from `bytes`.
     static const char crLf[] = "\r\n";
@@ -556,10 +566,11 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
             pieces.emplace_back(crLf, 2);
         }
     });
+    if (!extra.isEmpty())
+        pieces.emplace_back(extra.constData(), extra.size());
 
     // 1. The new content, written whole and on disk before anything moves.
     {
-        QFile::remove(newPath);    // never write through a link left in its place
         QFile out(newPath);
         if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             showMessage(failed);
@@ -582,13 +593,11 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
         }
     }
 
-    // 2. The old content kept aside under "pqwxzswt.xxx" (a second name for
-    //    the same file; a copy where the file system has no links).
+    // 2. The old content kept aside under a second name (a copy where the
+    //    file system has no links).
     const QByteArray oldName = QFile::encodeName(oldPath);
     bool keptAside = false;
     if (fault != ReplaceFault::KeepOld) {
-        if (QFileInfo::exists(oldPath) || QFileInfo(oldPath).isSymLink())
-            setStaleOldContentAside(path, oldPath);
         if (::link(QFile::encodeName(path).constData(), oldName.constData()) == 0) {
             keptAside = true;
         } else if (errno != EEXIST) {
@@ -613,32 +622,74 @@ bool removeBlock(const QString& key, const QString& value, const QString& folder
                == 0;
     if (!replaced) {
         QFile::remove(newPath);
-        showMessage(QStringLiteral("Errore! Si veda il file pqwxzswt.xxx"));
+        showMessage(QStringLiteral("Errore! Si veda il file ") + QFileInfo(oldPath).fileName());
         return false;
     }
-    syncFolder(dir.absolutePath());
+    syncFolderOf(path);
     QFile::remove(oldPath);
     return true;
+}
+
+bool refuseUnwritable(const QStringList& lines, const QString& name)
+{
+    if (fitsCp1252(lines))
+        return false;
+    showMessage(QStringLiteral("Il testo contiene caratteri che non si possono scrivere nel file ")
+                + name + QStringLiteral(": nulla è stato scritto."));
+    return true;
+}
+
+} // namespace
+
+bool removeBlock(const QString& key, const QString& value, const QString& folder,
+                 const QString& name, const QString& extension)
+{
+    const QString path = sectionFilePath(folder, name, extension);
+    const FileLock lock(path);
+    if (!lock.ok()) {
+        reportInUse(name);
+        return false;
+    }
+    return rewriteSectionFile(key, value, QByteArray(), path, name);
+}
+
+bool replaceBlock(const QString& key, const QString& value, const QStringList& lines,
+                  const QString& folder, const QString& name, const QString& extension)
+{
+    if (refuseUnwritable(lines, name))
+        return false;
+    const QString path = sectionFilePath(folder, name, extension);
+    const FileLock lock(path);
+    if (!lock.ok()) {
+        reportInUse(name);
+        return false;
+    }
+    createWhenMissing(path);
+    return rewriteSectionFile(key, value, encodeItems(lines), path, name);
 }
 
 bool appendLines(const QStringList& lines, const QString& folder, const QString& name,
                  const QString& extension)
 {
+    if (refuseUnwritable(lines, name))
+        return false;
+    QByteArray bytes = encodeItems(lines);
     const QString path = sectionFilePath(folder, name, extension);
-    if (!fitsCp1252(lines)) {
-        showMessage(QStringLiteral("Il testo contiene caratteri che non si possono scrivere nel file ")
-                    + name + QStringLiteral(": nulla è stato scritto."));
+    const FileLock lock(path);
+    if (!lock.ok()) {
+        reportInUse(name);
         return false;
     }
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        if (trimSpaces(QStringView(line)).isEmpty())
-            continue;
-        bytes += encodeCp1252(line);
-        bytes += "\r\n";
+    const QString writeFailed = QStringLiteral("Errore nella scrittura del file ") + name;
+    if (lock.held() && !recoverAppend(path)) {
+        showMessage(writeFailed);
+        return false;
     }
-
     createWhenMissing(path);
+    if (isReadOnlyFile(path)) {
+        reportReadOnly(name);
+        return false;
+    }
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadWrite | QIODevice::Unbuffered)) {
         showMessage(QStringLiteral("Errore nell'apertura del file ") + name);
@@ -653,14 +704,10 @@ bool appendLines(const QStringList& lines, const QString& folder, const QString&
         if (file.seek(size - 1) && file.getChar(&last) && last != '\n' && last != '\r')
             bytes.prepend("\r\n");
     }
-    const bool written = file.seek(size) && file.write(bytes) == bytes.size() && syncFile(file);
-    if (!written) {
-        file.resize(size);    // all or nothing: the file stays as it was
-        file.close();
-        showMessage(QStringLiteral("Errore nella scrittura del file ") + name);
+    if (!appendJournalled(path, file.handle(), size, bytes)) {
+        showMessage(writeFailed);
         return false;
     }
-    file.close();
     return true;
 }
 

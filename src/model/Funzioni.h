@@ -37,11 +37,13 @@ bool fitsCp1252(const QStringList& lines);
 // first; false (and `out` empty) when the file cannot be opened.
 bool loadText(QStringList& out, const QString& path);
 
-// Writes `lines`, each followed by CR LF, replacing the file atomically; a
-// CR, LF or CR LF inside a line is written as CR LF (the line is written as
-// the lines it holds, as loadText reads them back). True
-// only when the file was written; false, and nothing written, when a line holds
-// a character outside windows-1252 or the file cannot be written.
+// Writes `lines`, each followed by CR LF, replacing the file atomically under
+// its lock (model/SafeFile.h); a CR, LF or CR LF inside a line is written as
+// CR LF (the line is written as the lines it holds, as loadText reads them
+// back). True only when the file was written and flushed to the disk; false,
+// and the old file kept, when a line holds a character outside windows-1252,
+// the file cannot be written or flushed, or the user gave up waiting for a
+// file in use elsewhere.
 bool saveText(const QStringList& lines, const QString& path);
 
 // Splits decoded text into lines at CR LF, lone CR and lone LF, without any
@@ -91,29 +93,48 @@ void readBlock(QStringList& out, const QString& key, const QString& value, bool 
 void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
                 const QString& extension);
 
+// Every change of a section file holds its lock and cuts back an append that
+// a crash left unfinished first (see model/SafeFile.h); readers do not wait
+// for the lock but see the file either before a change or after it (an
+// append in progress is left out through its journal). A change is
+// refused, with a message, when the file is marked read-only ("Il file " +
+// name + " è di sola lettura: non è stato modificato.") or when the user gives
+// up waiting for a file in use elsewhere ("... è in uso altrove: non è stato
+// modificato.").
+
 // Removes the block for key and value (lines before the first header for key
-// are dropped too). The file is replaced atomically through "xprtwqsz.tch"
-// (the new content) and "pqwxzswt.xxx" (a link to the old content while the
-// new one takes its place), both in the file's folder: at any moment either
-// the old or the new file is in place. True when the block is gone; false
-// after one of the messages "Errore nelle operazioni sui file" (the file
-// cannot be read, or the new content cannot be written, e.g. a full disk),
-// "Errore! operazione non terminata" (the old content cannot be kept aside)
-// and "Errore! Si veda il file pqwxzswt.xxx" (the new content could not take
-// the file's place); the file is unchanged after each of them.
+// are dropped too). The file is replaced atomically: the new content is
+// written and flushed under "<file>.xprtwqsz-<pid>.tch", the old content gets
+// the second name "<file>.pqwxzswt-<pid>.xxx" while the new one takes the
+// file's place: at any moment either the old or the new file is in place.
+// True when the block is gone; false after one of the messages "Errore nelle
+// operazioni sui file" (the file cannot be read, or the new content cannot be
+// written, e.g. a full disk), "Errore! operazione non terminata" (the old
+// content cannot be kept aside) and "Errore! Si veda il file " + the second
+// name (the new content could not take the file's place); the file is
+// unchanged after each of them.
 bool removeBlock(const QString& key, const QString& value, const QString& folder,
                  const QString& name, const QString& extension);
 
+// Replaces the block for key and value by `lines` at the end of the file, in
+// one rewrite as removeBlock's (`lines` written as appendLines writes them):
+// the file holds either the old block or the new one, never neither. A
+// missing file is created. Same results and messages as removeBlock, and the
+// refusal of appendLines for characters outside windows-1252.
+bool replaceBlock(const QString& key, const QString& value, const QStringList& lines,
+                  const QString& folder, const QString& name, const QString& extension);
+
 // Appends the lines that are not blank after trimSpaces, unchanged, each with
-// CR LF; a missing file is created. All or nothing: a failed write is undone.
-// True when written (also when every line was blank). Messages: "Errore
-// nell'apertura del file " + name (cannot open), "Errore nella scrittura del
-// file " + name (write failed, e.g. a full disk), and a refusal when a line
-// holds a character outside windows-1252.
+// CR LF; a missing file is created. All or nothing, also across a crash: the
+// append is journalled (see model/SafeFile.h), and a failed write is undone.
+// True when written and flushed to the disk (also when every line was blank).
+// Messages: "Errore nell'apertura del file " + name (cannot open), "Errore
+// nella scrittura del file " + name (write or flush failed, e.g. a full disk),
+// and a refusal when a line holds a character outside windows-1252.
 bool appendLines(const QStringList& lines, const QString& folder, const QString& name,
                  const QString& extension);
 
-// Fault injection for the tests of removeBlock: the next removal fails at the
+// Fault injection for the tests of the rewrite: the next one fails at the
 // given step as the file system would. Not used by the program.
 enum class ReplaceFault { None, WriteTemporary, KeepOld, ReplaceFile };
 void injectReplaceFaultForTests(ReplaceFault fault);

@@ -2,6 +2,7 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +10,8 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <memory>
 
 namespace {
 
@@ -21,12 +24,24 @@ struct NameTable {
     // False when a table is there but cannot be read (not a file, or a read
     // error): it must then not be written, or every entry it holds is lost.
     bool readable = true;
+    // The table's lock, held from the reading to the last write.
+    std::shared_ptr<FileLock> lock;
 };
+
+// True when the last table could not be read because the user gave up
+// waiting for its lock.
+bool tableInUse = false;
 
 NameTable readTable(const QString& folder)
 {
     NameTable table;
     table.path = QDir(folder).filePath(QString::fromLatin1(nameTableFileName));
+    table.lock = std::make_shared<FileLock>(table.path);
+    tableInUse = !table.lock->ok();
+    if (tableInUse) {
+        table.readable = false;
+        return table;
+    }
     const QFileInfo info(table.path);
     if (!info.exists() && !info.isSymLink())
         return table;
@@ -49,6 +64,11 @@ NameTable readTable(const QString& folder)
 
 void reportUnreadable()
 {
+    if (tableInUse) {
+        showMessage(QStringLiteral("Il file ") + QString::fromLatin1(nameTableFileName)
+                    + QString::fromUtf8(" è in uso altrove: non è stato modificato."));
+        return;
+    }
     showMessage(QStringLiteral("Errore di lettura del file ") + QString::fromLatin1(nameTableFileName));
 }
 
@@ -269,4 +289,33 @@ void listLongNames(QStringList& out, const QString& folder, const QString& mask)
     } else if (added) {
         writeTable(table);
     }
+}
+
+bool deleteExercise(const QString& folder, const QString& fileName)
+{
+    if (fileName.isEmpty())
+        return true;
+    // The table's lock first, then the file's, as every change takes them.
+    const auto inUse = [&] {
+        showMessage(QStringLiteral("Il file ") + fileName
+                    + QString::fromUtf8(" è in uso altrove: non è stato cancellato."));
+        return false;
+    };
+    const FileLock tableLock(QDir(folder).filePath(QString::fromLatin1(nameTableFileName)));
+    if (!tableLock.ok())
+        return inUse();
+    const QString path = QDir(folder).filePath(fileName);
+    {
+        const FileLock lock(path);
+        if (!lock.ok())
+            return inUse();
+        const QFileInfo info(path);
+        if ((info.exists() || info.isSymLink()) && !QFile::remove(path)) {
+            showMessage(QString::fromUtf8("Non è stato possibile eliminare il file ") + fileName
+                        + QString::fromUtf8(": l'esercizio resta."));
+            return false;
+        }
+        syncFolderOf(path);
+    }
+    return removeEntry(folder, fileName);
 }

@@ -18,6 +18,12 @@
 // exists in the folder and no line of the table names it, so two long names
 // never share a file even before the first one is saved.
 //
+// Every change of the table holds its lock (model/SafeFile.h) from the reading
+// to the writing, so two copies of the program on one folder never lose each
+// other's entries; when the user gives up waiting for it, "Il file
+// LONGNAME.LST è in uso altrove: non è stato modificato." is shown and nothing
+// is added, as for a table that cannot be read.
+//
 // A table that is there but cannot be read (not a file, a read error) is
 // never written: "Errore di lettura del file LONGNAME.LST" is shown, no entry
 // is added, fileNameFor gives an empty name and removeEntry false, and files
@@ -55,3 +61,8 @@ bool removeEntry(const QString& folder, const QString& fileName);
 // without an entry get one, as longNameFor gives. Files whose names differ
 // only by case are listed once.
 void listLongNames(QStringList& out, const QString& folder, const QString& mask);
+
+// Deletes the exercise file `fileName` of the folder and its entry, holding
+// the table's lock and the file's. False, with a message, when the file could
+// not be deleted (its entry then stays) or the table could not be written.
+bool deleteExercise(const QString& folder, const QString& fileName);

@@ -2,6 +2,7 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 
 #include <QDateTime>
 #include <QFontMetrics>
@@ -979,6 +980,11 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
 {
     if (fileFailed)
         *fileFailed = false;
+    const auto failedFile = [fileFailed] {
+        if (fileFailed)
+            *fileFailed = true;
+        return false;
+    };
     const QString pupil = trimSpaces(run.pupilName);
     const QString runName = trimSpaces(run.runName);
     const QString id = pupil + QLatin1Char('^') + runName;
@@ -1036,9 +1042,37 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("[storia]");
     block.append(history);
 
-    QStringList values;
-    listValues(values, runKey, folder, name, extension);
-    if (values.contains(id)) {
+    // The archive's lock is held from the look for the identifier to the
+    // write, but not while the user answers: another copy of the program may
+    // save meanwhile, so the look is repeated once the answer is given.
+    const QString path = sectionFilePath(folder, name, extension);
+    bool replaceAllowed = false;
+    for (;;) {
+        {
+            const FileLock lock(path);
+            if (!lock.ok()) {
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
+                            + QString::fromUtf8(" è in uso altrove."));
+                return failedFile();
+            }
+            QStringList values;
+            listValues(values, runKey, folder, name, extension);
+            if (!values.contains(id))
+                return appendLines(block, folder, name, extension) || failedFile();
+            if (replaceAllowed) {
+                // One rewrite: the old run stays until the new one takes its place.
+                if (replaceBlock(runKey, id, block, folder, name, extension))
+                    return true;
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova "
+                                              "precedente con lo stesso nome è rimasta nel file."));
+                return failedFile();
+            }
+            if (isReadOnlyFile(path)) {
+                showMessage(QString::fromUtf8("Il risultato non è stato salvato: il file ") + name
+                            + QString::fromUtf8(" è di sola lettura."));
+                return failedFile();
+            }
+        }
         const DialogButton answer = askQuestion(
             QStringLiteral("Attenzione!"),
             QStringLiteral("l'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
@@ -1046,18 +1080,6 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
             YesButton | NoAnswerButton, DialogIcon::Warning);
         if (answer != YesButton)
             return false;
-        // The old run stays when it cannot be removed, and the new one is
-        // not added beside it.
-        if (!removeBlock(runKey, id, folder, name, extension)) {
-            if (fileFailed)
-                *fileFailed = true;
-            showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova precedente "
-                                          "con lo stesso nome è rimasta nel file."));
-            return false;
-        }
+        replaceAllowed = true;
     }
-    const bool written = appendLines(block, folder, name, extension);
-    if (!written && fileFailed)
-        *fileFailed = true;
-    return written;
 }

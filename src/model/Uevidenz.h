@@ -160,12 +160,16 @@ public:
     // the caller shows nothing more.
     bool saveExercise(const QString& folder, const QString& fileName);
     // Appends the run as a block of the results file, with the expected levels
-    // in "[testo]". Asks before replacing a run with the same identifier.
-    // False when nothing was written: the user kept the old run, the run holds
-    // something that would not read back, the old run could not be removed, or
-    // the file could not be written (each with a message except the first).
-    // `fileFailed`, when given, tells the last two apart from the others: the
-    // file was at fault, not the user's choice or the run's content.
+    // in "[testo]". Asks before replacing a run with the same identifier; a
+    // replacement is one rewrite of the file (the old block out, the new one
+    // at the end), so the file holds the old run or the new one at every
+    // moment. The file's lock is held while it is read and written, not while
+    // the question waits. False when nothing was written: the user kept the
+    // old run, the run holds something that would not read back, the file is
+    // read-only or in use elsewhere, or it could not be written (each with a
+    // message except the first). `fileFailed`, when given, tells the last
+    // three apart from the others: the file was at fault, not the user's
+    // choice or the run's content.
     bool writeRun(const QString& folder, const QString& name, const QString& extension,
                   const TesercizioSvolto& run, bool* fileFailed = nullptr);
 

@@ -1482,39 +1482,6 @@ FeedbackAnswer Tesegui::showFeedback(int kind)
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
-namespace {
-
-// Paints the table of answers on the judgement window's right area.
-class TablePainter final : public QObject
-{
-public:
-    TablePainter(QWidget* surface, const AnswerCounts& counts, const TableGeometry& geometry)
-        : QObject(surface), area(surface), table(nullptr, counts, geometry)
-    {
-        surface->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (watched == area && event->type() == QEvent::Paint) {
-            QPainter painter(area);
-            painter.fillRect(area->rect(), area->palette().color(QPalette::Button));
-            table.setCanvas(&painter);
-            table.paint();
-            table.setCanvas(nullptr);
-            return true;
-        }
-        return false;
-    }
-
-private:
-    QWidget* area;
-    TTabella table;
-};
-
-} // namespace
-
 void Tesegui::showJudgement(int kind)
 {
     FeedbackRequest request = feedbackRequest(kind, offerOk);
@@ -1524,25 +1491,7 @@ void Tesegui::showJudgement(int kind)
     request.tableWidth = 390;
     TanimazioneForm form(request, serialSwitches);
 
-    const int side = form.paintRight->width() - 20;
-    TableGeometry geometry;
-    geometry.left = 10;
-    geometry.top = 20;
-    geometry.width = side;
-    geometry.height = side + 25;
-    geometry.titleColumnWidth = 20;
-    geometry.titleRowHeight = 20;
-    geometry.labelColumnWidth = 25;
-    geometry.labelRowHeight = 25;
-    geometry.cellWidth = (side - 45) / 3;
-    geometry.cellHeight = (side - 20) / 3;
-    geometry.lineColour = Qt::black;
-    geometry.backColour = form.paintRight->palette().color(QPalette::Button);
-    geometry.forPrinter = false;
-    new TablePainter(form.paintRight, countAnswers(), geometry);
-    form.paintRight->setToolTip(
-        QStringLiteral("Sulla diagonale colorata ci sono le risposte esatte,\n"
-                       "mentre nelle caselle grigie ci sono le risposte sbagliate."));
+    form.showTable(countAnswers());
 
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;

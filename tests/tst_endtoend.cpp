@@ -402,6 +402,8 @@ void TestEndToEnd::teacherPreparesPupilRunsTeacherReviews()
     QCOMPARE(row.at(4), QStringLiteral("una frase per volta"));
     QCOMPARE(row.at(5), QString::fromUtf8("a metà e alla fine"));
     QCOMPARE(row.mid(6, 9), (QStringList{"9", "1", "0", "1", "1", "0", "0", "0", "2"}));
+    // Two answers one level off over fourteen sentences, judged as the pupil was told.
+    QCOMPARE(row.at(15), QStringLiteral("0,143"));
     QCOMPARE(row.at(16), QStringLiteral("bene"));
 }
 

@@ -852,7 +852,9 @@ bool Tprepara::handleKey(int key)
     }
     if (!textLoaded || !model)
         return false;
-    QWidget* focused = QApplication::focusWidget();
+    // The window's own focus, also while the window manager has not made it
+    // the active window yet.
+    QWidget* focused = focusWidget();
     switch (key) {
     case Qt::Key_End: {
         model->currentSentence = model->sentenceCount - 1;

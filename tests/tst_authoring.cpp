@@ -5,6 +5,7 @@
 #include "authoring/Uprepara.h"
 #include "authoring/Useparat.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 #include "shell/Umascher.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -24,6 +25,8 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QLockFile>
+#include <QScopeGuard>
 #include <QtTest>
 #include <memory>
 
@@ -984,6 +987,21 @@ void TestAuthoring::editorQuestionsAndDelete()
     editor.Elimina1->trigger();
     QCOMPARE(script.last().text, QStringLiteral("Vuoi cancellare il testo altro.txt?"));
     QVERIFY(QFile::exists(texts() + QStringLiteral("altro.txt")));
+    // A text whose lock another copy of the program holds is not deleted.
+    {
+        QLockFile other(texts() + QStringLiteral("altro.txt.lock"));
+        QVERIFY(other.tryLock(0));
+        FileLock::setPatienceForTests(200);
+        const auto restore = qScopeGuard([] { FileLock::setPatienceForTests(3000); });
+        script.answerFile(texts() + QStringLiteral("altro.txt"));
+        script.answer(YesButton);
+        script.answer(NoAnswerButton);
+        editor.Elimina1->trigger();
+        QVERIFY(script.messages().at(script.messages().size() - 2).contains(QString::fromUtf8("è in uso")));
+        QCOMPARE(script.last().text,
+                 QString::fromUtf8("Il file altro.txt è in uso altrove: non è stato cancellato."));
+        QVERIFY(QFile::exists(texts() + QStringLiteral("altro.txt")));
+    }
     script.answerFile(texts() + QStringLiteral("altro.txt"));
     script.answer(YesButton);
     editor.Elimina1->trigger();

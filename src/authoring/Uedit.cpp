@@ -4,6 +4,7 @@
 #include "authoring/Useparat.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/SafeFile.h"
 #include "shell/Umascher.h"
 
 #include <QFile>
@@ -336,6 +337,13 @@ void TeditForm::Elimina1Click()
                     YesButton | NoAnswerButton, DialogIcon::Warning)
         != YesButton)
         return;
+    // Under the text's lock, as every change of a shared data file.
+    const FileLock lock(path);
+    if (!lock.ok()) {
+        showMessage(QStringLiteral("Il file ") + name
+                    + QString::fromUtf8(" è in uso altrove: non è stato cancellato."));
+        return;
+    }
     if (QFile::remove(path))
         showMessage(QString::fromUtf8("il file è stato eliminato"));
     else

@@ -523,17 +523,10 @@ bool Tprepara::hasCurrentSentence() const
 
 bool Tprepara::loadExercise(const QString& path)
 {
-    QStringList text;
-    QString task;
-    if (!readExercise(path, text, task)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    auto loaded = openExercise(path);
+    if (!loaded)
         return false;
-    }
-    Tparametri params;
-    params.mode = fromExercise;
-    params.source = text;
-    params.compito = task;
-    newModel(std::make_unique<Tevidenziatore>(params));
+    newModel(std::move(loaded));
     return true;
 }
 

@@ -867,17 +867,9 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
 
 bool Tesegui::loadExercise(const QString& path)
 {
-    QStringList text;
-    QString task;
-    if (!readExercise(path, text, task)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    auto loaded = openExercise(path);
+    if (!loaded)
         return false;
-    }
-    Tparametri params;
-    params.mode = fromExercise;
-    params.source = text;
-    params.compito = task;
-    auto loaded = std::make_unique<Tevidenziatore>(params);
     if (loaded->sentenceCount == 0) {
         // Nothing to answer: no run can start on it.
         showMessage(QStringLiteral("L'esercizio ") + run.exerciseName
@@ -888,7 +880,7 @@ bool Tesegui::loadExercise(const QString& path)
     exerciseLoaded = true;
     suggBut->setEnabled(true);
     model->hideAnswers();
-    Memo1->setPlainText(QString(task).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    Memo1->setPlainText(QString(model->compito).replace(QLatin1String("\r\n"), QLatin1String("\n")));
     midPoint = model->sentenceCount / 2;
     return true;
 }

@@ -5,6 +5,7 @@
 #include "model/SafeFile.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QHash>
@@ -1082,4 +1083,19 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
             return false;
         replaceAllowed = true;
     }
+}
+
+std::unique_ptr<Tevidenziatore> openExercise(const QString& path)
+{
+    QStringList text;
+    QString task;
+    if (!readExercise(path, text, task)) {
+        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+        return nullptr;
+    }
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = text;
+    params.compito = task;
+    return std::make_unique<Tevidenziatore>(params);
 }

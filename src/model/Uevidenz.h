@@ -7,6 +7,7 @@
 #include <QStringList>
 #include <QVector>
 #include <array>
+#include <memory>
 #include <utility>
 
 class QPainter;
@@ -211,3 +212,8 @@ private:
     mutable int widthDpiX = 0;
     mutable int widthDpiY = 0;
 };
+
+// An exercise file read into a new text model; null, after the message
+// "Errore di lettura del file <name>", when the file cannot be read.
+std::unique_ptr<Tevidenziatore> openExercise(const QString& path);
+

@@ -1,5 +1,6 @@
 #include "access/Joystick.h"
 #include "access/JoystickDriver.h"
+#include "support/BrokenDriver.h"
 #include "access/Uregjoy.h"
 #include "access/Uscans.h"
 #include "support/ScriptedDialogs.h"
@@ -57,28 +58,6 @@ private:
     SDL_Joystick* joystick = nullptr;
 };
 
-// A system whose joystick service is missing or refuses to open a device.
-class BrokenDriver final : public JoystickDriver
-{
-public:
-    explicit BrokenDriver(bool serviceWorks) : works(serviceWorks)
-    {
-        previous = setJoystickDriver(this);
-    }
-    ~BrokenDriver() override { setJoystickDriver(previous); }
-    BrokenDriver(const BrokenDriver&) = delete;
-    BrokenDriver& operator=(const BrokenDriver&) = delete;
-
-    bool start() override { return works; }
-    void stop() override {}
-    void update() override {}
-    int deviceCount() override { return 1; }
-    std::unique_ptr<JoystickHandle> open(int) override { return nullptr; }
-
-private:
-    bool works;
-    JoystickDriver* previous = nullptr;
-};
 
 struct Events {
     QList<int> directions;

@@ -12,6 +12,7 @@
 #include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "support/BrokenDriver.h"
 #include "support/VirtualStick.h"
 
 #include <QComboBox>
@@ -29,24 +30,6 @@ using testsupport::whenModalShown;
 
 namespace {
 
-// A joystick service that is missing, or that sees a joystick it cannot open.
-class BrokenDriver final : public JoystickDriver
-{
-public:
-    explicit BrokenDriver(bool serviceWorks) : works(serviceWorks) { previous = setJoystickDriver(this); }
-    ~BrokenDriver() override { setJoystickDriver(previous); }
-    BrokenDriver(const BrokenDriver&) = delete;
-    BrokenDriver& operator=(const BrokenDriver&) = delete;
-    bool start() override { return works; }
-    void stop() override {}
-    void update() override {}
-    int deviceCount() override { return 1; }
-    std::unique_ptr<JoystickHandle> open(int) override { return nullptr; }
-
-private:
-    bool works;
-    JoystickDriver* previous = nullptr;
-};
 
 void clickItem(TRadioGroup* group, int index)
 {

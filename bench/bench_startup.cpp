@@ -10,6 +10,7 @@
 //   bench_startup          both series, medians and ratio
 //   bench_startup --one    one start of the program: prints the milliseconds
 //                          since its start and the wall clock at its first frame
+#include "shell/FontWarmUp.h"
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
@@ -89,6 +90,7 @@ int report(QWidget& window, const FirstFrame& frame)
 // The program's own start, as main() does it.
 int program(int argc, char* argv[])
 {
+    const FontWarmUp fonts;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("salienta"));
     QTranslator qtTranslator;

@@ -1,3 +1,4 @@
+#include "shell/FontWarmUp.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
 #include "speech/SpeechEngine.h"
@@ -29,6 +30,7 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    const FontWarmUp fonts;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("salienta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SALIENTA_VERSION));

@@ -2,12 +2,14 @@
 // desktop finds there, and starts the installed program as a user would: its
 // program folder read-only, a home folder of its own.
 
+#include "sound/SoundModule.h"
 #include "support/TestSupport.h"
 
 #include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
+#include <QLibrary>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QHash>
@@ -112,6 +114,12 @@ void TestInstall::everyFileIsInPlace()
 {
     const QFileInfo program(usr + QStringLiteral("bin/salienta"));
     QVERIFY(program.isFile() && program.isExecutable());
+    // The installed program finds its sound module from its own folder.
+    const QString soundModule = findSoundModule(usr + QStringLiteral("bin"));
+    QVERIFY2(soundModule.startsWith(QDir::cleanPath(usr + QStringLiteral("lib"))), qPrintable(soundModule));
+    QLibrary module(soundModule);
+    QVERIFY2(module.load(), qPrintable(module.errorString()));
+    QVERIFY(module.resolve("salientaNewAudioOutput") && module.resolve("salientaNewSoundPlayer"));
 
     // The program folder, file for file as it ships.
     const QString source = QStringLiteral(SALIENTA_ASSETS_DIR);

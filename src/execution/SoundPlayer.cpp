@@ -1,28 +1,16 @@
 #include "execution/SoundPlayer.h"
 
-#include <QSoundEffect>
-#include <QUrl>
-
-SoundPlayer::~SoundPlayer() = default;
+#include "sound/SoundModule.h"
 
 namespace {
 
-// QSoundEffect loads the file in the background and plays it once loaded;
-// a file that cannot be loaded leaves it silent.
-class EffectPlayer final : public SoundPlayer
+// Where the sound module cannot be opened the sounds stay silent, as a
+// missing sound file does: a run never stops for them.
+class SilentPlayer final : public SoundPlayer
 {
 public:
-    EffectPlayer() { effect.setObjectName(QStringLiteral("MediaPlayer1")); }
-    void play(const QString& path) override
-    {
-        effect.setSource(QUrl::fromLocalFile(path));
-        effect.setLoopCount(1);
-        effect.play();
-    }
-    void stop() override { effect.stop(); }
-
-private:
-    QSoundEffect effect;
+    void play(const QString&) override {}
+    void stop() override {}
 };
 
 SoundPlayerMaker& installedMaker()
@@ -37,7 +25,9 @@ std::unique_ptr<SoundPlayer> makeSoundPlayer()
 {
     if (installedMaker())
         return installedMaker()();
-    return std::make_unique<EffectPlayer>();
+    if (std::unique_ptr<SoundPlayer> device = makeDeviceSoundPlayer())
+        return device;
+    return std::make_unique<SilentPlayer>();
 }
 
 SoundPlayerMaker setSoundPlayerMaker(SoundPlayerMaker maker)

@@ -6,16 +6,14 @@
 #include <QtGlobal>
 #include <memory>
 
-class QAudioSink;
-class QIODevice;
-
 // Where the speech engine sends its sound: 16-bit signed mono samples in the
-// machine's byte order. The engine opens the output once and keeps it open;
+// machine's byte order. The sound device's output comes from the sound module
+// (makeDeviceAudioOutput). The engine opens the output once and keeps it open;
 // it feeds it from the user-interface thread a little at a time.
 class AudioOutput
 {
 public:
-    virtual ~AudioOutput();
+    virtual ~AudioOutput() = default;
     // Opens (or reopens at another rate) the stream; false when nothing can play.
     virtual bool open(int sampleRate) = 0;
     // The rate the stream is open at, 0 when it is not open.
@@ -31,37 +29,6 @@ public:
     // Nothing more follows for now: whatever was written must be heard even
     // when it is too short for the device to start on its own.
     virtual void finish() = 0;
-};
-
-// The sound device through QAudioSink (push mode). Opening fails cleanly when
-// the machine has no audio output.
-class QtAudioOutput final : public AudioOutput
-{
-public:
-    QtAudioOutput();
-    ~QtAudioOutput() override;
-    QtAudioOutput(const QtAudioOutput&) = delete;
-    QtAudioOutput& operator=(const QtAudioOutput&) = delete;
-
-    bool open(int sampleRate) override;
-    int sampleRate() const override { return rate; }
-    qint64 bytesFree() override;
-    qint64 write(const char* data, qint64 length) override;
-    qint64 pendingUSecs() override;
-    void discard() override;
-    void finish() override;
-
-private:
-    bool startStream();
-    void close();
-    qint64 queuedBytes();
-
-    std::unique_ptr<QAudioSink> sink;
-    QIODevice* device = nullptr;
-    int rate = 0;
-    qint64 paddingBytes = 0;      // silence queued behind the last sound by finish()
-    QElapsedTimer wallClock;      // bounds the wait when the device stops playing
-    qint64 wallSoundEndUs = 0;
 };
 
 // An output for tests and for recording: it keeps every sample written and

@@ -1,7 +1,9 @@
 #include "speech/SpeechEngine.h"
 
 #include "model/Funzioni.h"
+#include "model/OnDemandLibrary.h"
 
+#include "sound/SoundModule.h"
 #include "speech/AudioOutput.h"
 
 #include <espeak-ng/espeak_ng.h>
@@ -282,6 +284,41 @@ bool mbrolaVoiceInstalled(const QByteArray& identifier)
     return false;
 }
 
+// The functions of espeak-ng the engine calls; the library is opened when the
+// engine is first created, after the main window is on screen.
+struct Espeak {
+    decltype(&espeak_Initialize) Initialize = nullptr;
+    decltype(&espeak_ListVoices) ListVoices = nullptr;
+    decltype(&espeak_SetVoiceByName) SetVoiceByName = nullptr;
+    decltype(&espeak_ng_GetSampleRate) GetSampleRate = nullptr;
+    decltype(&espeak_GetParameter) GetParameter = nullptr;
+    decltype(&espeak_SetParameter) SetParameter = nullptr;
+    decltype(&espeak_SetSynthCallback) SetSynthCallback = nullptr;
+    decltype(&espeak_Synth) Synth = nullptr;
+};
+Espeak espeakLib;
+
+// Opens espeak-ng once; false when it is missing or lacks a function.
+bool loadEspeak()
+{
+    static OnDemandLibrary library("espeak-ng", 1);
+    static const bool loaded = [] {
+        if (!library.load())
+            return false;
+        bool all = true;
+        all &= library.resolve(espeakLib.Initialize, "espeak_Initialize");
+        all &= library.resolve(espeakLib.ListVoices, "espeak_ListVoices");
+        all &= library.resolve(espeakLib.SetVoiceByName, "espeak_SetVoiceByName");
+        all &= library.resolve(espeakLib.GetSampleRate, "espeak_ng_GetSampleRate");
+        all &= library.resolve(espeakLib.GetParameter, "espeak_GetParameter");
+        all &= library.resolve(espeakLib.SetParameter, "espeak_SetParameter");
+        all &= library.resolve(espeakLib.SetSynthCallback, "espeak_SetSynthCallback");
+        all &= library.resolve(espeakLib.Synth, "espeak_Synth");
+        return all;
+    }();
+    return loaded;
+}
+
 const char* firstLanguage(const espeak_VOICE* voice)
 {
     return (voice->languages && voice->languages[0] != 0) ? voice->languages + 1 : "";
@@ -296,7 +333,7 @@ QList<Language> listLanguages()
     QList<Variant> variants;
     espeak_VOICE variantSpec{};
     variantSpec.languages = "variant";
-    if (const espeak_VOICE** list = espeak_ListVoices(&variantSpec)) {
+    if (const espeak_VOICE** list = espeakLib.ListVoices(&variantSpec)) {
         for (int i = 0; list[i]; ++i) {
             const QByteArray identifier(list[i]->identifier ? list[i]->identifier : "");
             const QByteArray file = identifier.mid(identifier.lastIndexOf('/') + 1);
@@ -339,13 +376,13 @@ QList<Language> listLanguages()
     };
     // Without a selection espeak-ng lists its own voices, without variants
     // and without mbrola voices.
-    if (const espeak_VOICE** list = espeak_ListVoices(nullptr)) {
+    if (const espeak_VOICE** list = espeakLib.ListVoices(nullptr)) {
         for (int i = 0; list[i]; ++i)
             addVoice(list[i], variants);
     }
     espeak_VOICE mbrolaSpec{};
     mbrolaSpec.languages = "mb";
-    if (const espeak_VOICE** list = espeak_ListVoices(&mbrolaSpec)) {
+    if (const espeak_VOICE** list = espeakLib.ListVoices(&mbrolaSpec)) {
         for (int i = 0; list[i]; ++i) {
             const QByteArray identifier(list[i]->identifier ? list[i]->identifier : "");
             if (!identifier.startsWith("mb/") || !mbrolaVoiceInstalled(identifier))
@@ -445,8 +482,10 @@ private:
 // hangs when it is shut down a second time after being set up again.
 int espeakSampleRate()
 {
-    static const int rate = espeak_Initialize(AUDIO_OUTPUT_SYNCHRONOUS, SynthBlockMs, nullptr,
-                                              espeakINITIALIZE_DONT_EXIT);
+    if (!loadEspeak())
+        return 0;
+    static const int rate = espeakLib.Initialize(AUDIO_OUTPUT_SYNCHRONOUS, SynthBlockMs, nullptr,
+                                                 espeakINITIALIZE_DONT_EXIT);
     return rate;
 }
 
@@ -469,21 +508,21 @@ std::unique_ptr<Engine> Engine::create(std::unique_ptr<AudioOutput> output)
         engine->languageIndex = 0;
     engine->voiceIndex = 0;
     const QByteArray spec = engine->voiceList().at(0).spec;
-    if (espeak_SetVoiceByName(spec.constData()) != EE_OK)
+    if (espeakLib.SetVoiceByName(spec.constData()) != EE_OK)
         return nullptr;
     engine->appliedVoice = spec;
-    engine->workerRate = espeak_ng_GetSampleRate();
+    engine->workerRate = espeakLib.GetSampleRate();
 
-    engine->defaultVolume = std::clamp(espeak_GetParameter(espeakVOLUME, 0), MinVolume, MaxVolume);
-    engine->defaultSpeed = std::clamp(espeak_GetParameter(espeakRATE, 0), MinSpeed, MaxSpeed);
-    engine->defaultPitch = std::clamp(espeak_GetParameter(espeakPITCH, 0), MinPitch, MaxPitch);
+    engine->defaultVolume = std::clamp(espeakLib.GetParameter(espeakVOLUME, 0), MinVolume, MaxVolume);
+    engine->defaultSpeed = std::clamp(espeakLib.GetParameter(espeakRATE, 0), MinSpeed, MaxSpeed);
+    engine->defaultPitch = std::clamp(espeakLib.GetParameter(espeakPITCH, 0), MinPitch, MaxPitch);
     engine->volume = engine->defaultVolume;
     engine->speed = engine->defaultSpeed;
     engine->pitch = engine->defaultPitch;
 
     if (!output)
-        output = std::make_unique<QtAudioOutput>();
-    if (!output->open(engine->workerRate))
+        output = makeDeviceAudioOutput();
+    if (!output || !output->open(engine->workerRate))
         return nullptr;
     engine->output = std::move(output);
     engine->pumpTimer = std::make_unique<QTimer>();
@@ -492,7 +531,7 @@ std::unique_ptr<Engine> Engine::create(std::unique_ptr<AudioOutput> output)
     QObject::connect(engine->pumpTimer.get(), &QTimer::timeout, engine->pumpTimer.get(),
                      [self] { self->pump(); });
 
-    espeak_SetSynthCallback(synthCallback);
+    espeakLib.SetSynthCallback(synthCallback);
     activeEngine = self;
     engine->worker = std::thread([self] { self->workerLoop(); });
     return engine;
@@ -648,14 +687,14 @@ void Engine::workerLoop()
 
 void Engine::synthesize(const Job& job)
 {
-    if (job.voiceSpec != appliedVoice && espeak_SetVoiceByName(job.voiceSpec.constData()) == EE_OK) {
+    if (job.voiceSpec != appliedVoice && espeakLib.SetVoiceByName(job.voiceSpec.constData()) == EE_OK) {
         appliedVoice = job.voiceSpec;
-        workerRate = espeak_ng_GetSampleRate();
+        workerRate = espeakLib.GetSampleRate();
     }
-    espeak_SetParameter(espeakRATE, job.speed, 0);
-    espeak_SetParameter(espeakVOLUME, job.volume, 0);
-    espeak_SetParameter(espeakPITCH, job.pitch, 0);
-    espeak_Synth(job.utf8.constData(), size_t(job.utf8.size()) + 1, 0, POS_CHARACTER, 0,
+    espeakLib.SetParameter(espeakRATE, job.speed, 0);
+    espeakLib.SetParameter(espeakVOLUME, job.volume, 0);
+    espeakLib.SetParameter(espeakPITCH, job.pitch, 0);
+    espeakLib.Synth(job.utf8.constData(), size_t(job.utf8.size()) + 1, 0, POS_CHARACTER, 0,
                  espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
 }
 

@@ -21,7 +21,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QTest>
+#include <QEventLoop>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QTranslator>
 #include <algorithm>
@@ -58,7 +59,8 @@ double nowMs()
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
-// Notes the moment a window starts painting its first frame.
+// Notes the moment a window starts painting its first frame, and ends the
+// wait for it.
 class FirstFrame : public QObject
 {
 public:
@@ -72,15 +74,24 @@ protected:
         if (event->type() == QEvent::Paint && ms < 0) {
             ms = msSinceProcessStart();
             epochMs = nowMs();
+            waiting.quit();
         }
         return QObject::eventFilter(watched, event);
     }
+
+public:
+    QEventLoop waiting;
 };
 
-// Waits for the first frame and prints when it came.
-int report(QWidget& window, const FirstFrame& frame)
+// Waits for the first frame and prints when it came. (Not through the
+// application's own quit, which would ask the main window to close.)
+int report(FirstFrame& frame)
 {
-    if (!QTest::qWaitForWindowExposed(&window) || !QTest::qWaitFor([&frame] { return frame.ms >= 0; }))
+    if (frame.ms < 0) {
+        QTimer::singleShot(30000, &frame.waiting, &QEventLoop::quit);
+        frame.waiting.exec();
+    }
+    if (frame.ms < 0)
         return 1;
     std::printf("%.0f %.3f\n", frame.ms, frame.epochMs);
     std::fflush(stdout);
@@ -108,15 +119,16 @@ int program(int argc, char* argv[])
     QObject::connect(&dismiss, &QTimer::timeout, [&dismiss]() {
         if (auto cover = qobject_cast<Tcopertina*>(QApplication::activeModalWidget())) {
             dismiss.stop();
-            QTest::keyClick(cover, Qt::Key_Space);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, QStringLiteral(" "));
+            QApplication::sendEvent(cover, &press);
         }
     });
     dismiss.start(0);
 
     Tmaschera window;
-    const FirstFrame frame(&window);
+    FirstFrame frame(&window);
     window.start();
-    const int result = report(window, frame);
+    const int result = report(frame);
     if (SpeechAvailable)
         VS_DestroySpeechEngine();
     return result;

@@ -1,6 +1,7 @@
 #include "model/Clock.h"
 
 #include <QElapsedTimer>
+#include <QThread>
 
 MsClock::~MsClock() = default;
 
@@ -11,6 +12,7 @@ class MonotonicClock final : public MsClock
 public:
     MonotonicClock() { timer.start(); }
     qint64 milliseconds() override { return timer.elapsed(); }
+    void sleepFor(qint64 ms) override { QThread::msleep(static_cast<unsigned long>(ms)); }
 
 private:
     QElapsedTimer timer;
@@ -42,6 +44,6 @@ void waitTicks(qint64 ms)
 {
     MsClock& clock = msClock();
     const qint64 start = clock.milliseconds();
-    while (clock.milliseconds() - start < ms) {
-    }
+    for (qint64 left = ms; left > 0; left = ms - (clock.milliseconds() - start))
+        clock.sleepFor(left);
 }

@@ -10,6 +10,9 @@ public:
     virtual ~MsClock();
     // Milliseconds since an arbitrary fixed start; never goes backwards.
     virtual qint64 milliseconds() = 0;
+    // Lets `ms` milliseconds pass without using the processor. The monotonic
+    // clock sleeps; a clock that moves on by itself need not do anything.
+    virtual void sleepFor(qint64 ms) { Q_UNUSED(ms) }
 };
 
 // The installed clock (the monotonic one unless a test installed another).
@@ -18,6 +21,6 @@ MsClock& msClock();
 // returns the one it replaces, or nullptr for the monotonic one.
 MsClock* setMsClock(MsClock* clock);
 
-// Busy wait, without dispatching events, until the clock has advanced by at
-// least `ms` milliseconds.
+// Waits, without dispatching events and without spinning, until the clock has
+// advanced by at least `ms` milliseconds.
 void waitTicks(qint64 ms);

@@ -3,10 +3,10 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "common/AppContext.h"
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -70,11 +70,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
 
 } // namespace
 
-TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
-    : QDialog(parent),
-      serialSwitches(serial ? serial
-                            : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                     : nullptr))
+TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
+    : QDialog(parent), serialSwitches(context.serialSwitches)
 {
     setObjectName(QStringLiteral("sceltaEs"));
     setWindowTitle(QStringLiteral("  esercizio"));
@@ -162,7 +159,7 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
 
     // Every pupil with stored runs, once, in the order of the first run.
     QStringList identifiers;
-    listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
+    listValues(identifiers, QStringLiteral("identificatore"), context.dataRoot + QStringLiteral("risult"),
                QStringLiteral("risult"), QStringLiteral("sal"));
     QStringList names;
     QSet<QString> listed;
@@ -308,10 +305,10 @@ bool TsceltaEs::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow)
 {
-    TsceltaEs setUp(owner, serial);
+    TsceltaEs setUp(context, owner);
     if (setUp.exec() != QDialog::Accepted)
         return false;
     runWindow(setUp);

@@ -3,7 +3,6 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -84,9 +83,9 @@ struct Block {
 // Every run of the archive in one reading, grouped as readBlock groups them:
 // the lines of every block with the same identifier, header dropped, trimmed,
 // blank ones dropped.
-bool readAllRuns(QVector<Block>& blocks, QString& error)
+bool readAllRuns(const QString& archiveFolder, QVector<Block>& blocks, QString& error)
 {
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
+    const QString path = sectionFilePath(archiveFolder, resultsName, resultsExtension);
     QFile file(path);
     if (!file.exists())
         return true;
@@ -158,10 +157,11 @@ QString sentencesPathFor(const QString& runsPath)
     return info.dir().filePath(base + QStringLiteral("_frasi.csv"));
 }
 
-bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
+bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const QString& runsPath,
+                      QString& error, int* runs)
 {
     QVector<Block> blocks;
-    if (!readAllRuns(blocks, error))
+    if (!readAllRuns(archiveFolder, blocks, error))
         return false;
     static const char* const shortNames[] = {"non", "imp", "molto"};
     QStringList header{QStringLiteral("alunno"), QStringLiteral("esercizio"),
@@ -251,10 +251,11 @@ QString TesportaForm::chosenPupil() const
     return ComboAlunni->currentIndex() > 0 ? ComboAlunni->currentText() : QString();
 }
 
-void exportResultsInteractively(QWidget* parent)
+void exportResultsInteractively(const AppContext& context, QWidget* parent)
 {
+    const QString archiveFolder = resultsFolder(context.dataRoot);
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    listValues(ids, resultsKey, archiveFolder, resultsName, resultsExtension);
     QStringList pupils;
     QSet<QString> seen;
     for (const QString& id : std::as_const(ids)) {
@@ -271,7 +272,7 @@ void exportResultsInteractively(QWidget* parent)
     TesportaForm form(pupils, parent);
     if (form.exec() != QDialog::Accepted)
         return;
-    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), DataRoot,
+    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), context.dataRoot,
                                                 QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
@@ -280,7 +281,7 @@ void exportResultsInteractively(QWidget* parent)
         target += QStringLiteral(".csv");
     QString error;
     int runs = 0;
-    if (!exportResultsCsv(form.chosenPupil(), target, error, &runs)) {
+    if (!exportResultsCsv(archiveFolder, form.chosenPupil(), target, error, &runs)) {
         showMessage(error + QString::fromUtf8(": l'esportazione non è stata completata."));
         return;
     }

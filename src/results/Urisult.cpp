@@ -1,5 +1,6 @@
 #include "results/Urisult.h"
 
+#include "common/Hint.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -7,7 +8,6 @@
 #include "results/Uscform.h"
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -26,9 +26,9 @@ const QString resultsName = QStringLiteral("risult");
 const QString resultsExtension = QStringLiteral("sal");
 const QString resultsKey = QStringLiteral("identificatore");
 
-QString resultsFolder()
+QString resultsFolder(const QString& dataRoot)
 {
-    return DataRoot + QStringLiteral("risult");
+    return dataRoot + QStringLiteral("risult");
 }
 
 namespace {
@@ -273,9 +273,10 @@ void TLegenda::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------------------
 // The window
 
-Trisultati::Trisultati(QWidget* parent)
+Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     theResultsWindow = this;
     setObjectName(QStringLiteral("Trisultati"));
@@ -447,7 +448,7 @@ void Trisultati::canvasResized()
 bool Trisultati::loadRun(const QString& runIdentifier)
 {
     QStringList lines;
-    readBlock(lines, resultsKey, runIdentifier, false, resultsFolder(), resultsName,
+    readBlock(lines, resultsKey, runIdentifier, false, resultsFolder(context.dataRoot), resultsName,
               resultsExtension);
     if (lines.isEmpty()) {
         const qsizetype caret = runIdentifier.indexOf(QLatin1Char('^'));
@@ -634,7 +635,7 @@ AnswerCounts Trisultati::countAnswers() const
 
 void Trisultati::Aprieserciziosvolto1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  scegli un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
@@ -646,7 +647,7 @@ void Trisultati::Aprieserciziosvolto1Click()
 
 void Trisultati::Eliminaesercizio1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  elimina un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi da eliminare"));
@@ -666,18 +667,18 @@ void Trisultati::Eliminaesercizio1Click()
     // The archive may have changed since the list was read (another copy of
     // the program on a shared folder): a run that is gone is said to be gone.
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    listValues(ids, resultsKey, resultsFolder(context.dataRoot), resultsName, resultsExtension);
     if (!ids.contains(id)) {
         showMessage(QStringLiteral("L'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
                     + QString::fromUtf8(" non è più nell'archivio: non c'è niente da eliminare."));
         return;
     }
-    removeBlock(resultsKey, id, resultsFolder(), resultsName, resultsExtension);
+    removeBlock(resultsKey, id, resultsFolder(context.dataRoot), resultsName, resultsExtension);
 }
 
 void Trisultati::Esportacsv1Click()
 {
-    exportResultsInteractively(this);
+    exportResultsInteractively(context, this);
 }
 
 void Trisultati::sintesiButClick()

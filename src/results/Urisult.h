@@ -1,7 +1,8 @@
 #pragma once
 
+#include "common/AppContext.h"
+#include "common/Utabella.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QFont>
@@ -18,8 +19,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-// Where the results archive lies: DataRoot + "risult", file "risult.sal".
-QString resultsFolder();
+// Where the results archive lies: `dataRoot` + "risult", file "risult.sal".
+QString resultsFolder(const QString& dataRoot);
 extern const QString resultsName;
 extern const QString resultsExtension;
 extern const QString resultsKey;   // "identificatore"
@@ -94,7 +95,7 @@ class Trisultati : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Trisultati(QWidget* parent = nullptr);
+    explicit Trisultati(const AppContext& context, QWidget* parent = nullptr);
     ~Trisultati() override;
 
     // The one results window while it is open.
@@ -164,6 +165,7 @@ private:
     void drawViews();
     void layoutTexts();
 
+    AppContext context;
     std::unique_ptr<Tevidenziatore> assignedText;
     std::unique_ptr<Tevidenziatore> doneText;
     StoredRun run;

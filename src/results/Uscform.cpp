@@ -25,7 +25,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect g
 
 } // namespace
 
-TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
+TscegliRisultatiForm::TscegliRisultatiForm(const AppContext& context, QWidget* parent)
+    : QDialog(parent)
 {
     setUpResultsDialog(*this, "TscegliRisultatiForm", QString(), {367, 183});
 
@@ -52,7 +53,7 @@ TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
 
     // Pupils once each, whatever their letter case, in order of first appearance.
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    listValues(ids, resultsKey, resultsFolder(context.dataRoot), resultsName, resultsExtension);
     QHash<QString, int> byName;
     QSet<QString> seen;
     for (const QString& id : std::as_const(ids)) {

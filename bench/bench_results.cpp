@@ -116,7 +116,7 @@ int main(int argc, char** argv)
         return 1;
     AppContext context;
     context.dataRoot = dir.path() + QLatin1Char('/');
-    QDir().mkpath(resultsFolder(context.dataRoot));
+    QDir().mkpath(resultsFolderIn(context.dataRoot));
 
     Tparametri params;
     params.mode = fromExercise;
@@ -145,7 +145,7 @@ int main(int argc, char** argv)
             run.historyThird << QString::number(std::min(sentences - 1, from + 5));
         }
     }
-    if (!model.writeRun(resultsFolder(context.dataRoot), resultsName, resultsExtension, run)) {
+    if (!model.writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, run)) {
         std::fprintf(stderr, "the run could not be stored\n");
         return 1;
     }

@@ -68,7 +68,7 @@ bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& h
         run.historySecond << QString::fromUtf8(s.second);
         run.historyThird << QString::fromUtf8(s.third);
     }
-    return model.writeRun(resultsFolder(context.dataRoot), resultsName, resultsExtension, run);
+    return model.writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, run);
 }
 
 // Steps, a reset between them and a reset after the last step.
@@ -249,7 +249,7 @@ void TestRisultati::init()
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
     context = testsupport::makeContext(folder->path());
-    QVERIFY(QDir().mkpath(resultsFolder(context.dataRoot)));
+    QVERIFY(QDir().mkpath(resultsFolderIn(context.dataRoot)));
 }
 
 void TestRisultati::emptyArchiveAndNoRunLoaded()
@@ -277,7 +277,7 @@ void TestRisultati::emptyArchiveAndNoRunLoaded()
     QVERIFY(!window.Buttonmeno->isEnabled());
     QCOMPARE(window.countAnswers().total(), 0);
     // The archive file was created empty by the reading.
-    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolder(context.dataRoot), resultsName, resultsExtension)));
+    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension)));
 }
 
 void TestRisultati::chooserListsPupilsOnceAndAsksForARun()
@@ -428,7 +428,7 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     // A block without its text and history sections, written by hand.
     QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^MONCA]"), QStringLiteral("[informazioni]"),
                          QStringLiteral("NOME=ANNA")},
-                        resultsFolder(context.dataRoot), resultsName, resultsExtension));
+                        resultsFolderIn(context.dataRoot), resultsName, resultsExtension));
     Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -475,7 +475,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("SECONDA"), mainHistory));
-    const QString path = sectionFilePath(resultsFolder(context.dataRoot), resultsName, resultsExtension);
+    const QString path = sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     const QByteArray before = testsupport::readBytes(path);
     Trisultati window(context);
     window.show();
@@ -502,7 +502,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     script.answer(OkButton);
     deleteChosen(QStringLiteral("PRIMA"));
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(context.dataRoot), resultsName, resultsExtension);
+    listValues(ids, resultsKey, resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     QCOMPARE(ids, QStringList{QStringLiteral("MARIO^SECONDA")});
     QVERIFY(window.runLoaded());
     QCOMPARE(window.loadedIdentifier(), QStringLiteral("MARIO^PRIMA"));
@@ -512,7 +512,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     // is said to be gone, and nothing is touched.
     script.answer(OkButton);
     whenModalShown([&](QWidget* modal) {
-        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolder(context.dataRoot),
+        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolderIn(context.dataRoot),
                             resultsName, resultsExtension));
         choose(modal, QStringLiteral("MARIO"), QStringLiteral("SECONDA"));
     });
@@ -761,7 +761,7 @@ void TestRisultati::exportToCsv()
     // One pupil only: "mario" in any case, both of the runs stored under either spelling.
     QString error;
     int count = 0;
-    const QString archive = resultsFolder(context.dataRoot);
+    const QString archive = resultsFolderIn(context.dataRoot);
     QVERIFY(exportResultsCsv(archive, QStringLiteral("mario"), path + QStringLiteral("2.csv"), error, &count));
     QCOMPARE(count, 2);
     QCOMPARE(parseCsv(testsupport::readBytes(path + QStringLiteral("2.csv"))).size(), 3);

@@ -199,6 +199,7 @@ private slots:
     void editorSavesReopensAndConverts();
     void editorQuestionsAndDelete();
     void menusFontAndHelpFromTheKeyboard();
+    void enterPressesAndEscClosesOnlyWhatHasTheKey();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
@@ -249,6 +250,27 @@ void TestAuthoring::nameDialogAnswersOnlyItsButtons()
     result = form.exec();
     QCOMPARE(result, int(QDialog::Accepted));
     QCOMPARE(form.Edit1->text(), QStringLiteral("Il gatto"));
+
+    // Enter in the edit presses nothing; on a focused button it presses that button.
+    bool stayed = false;
+    whenModalShown([&](QWidget*) {
+        form.Edit1->setFocus();
+        QTest::keyClick(form.Edit1, Qt::Key_Return);
+        stayed = form.isVisible();
+        QTest::keyClick(form.Edit1, Qt::Key_Tab);
+        QTest::keyClick(form.ButtonOK, Qt::Key_Enter, Qt::KeypadModifier);
+        if (form.isVisible())
+            form.done(2);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Accepted));
+    QVERIFY(stayed);
+    whenModalShown([&](QWidget*) {
+        form.ButtonAnnulla->setFocus();
+        QTest::keyClick(form.ButtonAnnulla, Qt::Key_Return);
+        if (form.isVisible())
+            form.done(2);
+    });
+    QCOMPARE(form.exec(), int(QDialog::Rejected));
 
     whenModalShown([&](QWidget*) { form.close(); });
     QCOMPARE(form.exec(), int(QDialog::Rejected));
@@ -1088,6 +1110,61 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
     QTest::keyClick(window.nonImportanteBut, Qt::Key_Menu);
     QVERIFY(popped);
     QCOMPARE(window.textModel()->sentenceCount, 2);
+}
+
+// Enter and the keypad's Enter press the focused level button, as Space
+// does; Esc that closes a menu or the sentence menu closes only that, and
+// on the window itself it asks before closing.
+void TestAuthoring::enterPressesAndEscClosesOnlyWhatHasTheKey()
+{
+    ScriptedDialogs script;
+    const QString path = writeText(QStringLiteral("invio.txt"), QStringLiteral("Uno. Due. Tre."));
+    Tprepara window(context);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    convertFile(script, window, path);
+    QVERIFY(window.keyHandlerEnabled());
+    Tevidenziatore* model = window.textModel();
+    QCOMPARE(model->sentenceCount, 3);
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+
+    window.importanteBut->setFocus();
+    QTest::keyClick(window.importanteBut, Qt::Key_Return);
+    QCOMPARE(model->importanceOf(0), importante);
+    QTest::keyClick(window.importanteBut, Qt::Key_Down);
+    QTest::keyClick(window.importanteBut, Qt::Key_Right);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(window.moltoImportanteBut));
+    QTest::keyClick(window.moltoImportanteBut, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(model->importanceOf(1), moltoImportante);
+    QCOMPARE(model->currentSentence, 1);
+    QCOMPARE(model->importanceOf(2), nonImportante);
+
+    // Alt+F and Esc as the system delivers them, through the window.
+    QTest::keyClick(window.windowHandle(), Qt::Key_F, Qt::AltModifier);
+    QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(window.File1));
+    QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
+    // The sentence menu (which waits for its choice), Esc to the menu itself.
+    bool sentenceMenu = false;
+    whenPopupShown([&](QMenu* menu) {
+        sentenceMenu = menu == window.PopupMenu1;
+        QTest::keyClick(menu, Qt::Key_Escape);
+    });
+    QTest::keyClick(window.moltoImportanteBut, Qt::Key_Menu);
+    QVERIFY(sentenceMenu);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
+    QCOMPARE(model->sentenceCount, 3);
+    QVERIFY(script.messages().isEmpty());
+
+    script.answer(NoAnswerButton);
+    QTest::keyClick(window.moltoImportanteBut, Qt::Key_Escape);
+    QVERIFY(!window.isVisible());
+    QCOMPARE(script.messages(),
+             QStringList{QString::fromUtf8("L'esercizio appena creato non è stato salvato. Vuoi salvarlo ?")});
 }
 
 QTEST_MAIN(TestAuthoring)

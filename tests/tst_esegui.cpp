@@ -24,6 +24,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -1174,6 +1175,75 @@ private slots:
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
         QCOMPARE(storedHistory(QStringLiteral("GIO^LEVA")),
                  (QStringList{QStringLiteral("0|2|"), QStringLiteral("1|1|")}));
+    }
+
+    // Keys that a menu, a drop-down list or a dialog takes stay there: Esc
+    // that closes the run window's menus, or a list or the exercise chooser
+    // opened from them, asks nothing and leaves the run as it was. Alt+F
+    // opens "&File" also beside "&fine esercizio"; Enter and the keypad's
+    // Enter press the focused answer button as Space does.
+    void keysThatMenusAndDialogsTake()
+    {
+        writeExercise(QStringLiteral("Tasti"), allNon(3));
+        Tesegui run(pupil(), runContext());
+        ModalScript script;
+        script.start(QStringLiteral("Tasti"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.fineBut->isVisible());
+        QCOMPARE(run.fineBut->text(), QStringLiteral("&fine esercizio"));
+        QCOMPARE(run.File1->title(), QStringLiteral("&File"));
+
+        // Alt+F and Esc as the system delivers them, through the window.
+        QTest::keyClick(run.windowHandle(), Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.File1));
+        QTest::keyClick(run.windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(run.isVisible());
+
+        // "opzioni" opened with the mouse, Esc to the menu itself.
+        const QRect options = run.menuBar->actionGeometry(run.opzioni1->menuAction());
+        QTest::mouseClick(run.menuBar, Qt::LeftButton, Qt::NoModifier, options.center());
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.opzioni1));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(run.isVisible());
+
+        // The chooser: Esc closes its list, then the chooser; the run goes on.
+        bool listClosedAlone = false;
+        script.then(QStringLiteral("chooser"), [&listClosedAlone](QWidget* w) {
+            auto chooser = qobject_cast<TcaricaE*>(w);
+            QVERIFY(chooser);
+            chooser->ComboEsercizi->showPopup();
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            listClosedAlone = chooser->isVisible();
+            QTest::keyClick(chooser, Qt::Key_Escape);
+        });
+        run.Eseguiesercizio1->trigger();
+        QVERIFY(script.done());
+        QVERIFY(listClosedAlone);
+        QVERIFY(run.isVisible());
+        QVERIFY(run.exerciseLoaded);
+        QVERIFY(scripted->asked().isEmpty());
+
+        // Enter and the keypad's Enter on the focused answer button.
+        QApplication::setActiveWindow(&run);
+        run.importanteBut->setFocus();
+        QTest::keyClick(run.importanteBut, Qt::Key_Return);
+        QCOMPARE(run.model->importanceOf(0), importante);
+        key(run, Qt::Key_Down);
+        run.moltoImportanteBut->setFocus();
+        QTest::keyClick(run.moltoImportanteBut, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(run.model->importanceOf(1), moltoImportante);
+        QCOMPARE(run.run.historySecond, (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+
+        // Esc on the window itself asks, once.
+        scripted->answer(NoAnswerButton);
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QVERIFY(!run.isVisible());
+        QCOMPARE(scripted->messages(),
+                 QStringList{QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?")});
     }
 
     // From the main window: F10, the pupil's name and "avanti", a run, and

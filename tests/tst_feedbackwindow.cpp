@@ -99,6 +99,7 @@ private slots:
     void threeSizes();
     void finalJudgementShowsTheTable();
     void answeredByMouse();
+    void answeredByEnter();
     void answeredBySpaceBar();
     void answeredBySerialSwitches();
     void answeredByJoystick();
@@ -301,6 +302,32 @@ void TestFeedbackWindow::answeredByMouse()
     TanimazioneForm form(request(1, offerYes | offerNo), context);
     whenModalShown([](QWidget* modal) { QVERIFY(modal->close()); });
     QCOMPARE(form.exec(), int(answerNone));
+}
+
+void TestFeedbackWindow::answeredByEnter()
+{
+    // Enter and the keypad's Enter press the focused button, as Space does.
+    SoundJournal sounds;
+    const struct {
+        int offer;
+        const char* button;
+        Qt::KeyboardModifiers modifiers;
+        FeedbackAnswer answer;
+    } cases[] = {{offerYes | offerNo, "yesBut", Qt::NoModifier, answerYes},
+                 {offerYes | offerNo, "noBut", Qt::KeypadModifier, answerNo},
+                 {offerOk, "okBut", Qt::KeypadModifier, answerOk}};
+    for (const auto& c : cases) {
+        TanimazioneForm form(request(1, c.offer), context);
+        whenModalShown([&](QWidget* modal) {
+            auto button = modal->findChild<QPushButton*>(QLatin1String(c.button));
+            QVERIFY(button);
+            button->setFocus();
+            QTest::keyClick(button, c.modifiers ? Qt::Key_Enter : Qt::Key_Return, c.modifiers);
+            if (modal->isVisible())
+                form.done(answerNone);
+        });
+        QCOMPARE(form.exec(), int(c.answer));
+    }
 }
 
 void TestFeedbackWindow::answeredBySpaceBar()

@@ -9,10 +9,12 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -807,6 +809,20 @@ void TestRisultati::windowLayoutAndKeys()
     QVERIFY(shown(window.PaintCanvas1) != before);
     window.ComboPassi->setCurrentIndex(3);   // finale goes back to the top
     QCOMPARE(window.ScrollBarCenter->value(), 0);
+
+    // Esc that closes the step list or the menu closes only that.
+    window.ComboPassi->showPopup();
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.windowHandle(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
 
     QTest::keyClick(&window, Qt::Key_Escape);
     QVERIFY(!window.isVisible());

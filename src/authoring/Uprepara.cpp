@@ -5,6 +5,7 @@
 #include "authoring/Uedit.h"
 #include "authoring/Uloaddel.h"
 #include "authoring/Useparat.h"
+#include "common/EnterKey.h"
 #include "common/Instruct.h"
 #include "common/UQuery.h"
 #include "model/DialogService.h"
@@ -94,16 +95,7 @@ Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     setMinimumSize(640, 480);
 
     keyHandler = std::make_unique<TgestoreAlternativoTastiera>(
-        qApp,
-        [this](QObject*, int key) {
-            // Keys meant for a menu, a dialog or a message of this window go there.
-            if (QApplication::activePopupWidget() || QApplication::focusWidget() == MainMenu1)
-                return false;
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this)
-                return false;
-            return handleKey(key);
-        },
-        this);
+        qApp, [this](QObject*, int key) { return handleKey(key); }, this);
     keyHandler->enabled = false;
 
     const auto action = addMenuItem;
@@ -889,6 +881,9 @@ bool Tprepara::handleKey(int key)
 
 void Tprepara::keyPressEvent(QKeyEvent* event)
 {
+    // Enter presses the focused level button (or "?"), as Space does.
+    if (enterPressesFocusedButton(this, event))
+        return;
     const int key = event->key();
     if (key == Qt::Key_Escape) {
         // Here only while the keyboard handler is off (it takes Esc itself).

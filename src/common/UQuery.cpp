@@ -1,5 +1,7 @@
 #include "common/UQuery.h"
 
+#include "common/EnterKey.h"
+
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +46,9 @@ TFormQuery::TFormQuery(QWidget* parent) : QDialog(parent)
 
 void TFormQuery::keyPressEvent(QKeyEvent* event)
 {
+    // Enter presses a focused button; in the edit it presses nothing.
+    if (enterPressesFocusedButton(this, event))
+        return;
     // Esc does not close the dialog either: only the buttons and the close box do.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();

@@ -303,6 +303,9 @@ void Tesegui::buildControls()
     fineBut->setObjectName(QStringLiteral("fineBut"));
     fineBut->setEnabled(false);
     fineBut->hide();
+    // "&fine esercizio" keeps its underlined letter, but Alt+F belongs to the
+    // "&File" menu: the button takes no shortcut of its own.
+    fineBut->setShortcut(QKeySequence());
     PlayButton = new QPushButton(PanelFine);
     PlayButton->setObjectName(QStringLiteral("PlayButton"));
     PlayButton->setIcon(speakerPicture());

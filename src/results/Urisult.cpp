@@ -1,5 +1,6 @@
 #include "results/Urisult.h"
 
+#include "access/Gestoret.h"
 #include "common/Hint.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -9,6 +10,7 @@
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QGroupBox>
@@ -229,6 +231,9 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     setModal(true);
     setMinimumSize(640, 480);
     printFont = textFont();
+    // Esc closes the window as a dialog's key does; the handler only keeps
+    // the keys that a list or a menu took from reaching it.
+    keyHandler = std::make_unique<TgestoreAlternativoTastiera>(qApp, nullptr, this);
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));

@@ -19,6 +19,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
+class TgestoreAlternativoTastiera;
 
 
 // The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
@@ -147,6 +148,8 @@ private:
     void layoutTexts();
 
     AppContext context;
+    // Keeps from the window a key that one of its drop-down lists took.
+    std::unique_ptr<TgestoreAlternativoTastiera> keyHandler;
     std::unique_ptr<Tevidenziatore> assignedText;
     std::unique_ptr<Tevidenziatore> doneText;
     StoredRun run;

@@ -14,6 +14,7 @@
 #include "model/Longname.h"
 #include "model/Random.h"
 #include "shell/Umascher.h"
+#include "shell/WidgetDialogService.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -242,6 +244,17 @@ public:
     bool dsr = false;
 };
 
+
+// The pixels of the scanning frame's colour in what `widget` shows.
+int magentaPixels(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) & 0xffffff) == 0xff00ff ? 1 : 0;
+    return count;
+}
 
 } // namespace
 
@@ -1244,6 +1257,168 @@ private slots:
         QVERIFY(!run.isVisible());
         QCOMPARE(scripted->messages(),
                  QStringList{QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?")});
+    }
+
+    // The time limit counts only while the pupil can answer: the task
+    // window, a menu, the exercise chooser and a question stop it, and it
+    // goes on from where it was when they close. Measured on the program's
+    // clock, which the test moves on while each window is open.
+    void timeLimitWaitsBehindOtherWindows()
+    {
+        writeExercise(QStringLiteral("Tempo fermo"), allNon(3));
+        RunOptions options;
+        options.maxSentenceTime = 30;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Tempo fermo"), 1, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.Timer1->isActive());
+        QCOMPARE(run.Timer1->interval(), 30000);
+        clock->advance(10000);               // the pupil reads for ten seconds
+
+        // What is left of the limit (-1: the limit does not run).
+        auto left = [&run]() { return run.Timer1->isActive() ? run.Timer1->interval() : -1; };
+        QStringList runningBehind;
+        auto behind = [&](const QString& what) {
+            if (run.Timer1->isActive())
+                runningBehind << what;
+            clock->advance(60000);           // a minute behind the window
+        };
+
+        script.then(QStringLiteral("task"), [&](QWidget* w) {
+            behind(QStringLiteral("task"));
+            auto task = qobject_cast<TFormCompito*>(w);
+            QVERIFY(task);
+            task->OkButton->click();
+        });
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QVERIFY2(left() > 19000 && left() <= 20000, qPrintable(QString::number(left())));
+
+        run.File1->popup(run.mapToGlobal(QPoint(20, 20)));
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.File1));
+        behind(QStringLiteral("menu"));
+        run.File1->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY2(left() > 19000 && left() <= 20000, qPrintable(QString::number(left())));
+
+        script.then(QStringLiteral("chooser"), [&](QWidget* w) {
+            behind(QStringLiteral("chooser"));
+            auto chooser = qobject_cast<TcaricaE*>(w);
+            QVERIFY(chooser);
+            chooser->annullaBut->click();
+        });
+        run.Eseguiesercizio1->trigger();
+        QVERIFY(script.done());
+        QVERIFY2(left() > 19000 && left() <= 20000, qPrintable(QString::number(left())));
+
+        // A question shown by the program's own message box, and one asked
+        // through the dialog service, answered "Annulla".
+        {
+            WidgetDialogService real;
+            DialogService* kept = setDialogService(&real);
+            script.then(QStringLiteral("question"), [&](QWidget* w) {
+                behind(QStringLiteral("question"));
+                auto box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                QCOMPARE(box->text(), QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?"));
+                box->button(QMessageBox::Cancel)->click();
+            });
+            QApplication::setActiveWindow(&run);
+            QTest::keyClick(&run, Qt::Key_Escape);
+            setDialogService(kept);
+        }
+        QVERIFY(script.done());
+        QVERIFY(run.isVisible());
+        scripted->answer(CancelButton);
+        QApplication::setActiveWindow(&run);
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QVERIFY2(left() > 19000 && left() <= 20000, qPrintable(QString::number(left())));
+
+        QCOMPARE(runningBehind, QStringList());
+        QCOMPARE(run.shownSentence, 0);
+        QVERIFY(run.run.historyFirst.isEmpty());
+        // An answer gives the next sentence the whole limit again.
+        answer(run, 1);
+        QCOMPARE(run.shownSentence, 1);
+        QCOMPARE(left(), 30000);
+        scripted->answer(NoAnswerButton);
+        run.close();
+        QVERIFY(!run.isVisible());
+    }
+
+    // One scanning frame at a time: while a window of its own is open over
+    // it (the introduction, the task, a feedback, a question) the run window
+    // stops its scanning and shows no frame; it scans again after.
+    void oneScanningFrameAtATime()
+    {
+        writeExercise(QStringLiteral("Cornice"), allNon(4));
+        RunSetup setup = pupil(QStringLiteral("PIA"));
+        setup.scanningAccess = true;
+        setup.device = spaceBarSwitch;
+        Tesegui run(setup, runContext());
+        ModalScript script;
+        QStringList twoFrames;   // the windows behind which the run window still scanned
+        auto check = [&](const QString& what) {
+            TScansione* scan = run.scansione();
+            if (!scan || scan->running() || magentaPixels(run.PanelScansione) > 0)
+                twoFrames << what;
+        };
+        auto feedbackAnswered = [&](const QString& what) {
+            return [&, what](QWidget* w) {
+                check(what);
+                auto form = qobject_cast<TanimazioneForm*>(w);
+                QVERIFY(form);
+                // The window over it scans and shows its own frame.
+                QVERIFY(form->scanning() && form->scanning()->running());
+                QVERIFY(magentaPixels(form->panelBottom) > 0);
+                form->okBut->click();
+            };
+        };
+        script.then(QStringLiteral("introduction"), feedbackAnswered(QStringLiteral("introduction")));
+        script.choose(QStringLiteral("Cornice"), 1, 1);
+        QVERIFY(open(run));
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+
+        script.then(QStringLiteral("task"), [&](QWidget* w) {
+            check(QStringLiteral("task"));
+            qobject_cast<TFormCompito*>(w)->OkButton->click();
+        });
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+
+        run.nonBot->click();
+        script.then(QStringLiteral("feedback"), feedbackAnswered(QStringLiteral("feedback")));
+        run.nonBot->click();                 // the first part is right
+        QVERIFY(script.done());
+        QCOMPARE(run.shownSentence, 2);
+        QVERIFY(run.scansione()->running());
+
+        {
+            WidgetDialogService real;
+            DialogService* kept = setDialogService(&real);
+            script.then(QStringLiteral("question"), [&](QWidget* w) {
+                check(QStringLiteral("question"));
+                auto box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                box->button(QMessageBox::Cancel)->click();
+            });
+            QApplication::setActiveWindow(&run);
+            QTest::keyClick(&run, Qt::Key_Escape);
+            setDialogService(kept);
+        }
+        QVERIFY(script.done());
+        QVERIFY(run.isVisible());
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+        QCOMPARE(twoFrames, QStringList());
+
+        scripted->answer(NoAnswerButton);
+        run.close();
+        QVERIFY(!run.isVisible());
     }
 
     // From the main window: F10, the pupil's name and "avanti", a run, and

@@ -1,6 +1,7 @@
 #include "access/Uscans.h"
 
 #include "access/Joystick.h"
+#include "access/WindowsOver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -105,6 +106,9 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         stick->OnButtonDown = [this](int flags, int, int) { joystickButton(flags); };
     }
 
+    if (container)
+        windowsOver = std::make_unique<WindowsOver>(container, [this](bool over) { setHeld(over); });
+
     // The frame shows with the next painting of the panel.
     updateMark(current);
 }
@@ -112,6 +116,7 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
 TScansione::~TScansione()
 {
     liveScannings().removeAll(this);
+    windowsOver.reset();
     if (QCoreApplication* application = QCoreApplication::instance())
         application->removeEventFilter(this);
     stick.reset();
@@ -170,14 +175,29 @@ void TScansione::clearList()
 
 void TScansione::startScanning()
 {
-    if (timed)
+    wanted = true;
+    if (timed && !isHeld)
         stepTimer->start();
 }
 
 void TScansione::stopScanning()
 {
+    wanted = false;
     if (timed)
         stepTimer->stop();
+}
+
+void TScansione::setHeld(bool held)
+{
+    isHeld = held;
+    if (timed) {
+        if (held)
+            stepTimer->stop();
+        else if (wanted)
+            stepTimer->start();
+    }
+    // The frame goes, or comes back where it was.
+    updateMark(current);
 }
 
 bool TScansione::running() const
@@ -239,6 +259,9 @@ void TScansione::moveTo(int index)
 
 void TScansione::performAction(ScanCommand command)
 {
+    // Held behind a window of its own: no switch acts on it.
+    if (isHeld)
+        return;
     switch (command) {
     case scanSelect: {
         QAbstractButton* button = currentButton();
@@ -364,14 +387,15 @@ bool TScansione::keyHook(QEvent* event)
         return false;
     // A key held down repeats: the repeated presses and releases are kept
     // from the controls and change nothing, so one press is one action.
+    // Held behind another window, the keys go to that window.
     if (key->isAutoRepeat())
-        return keyInput;
+        return keyInput && !isHeld;
     if (event->type() == QEvent::KeyRelease) {
         // Also while the keys pass untouched (a text box is open), a key let
         // go ends its press: Space pressed to select and released in a text
         // box opened meanwhile must not leave the next press without effect.
         keyReleased(latch, key->timestamp());
-        if (!keyInput)
+        if (!keyInput || isHeld)
             return false;
         // Kept from the hooks behind this one: a scanning made while the key
         // was down (the feedback window opened by a Space select) must not
@@ -382,7 +406,7 @@ bool TScansione::keyHook(QEvent* event)
         }
         return true;
     }
-    if (!keyInput)
+    if (!keyInput || isHeld)
         return false;
     // X11 repeats a held key as a release and a press with the same time;
     // when the press comes late the pair arrives unmarked. Nobody releases
@@ -416,7 +440,7 @@ bool TScansione::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease:
         return keyHook(event);
     case QEvent::Paint:
-        if (QAbstractButton* button = currentButton()) {
+        if (QAbstractButton* button = isHeld ? nullptr : currentButton()) {
             if (watched == button->parentWidget()) {
                 // The frame is painted as part of the parent, under its children.
                 QPainter painter(button->parentWidget());

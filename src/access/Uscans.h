@@ -12,6 +12,7 @@ class QKeyEvent;
 class QTimer;
 class QWidget;
 class TJoystick;
+class WindowsOver;
 
 // The pupil's scanning device.
 enum AccessDevice : int {
@@ -46,6 +47,12 @@ enum ScanCommand : int {
 // Space, keypad +, Left, Right, Up and Down, which it keeps from every control
 // of the program while `keyInput` is set. With a joystick device it owns the
 // joystick (the first one), captured for the panel's window.
+//
+// While a window of the panel's window is open over it (a question, a
+// dialog, a menu, a window with a scanning of its own) the scanning is held:
+// the frame stays still and is not shown, no switch acts on it and the keys
+// go to the window over it. When the last such window closes, the scanning
+// goes on as it was.
 class TScansione final : public QObject
 {
     Q_OBJECT
@@ -72,6 +79,8 @@ public:
 
     // The step timer is running.
     bool running() const;
+    // A window is open over the panel's window: the scanning is held.
+    bool held() const { return isHeld; }
     // The joystick of the joystick devices (nullptr otherwise); its direction
     // event may be replaced by the window.
     TJoystick* joystick() const { return stick.get(); }
@@ -116,8 +125,14 @@ private:
     void joystickButton(int flags);
     static int latchOf(const QKeyEvent* key);
 
+    void setHeld(bool held);
+
     QTimer* stepTimer = nullptr;
     std::unique_ptr<TJoystick> stick;
+    std::unique_ptr<WindowsOver> windowsOver;
+    // startScanning was called last (rather than stopScanning).
+    bool wanted = false;
+    bool isHeld = false;
     bool latches[latchCount] = {};
     // Time of the last release of each key, and its latch before it.
     quint64 releasedAt[latchCount] = {};

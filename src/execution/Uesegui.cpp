@@ -4,8 +4,10 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
+#include "access/WindowsOver.h"
 #include "common/UQuery.h"
 #include "execution/RadioGroup.h"
+#include "execution/TimeLimit.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
 #include "execution/Usceltae.h"
@@ -229,7 +231,8 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
 
 Tesegui::~Tesegui()
 {
-    Timer1->stop();
+    windowsOver.reset();
+    limit->stop();
     if (handlerInstalled && serialSwitches)
         serialSwitches->setPressHandler(keptPressHandler);
     // Hooks go in the reverse order of their installation.
@@ -357,6 +360,15 @@ void Tesegui::buildControls()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    limit = std::make_unique<SentenceTimeLimit>(Timer1);
+    // Whatever is open over the window (a question, a dialog, a menu, the
+    // task or a feedback) holds the time limit until it closes.
+    windowsOver = std::make_unique<WindowsOver>(this, [this](bool covered) {
+        if (covered)
+            limit->hold();
+        else
+            limit->release();
+    });
 
     connect(fineBut, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
     connect(fineBot, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
@@ -811,10 +823,10 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     run.historySecond.clear();
     run.historyThird.clear();
     run.lastStepError = 0;
-    Timer1->stop();
+    limit->stop();
     run.displayMode = display;
     if (display == sentenceBySentence)
-        Timer1->setInterval(options.maxSentenceTime * 1000);
+        limit->setLimit(qint64(options.maxSentenceTime) * 1000);
     run.feedbackMode = feedback;
     run.runFinished = false;
 
@@ -859,7 +871,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         unsaved = true;
         keyboard->enabled = true;
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
-            Timer1->start();
+            limit->start();
         return true;
     }
     arrangeControls();
@@ -922,8 +934,8 @@ void Tesegui::setScanningSuspended(bool suspended)
 
 void Tesegui::beginAnswerWork(bool& timerWasOn)
 {
-    timerWasOn = Timer1->isActive();
-    Timer1->stop();
+    timerWasOn = limit->isOn();
+    limit->stop();
     keyboard->blockMouse = true;
     keyboard->blockKeys = true;
     setScanningSuspended(true);
@@ -937,7 +949,7 @@ void Tesegui::endAnswerWork(bool timerWasOn)
     keyboard->blockKeys = false;
     setScanningSuspended(false);
     if (timerWasOn && !run.runFinished)
-        Timer1->start();
+        limit->start();
 }
 
 int Tesegui::levelOf(QObject* sender) const
@@ -1018,7 +1030,7 @@ void Tesegui::nextSentence()
 {
     if (!model || shownSentence >= model->sentenceCount - 1)
         return;
-    Timer1->stop();
+    limit->stop();
     auto shown = [this]() {
         PaintCanvas->repaint();
     };
@@ -1030,7 +1042,7 @@ void Tesegui::nextSentence()
     screen = textPicture;
     PaintCanvas->update();
     if (options.maxSentenceTime > 0 && run.displayMode == sentenceBySentence)
-        Timer1->start();
+        limit->start();
 }
 
 void Tesegui::showSentenceAtOnce(int n)
@@ -1396,7 +1408,7 @@ void Tesegui::finishRun()
 {
     if (!model || !exerciseLoaded || run.runFinished)
         return;
-    Timer1->stop();
+    limit->stop();
     const int kind = marking::judgementKind(*model);
     releaseJoystick();
     showJudgement(kind);
@@ -1564,19 +1576,19 @@ bool Tesegui::confirmClose()
 {
     if (!unsaved)
         return true;
-    const bool timerWasOn = Timer1->isActive();
-    Timer1->stop();
+    // The time limit waits while the question is open and goes on from
+    // where it was when the run stays.
+    limit->hold();
     const DialogButton answer = askQuestion(
         QStringLiteral("Attenzione!"),
         QStringLiteral("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?"),
         YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
-    if (answer == NoAnswerButton)
-        return true;
-    if (answer == YesButton && saveRun(QStringLiteral("Salva con nome")))
-        return true;
-    if (timerWasOn && !run.runFinished)
-        Timer1->start();
-    return false;
+    const bool mayClose = answer == NoAnswerButton
+                          || (answer == YesButton && saveRun(QStringLiteral("Salva con nome")));
+    if (mayClose)
+        limit->stop();
+    limit->release();
+    return mayClose;
 }
 
 // ---------------------------------------------------------------------------

@@ -25,6 +25,8 @@ class QTimer;
 class TBottoneSeriale;
 class TgestoreAlternativoTastiera;
 class TsceltaEs;
+class SentenceTimeLimit;
+class WindowsOver;
 
 // Who runs the exercise and how: what the run window takes from the set-up
 // dialog when it is created.
@@ -231,6 +233,9 @@ private:
     bool handlerInstalled = false;
     std::unique_ptr<TgestoreAlternativoTastiera> keyboard;
     std::unique_ptr<TScansione> scanning;
+    // The time limit kept by Timer1, held while a window is open over this one.
+    std::unique_ptr<SentenceTimeLimit> limit;
+    std::unique_ptr<WindowsOver> windowsOver;
     std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
     QImage screen;
     // A reset noted by the feedback rules for the next history entry.

@@ -15,6 +15,7 @@
 #include "model/Random.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -31,6 +32,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -1419,6 +1421,40 @@ private slots:
         scripted->answer(NoAnswerButton);
         run.close();
         QVERIFY(!run.isVisible());
+    }
+
+    // The task window offers its read-aloud button whenever speech is
+    // available, whatever the option of reading the sentences says.
+    void taskWindowReadsAloudWheneverSpeechIsAvailable()
+    {
+        writeExercise(QStringLiteral("Compito letto"), allNon(2));
+        const bool speechBefore = SpeechAvailable;
+        auto restore = qScopeGuard([speechBefore] { SpeechAvailable = speechBefore; });
+        RunOptions options;
+        options.useSpeech = false;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Compito letto"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(!run.PlayButton->isVisible());   // reading the sentences follows the option
+
+        QList<bool> playShown;
+        auto task = [&playShown](QWidget* w) {
+            auto window = qobject_cast<TFormCompito*>(w);
+            QVERIFY(window);
+            playShown << window->PlayButton->isVisible();
+            window->OkButton->click();
+        };
+        SpeechAvailable = true;
+        script.then(QStringLiteral("task with speech"), task);
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        SpeechAvailable = false;
+        script.then(QStringLiteral("task without speech"), task);
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(playShown, (QList<bool>{true, false}));
+        scripted->answer(NoAnswerButton);
+        run.close();
     }
 
     // From the main window: F10, the pupil's name and "avanti", a run, and

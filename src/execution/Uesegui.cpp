@@ -1509,7 +1509,8 @@ void Tesegui::showJudgement(int kind)
 void Tesegui::suggButClick()
 {
     TFormCompito task(this);
-    task.setTask(Memo1->toPlainText(), SpeechAvailable && options.useSpeech);
+    // The task can be read aloud whenever speech is available.
+    task.setTask(Memo1->toPlainText(), context.speechAvailable());
     const bool timed = scanning && scanning->running();
     if (scanning)
         scanning->stopScanning();

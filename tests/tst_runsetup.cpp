@@ -2,6 +2,7 @@
 #include "access/JoystickDriver.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "authoring/Uloaddel.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -72,6 +73,7 @@ private slots:
     void serialAccessOpensTheChosenPort();
     void exerciseChooserOffersEverySentenceOnlyOneByOne();
     void exerciseChooserWithoutExercises();
+    void exerciseListsInItalianOrder();
     void taskWindowShowsAndReadsTheTask();
 
 private:
@@ -407,6 +409,40 @@ void TestRunSetup::exerciseChooserWithoutExercises()
     QCOMPARE(chooser.exec(), int(QDialog::Rejected));
     QVERIFY(shown);
     QCOMPARE(dialogs.messages(), QStringList{"Non esistono esercizi da eseguire"});
+}
+
+void TestRunSetup::exerciseListsInItalianOrder()
+{
+    // Both exercise choosers list the names in Italian alphabetical order:
+    // letter case and accents do not move a name ("Èra" stands with "Era",
+    // not after "Z").
+    ScriptedDialogs dialogs;
+    const QString exercises = context.dataRoot + QStringLiteral("esercizi/");
+    const QStringList table{QStringLiteral("ZEBRA.S01=Zebra"), QString::fromUtf8("ERA.S01=Èra glaciale"),
+                            QStringLiteral("APE.S01=ape regina"), QStringLiteral("BUE.S01=Bue muschiato"),
+                            QStringLiteral("ERA.S02=Era moderna"), QStringLiteral("ELEF.S01=elefante")};
+    QByteArray lines;
+    for (const QString& line : table) {
+        lines += testsupport::toCp1252(line) + "\r\n";
+        const QString file = line.left(line.indexOf(QLatin1Char('=')));
+        QVERIFY(testsupport::writeBytes(exercises + file, crlf({"[compito]", "x", "[testo]"})));
+    }
+    QVERIFY(testsupport::writeBytes(exercises + QStringLiteral("LONGNAME.LST"), lines));
+    const QStringList expected{QStringLiteral("ape regina"), QStringLiteral("Bue muschiato"),
+                               QStringLiteral("elefante"), QString::fromUtf8("Èra glaciale"),
+                               QStringLiteral("Era moderna"), QStringLiteral("Zebra")};
+    auto listed = [](QComboBox* combo) {
+        QStringList names;
+        for (int i = 0; i < combo->count(); ++i)
+            names << combo->itemText(i);
+        return names;
+    };
+    TcaricaE run(context);
+    QCOMPARE(listed(run.ComboEsercizi), expected);
+    QCOMPARE(run.exerciseName(), QStringLiteral("ape regina"));
+    TcaricaElimina preparation(context);
+    QCOMPARE(listed(preparation.ComboEsercizi), expected);
+    QVERIFY(dialogs.asked().isEmpty());
 }
 
 void TestRunSetup::taskWindowShowsAndReadsTheTask()

@@ -2,18 +2,15 @@
 
 #include "common/AppContext.h"
 #include "model/Longname.h"
+#include "model/ReadingOrder.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <algorithm>
 
 void sortLongNames(QStringList& names)
 {
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    sortForReading(names);
 }
 
 TcaricaElimina::TcaricaElimina(const AppContext& context, QWidget* parent) : QDialog(parent)

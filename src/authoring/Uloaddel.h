@@ -28,6 +28,6 @@ public:
     QPushButton* annullaBut;
 };
 
-// The long names in the order the chooser shows them: alphabetical without
-// regard to case.
+// The long names in the order the chooser shows them: Italian alphabetical
+// order, without regard to case and accents (model/ReadingOrder.h).
 void sortLongNames(QStringList& names);

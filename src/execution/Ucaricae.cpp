@@ -4,6 +4,7 @@
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Longname.h"
+#include "model/ReadingOrder.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -49,7 +50,7 @@ TcaricaE::TcaricaE(const AppContext& context, QWidget* parent) : QDialog(parent)
 
     QStringList names;
     listLongNames(names, context.dataRoot + QStringLiteral("esercizi"), QStringLiteral("*.s??"));
-    names.sort(Qt::CaseInsensitive);
+    sortForReading(names);
     ComboEsercizi->addItems(names);
     ComboEsercizi->setCurrentIndex(names.isEmpty() ? -1 : 0);
 

@@ -2,6 +2,7 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ReadingOrder.h"
 #include "results/Urisult.h"
 
 #include <QComboBox>
@@ -208,6 +209,7 @@ void exportResultsInteractively(const AppContext& context, QWidget* parent)
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
         return;
     }
+    sortForReading(pupils);
     TesportaForm form(pupils, parent);
     if (form.exec() != QDialog::Accepted)
         return;

@@ -4,6 +4,7 @@
 #include "access/SerBtn.h"
 #include "access/Serial.h"
 #include "execution/RadioGroup.h"
+#include "execution/Uprofilo.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "shell/Umascher.h"
@@ -150,15 +151,24 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     connect(ComboSeriale, &QComboBox::activated, this,
             [this] { RadioAccesso->setItemIndex(accessSerial); });
 
+    profiloBut = new QPushButton(QStringLiteral("&profilo..."), this);
+    profiloBut->setObjectName(QStringLiteral("profiloBut"));
+    profiloBut->setGeometry(14, 302, 96, 26);
+    profiloBut->setAutoDefault(false);
     proseguiBut = new QPushButton(QStringLiteral("&avanti"), this);
     proseguiBut->setObjectName(QStringLiteral("proseguiBut"));
     proseguiBut->setDefault(true);
-    proseguiBut->setGeometry(80, 302, 90, 26);
+    proseguiBut->setGeometry(124, 302, 96, 26);
     annullaBut = new QPushButton(QStringLiteral("a&nnulla"), this);
     annullaBut->setObjectName(QStringLiteral("annullaBut"));
-    annullaBut->setGeometry(178, 302, 90, 26);
+    annullaBut->setGeometry(226, 302, 96, 26);
+    connect(profiloBut, &QPushButton::clicked, this, &TsceltaEs::profiloButClick);
     connect(proseguiBut, &QPushButton::clicked, this, &TsceltaEs::proseguiButClick);
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
+    // A profile belongs to a pupil: the button waits for a name.
+    connect(comboNomi, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        profiloBut->setEnabled(!trimSpaces(text).isEmpty());
+    });
 
     // Every pupil with stored runs, once, in the order of the first run.
     QStringList identifiers;
@@ -175,6 +185,7 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     }
     comboNomi->addItems(names);
     comboNomi->setEditText(QStringLiteral("UTENTE"));
+    profiloBut->setEnabled(!trimSpaces(comboNomi->currentText()).isEmpty());
     comboNomi->setFocus();
 }
 
@@ -240,6 +251,13 @@ void TsceltaEs::proseguiButClick()
         return;
     }
 
+    // The pupil's profile, as stored now (another computer may have changed it).
+    if (readPupilProfile(DataRoot, name, profile) == ProfileRead::damaged
+        && damageReported != name.toUpper()) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = name.toUpper();
+    }
+
     switch (RadioAccesso->itemIndex()) {
     case accessJoystick: {
         int code = joyOk;
@@ -280,6 +298,32 @@ void TsceltaEs::proseguiButClick()
         break;
     }
     accept();
+}
+
+void TsceltaEs::profiloButClick()
+{
+    const QString name = trimSpaces(comboNomi->currentText());
+    if (name.isEmpty()) {
+        showMessage(QStringLiteral("Inserisci un nome"));
+        return;
+    }
+    const QString problem = nameProblem(comboNomi->currentText());
+    if (!problem.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
+    const QString upper = name.toUpper();
+    PupilProfile stored;
+    if (readPupilProfile(DataRoot, name, stored) == ProfileRead::damaged) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = upper;
+    }
+    TprofiloForm form(upper, stored, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    // Saved again, a damaged file is replaced: the pupil has a profile again.
+    if (savePupilProfile(DataRoot, name, form.chosenProfile()))
+        damageReported.clear();
 }
 
 void TsceltaEs::showEvent(QShowEvent* event)

@@ -1,5 +1,6 @@
 #include "model/Uevidenz.h"
 
+#include "model/Clock.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
@@ -995,6 +996,8 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), QStringLiteral("^[]"))
         || !checkRunField(runName, QStringLiteral("il nome della prova"), QStringLiteral("[]"))
         || !checkRunField(run.exerciseName, QStringLiteral("il nome dell'esercizio"), QString())
+        || !checkRunField(run.profileLine, QStringLiteral("il profilo dell'alunno"),
+                          QStringLiteral("[]"))
         || !checkRunItems(run.pupilInfo, QStringLiteral("il testo delle altre informazioni"))
         || !checkRunItems({compito}, QStringLiteral("il compito")))
         return false;
@@ -1035,10 +1038,12 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
           << withCrLf(compito)
           << QStringLiteral("DATA=")
-                 + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+                 + msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
-          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
-          << QStringLiteral("[testo]");
+          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode);
+    if (!trimSpaces(run.profileLine).isEmpty())
+        block << QStringLiteral("PROFILO=") + trimSpaces(run.profileLine);
+    block << QStringLiteral("[testo]");
     block.append(text);
     block << QStringLiteral("[storia]");
     block.append(history);

@@ -3,6 +3,7 @@
 #include "access/Uscans.h"
 #include "execution/Uanimaf.h"
 #include "execution/Uopzioni.h"
+#include "model/PupilProfile.h"
 #include "model/Uevidenz.h"
 #include "results/Utabella.h"
 
@@ -32,6 +33,9 @@ struct RunSetup {
     QStringList pupilInfo;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
+    // The pupil's profile (the defaults for a pupil without one): the
+    // scanning's timing, the font, read-aloud and the time limit.
+    PupilProfile profile;
 };
 
 // The marking of a run, worked out on its text model (the pupil's levels in
@@ -88,6 +92,10 @@ public:
     void suggButClick();
     bool handleKey(int key);
     bool saveRun(const QString& title);
+    // The end of a run under scanning: "Vuoi salvare l'esercizio ?" answered
+    // with the switch; "Sì" stores the run under the proposed name, or the
+    // next free one (" (2)", " (3)", ...) when the pupil has a run of that name.
+    bool saveRunScanned();
     bool confirmClose();
 
     // --- marking and feedback
@@ -119,6 +127,9 @@ public:
     int midPoint = 0;
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
+    // The pupil's profile with every value in force (font, read-aloud and
+    // time limit resolved).
+    PupilProfile profileInForce;
 
     QImage textPicture;
     QFont textFont;
@@ -237,4 +248,6 @@ private:
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
+    // The speech speed before the pupil's own was set (0: not changed).
+    int keptSpeechSpeed = 0;
 };

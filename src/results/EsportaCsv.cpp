@@ -64,6 +64,21 @@ QString infoValue(const QStringList& info, const QString& key)
     return QString();
 }
 
+// The pupil's profile of a run: its last information line "PROFILO=" (the
+// program writes it after every other one; a note of the pupil that starts
+// the same way comes before it). Empty for a run stored without one.
+QString profileOf(const QStringList& info)
+{
+    const QString key = QStringLiteral("PROFILO=");
+    for (qsizetype i = info.size() - 1; i >= 0; --i) {
+        if (info.at(i).startsWith(QLatin1String("TIPO DI FEEDBACK=")))
+            break;
+        if (info.at(i).startsWith(key))
+            return trimSpaces(info.at(i).mid(key.size()));
+    }
+    return QString();
+}
+
 QString pupilOf(const QString& id)
 {
     const qsizetype caret = id.indexOf(QLatin1Char('^'));
@@ -170,7 +185,8 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
     for (const char* e : shortNames)
         for (const char* g : shortNames)
             header << QStringLiteral("proposto %1 / svolto %2").arg(QLatin1String(e), QLatin1String(g));
-    header << QStringLiteral("errore medio") << QStringLiteral("giudizio");
+    header << QStringLiteral("errore medio") << QStringLiteral("giudizio")
+           << QStringLiteral("profilo");
     QString runsText = row(header);
     QString sentencesText = row({QStringLiteral("alunno"), QStringLiteral("prova"),
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
@@ -201,7 +217,7 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
         for (int value : counts.values)
             fields << QString::number(value);
-        fields << italian.toString(mean, 'f', 3) << judgement(mean);
+        fields << italian.toString(mean, 'f', 3) << judgement(mean) << profileOf(run.infoLines);
         runsText += row(fields);
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {

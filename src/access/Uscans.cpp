@@ -264,7 +264,7 @@ void TScansione::switchPressed(ScanCommand command, std::function<bool()> stillH
 {
     const qint64 now = msClock().milliseconds();
     const LastAccepted& last = lastAccepted();
-    if (last.any && scanTiming.ignoreMs > 0 && now - last.at < scanTiming.ignoreMs)
+    if (last.any && scanTiming.ignoreMs > 0 && now >= last.at && now - last.at < scanTiming.ignoreMs)
         return;
     if (scanTiming.acceptMs <= 0) {
         accept(command); // may end this object: nothing follows

@@ -216,7 +216,7 @@ Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBotton
         options.useSpeech = *profile.useSpeech;
     if (profile.maxSentenceTime)
         options.maxSentenceTime = *profile.maxSentenceTime;
-    if (profile.speechSpeed && SpeechAvailable) {
+    if (profile.speechSpeed) {
         keptSpeechSpeed = speechOutput().speed();
         speechOutput().setSpeed(*profile.speechSpeed);
     }

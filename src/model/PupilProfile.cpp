@@ -216,12 +216,12 @@ bool decodePupilProfile(const QByteArray& bytes, PupilProfile& profile)
         return false;
     ini.beginGroup(group);
     PupilProfile read;
-    // A value with commas written without quotes reads as a list: it is one value.
-    const auto valueOf = [&ini](const char* key) {
+    // A value with commas written without quotes reads as a list: it is one
+    // value (a number with a decimal comma, a name with a comma).
+    const auto valueOf = [&ini](const char* key, const QString& comma = QStringLiteral(",")) {
         const QVariant value = ini.value(QLatin1String(key));
-        return value.typeId() == QMetaType::QStringList
-                   ? value.toStringList().join(QStringLiteral(", "))
-                   : value.toString();
+        return value.typeId() == QMetaType::QStringList ? value.toStringList().join(comma)
+                                                        : value.toString();
     };
     const auto has = [&ini](const char* key) { return ini.contains(QLatin1String(key)); };
     const auto seconds = [&](const char* key, int& ms) {
@@ -236,7 +236,7 @@ bool decodePupilProfile(const QByteArray& bytes, PupilProfile& profile)
               && truth("scansioneUditiva", read.scan.auditory)
               && truth("corniceGrande", read.scan.largeFrame);
     if (ok && has("carattere") && !trimSpaces(valueOf("carattere")).isEmpty()) {
-        read.fontFamily = valueOf("carattere");
+        read.fontFamily = valueOf("carattere", QStringLiteral(", "));
         read.fontSize = 16;
         ok = !has("dimensione") || readInteger(valueOf("dimensione"), read.fontSize);
     }

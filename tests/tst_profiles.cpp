@@ -17,8 +17,9 @@
 #include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/PupilProfile.h"
+#include "model/ResultsFile.h"
 #include "model/SafeFile.h"
-#include "shell/Umascher.h"
+#include "common/AppContext.h"
 #include "speech/SpeechOutput.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -171,11 +172,20 @@ class TestProfiles : public QObject
 
 private:
     QTemporaryDir data;
+    AppContext context;
+    QString dataRoot;
     std::unique_ptr<ScriptedDialogs> scripted;
     std::unique_ptr<FakeClock> clock;
     QDateTime dateBase;
 
-    QString archivePath() const { return DataRoot + QStringLiteral("risult/risult.sal"); }
+    QString archivePath() const { return dataRoot + QStringLiteral("risult/risult.sal"); }
+
+    AppContext withSerial(TBottoneSeriale* serial) const
+    {
+        AppContext given = context;
+        given.serialSwitches = serial;
+        return given;
+    }
 
     void writeExercise(const QString& longName, const QList<int>& levels)
     {
@@ -188,7 +198,7 @@ private:
         params.source = lines;
         params.compito = QStringLiteral("Evidenzia le frasi importanti.");
         Tevidenziatore model(params);
-        const QString folder = DataRoot + QStringLiteral("esercizi/");
+        const QString folder = dataRoot + QStringLiteral("esercizi/");
         QVERIFY(model.saveExercise(folder, fileNameFor(folder, longName)));
     }
 
@@ -256,10 +266,10 @@ private slots:
     void initTestCase()
     {
         QVERIFY(data.isValid());
-        ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR) + QLatin1Char('/');
-        DataRoot = data.path() + QLatin1Char('/');
-        QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("esercizi")));
-        QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
+        context = testsupport::makeContext(QStringLiteral(SALIENTA_ASSETS_DIR), data.path());
+        dataRoot = context.dataRoot;
+        QVERIFY(QDir().mkpath(dataRoot + QStringLiteral("esercizi")));
+        QVERIFY(QDir().mkpath(dataRoot + QStringLiteral("risult")));
         writeExercise(QStringLiteral("Storia"), {2, 1});
     }
 
@@ -283,7 +293,7 @@ private slots:
     // "&avanti" hands them to the run.
     void profileSavedReadBackAndUsed()
     {
-        TsceltaEs setUp(nullptr, nullptr);
+        TsceltaEs setUp(context);
         QCOMPARE(setUp.profiloBut->text(), QStringLiteral("&profilo..."));
         QVERIFY(setUp.profiloBut->isEnabled());                 // "UTENTE"
         setUp.comboNomi->setEditText(QStringLiteral("   "));
@@ -343,8 +353,8 @@ private slots:
         QTest::mouseClick(setUp.profiloBut, Qt::LeftButton);
         QVERIFY(seen);
 
-        const QString path = DataRoot + QStringLiteral("alunni/ANNA MARIA NICCOL%C3%92.ini");
-        QCOMPARE(profilePath(DataRoot, QString::fromUtf8(" anna maria niccolò")), path);
+        const QString path = dataRoot + QStringLiteral("alunni/ANNA MARIA NICCOL%C3%92.ini");
+        QCOMPARE(profilePath(dataRoot, QString::fromUtf8(" anna maria niccolò")), path);
         QCOMPARE(QString::fromUtf8(readBytes(path)),
                  QString::fromUtf8("[profilo]\n"
                                    "accettazione=0.3\n"
@@ -362,7 +372,7 @@ private slots:
                                    "velocita=200\n"));
 
         // Another process (another computer of the lab) reads the same profile.
-        QCOMPARE(runHelper({QStringLiteral("profile"), DataRoot, QString::fromUtf8("Anna Maria Niccolò")}),
+        QCOMPARE(runHelper({QStringLiteral("profile"), dataRoot, QString::fromUtf8("Anna Maria Niccolò")}),
                  QString::fromUtf8("read\npasso 3 s; accettazione 0,3 s; primo passo 1 s; ignora "
                                    "ripetizioni 0,5 s; giri 2; scansione uditiva sì; cornice grande "
                                    "sì; carattere Liberation Sans 20; sintesi sì velocità 200; "
@@ -378,7 +388,7 @@ private slots:
         QCOMPARE(profile.speechSpeed, std::optional<int>(200));
         FakeSpeech speech(*clock);
         {
-            Tesegui run(Tesegui::setupFrom(setUp), RunOptions(), nullptr);
+            Tesegui run(Tesegui::setupFrom(setUp), context);
             QVERIFY(run.ready());
             QCOMPARE(run.scansione()->timing(), profile.scan);
             QCOMPARE(run.textFont.family(), QStringLiteral("Liberation Sans"));
@@ -424,8 +434,8 @@ private slots:
         QFETCH(int, stepMs);
         QFETCH(int, cycles);
         QFETCH(int, timeLimit);
-        const QString path = profilePath(DataRoot, QStringLiteral("ZOE"));
-        QVERIFY(QDir().mkpath(profileFolder(DataRoot)));
+        const QString path = profilePath(dataRoot, QStringLiteral("ZOE"));
+        QVERIFY(QDir().mkpath(profileFolder(dataRoot)));
         QVERIFY(writeBytes(path, bytes));
         const QString message = QString::fromUtf8(
             "Il profilo dell'alunno ZOE non può essere letto (il file è danneggiato o "
@@ -433,7 +443,7 @@ private slots:
             "non viene salvato di nuovo.");
         const QStringList expected = damaged ? QStringList{message} : QStringList();
         {
-            TsceltaEs setUp(nullptr, nullptr);
+            TsceltaEs setUp(context);
             setUp.comboNomi->setEditText(QStringLiteral("zoe"));
             PupilProfile shown;
             testsupport::whenModalShown([&](QWidget* modal) {
@@ -454,7 +464,7 @@ private slots:
         }
         // The next set-up reports it again, once.
         scripted->clear();
-        TsceltaEs again(nullptr, nullptr);
+        TsceltaEs again(context);
         again.comboNomi->setEditText(QStringLiteral("Zoe "));
         again.proseguiBut->click();
         QCOMPARE(scripted->messages(), expected);
@@ -470,10 +480,10 @@ private slots:
         FileLock::setPatienceForTests(200);
         QProcess holder;
         holder.start(QStringLiteral(DATAHELPER_PATH),
-                     {QStringLiteral("holdprofile"), DataRoot, QStringLiteral("BEA")});
+                     {QStringLiteral("holdprofile"), dataRoot, QStringLiteral("BEA")});
         QVERIFY(holder.waitForReadyRead(20000));
         QCOMPARE(holder.readLine(), QByteArray("held\n"));
-        TsceltaEs setUp(nullptr, nullptr);
+        TsceltaEs setUp(context);
         setUp.comboNomi->setEditText(QStringLiteral("Bea"));
         testsupport::whenModalShown([](QWidget* modal) {
             auto form = qobject_cast<TprofiloForm*>(modal);
@@ -488,22 +498,22 @@ private slots:
         QCOMPARE(scripted->messages().last(),
                  QString::fromUtf8("Il profilo dell'alunno BEA non è stato salvato: il file è in "
                                    "uso altrove."));
-        const QString path = profilePath(DataRoot, QStringLiteral("BEA"));
+        const QString path = profilePath(dataRoot, QStringLiteral("BEA"));
         QVERIFY(!QFile::exists(path));
 
         QProcess first;
         QProcess second;
         first.start(QStringLiteral(DATAHELPER_PATH),
-                    {QStringLiteral("saveprofile"), DataRoot, QStringLiteral("BEA"), QStringLiteral("2000")});
+                    {QStringLiteral("saveprofile"), dataRoot, QStringLiteral("BEA"), QStringLiteral("2000")});
         second.start(QStringLiteral(DATAHELPER_PATH),
-                     {QStringLiteral("saveprofile"), DataRoot, QStringLiteral("BEA"), QStringLiteral("4000")});
+                     {QStringLiteral("saveprofile"), dataRoot, QStringLiteral("BEA"), QStringLiteral("4000")});
         QVERIFY(first.waitForFinished(30000) && second.waitForFinished(30000));
         QCOMPARE(first.readAllStandardOutput(), QByteArray("saved\n"));
         QCOMPARE(second.readAllStandardOutput(), QByteArray("saved\n"));
         PupilProfile read;
-        QCOMPARE(readPupilProfile(DataRoot, QStringLiteral("bea"), read), ProfileRead::read);
+        QCOMPARE(readPupilProfile(dataRoot, QStringLiteral("bea"), read), ProfileRead::read);
         QVERIFY(read.scan.stepMs == 2000 || read.scan.stepMs == 4000);
-        QCOMPARE(QDir(profileFolder(DataRoot)).entryList({QStringLiteral("BEA*")}, QDir::Files),
+        QCOMPARE(QDir(profileFolder(dataRoot)).entryList({QStringLiteral("BEA*")}, QDir::Files),
                  QStringList{QStringLiteral("BEA.ini")});
         FileLock::setPatienceForTests(3000);
     }
@@ -516,7 +526,7 @@ private slots:
         PupilProfile profile;
         profile.scan.stepMs = 3000;
         profile.scan.firstStepExtraMs = 1000;
-        Tesegui run(pupil(QStringLiteral("PIA"), profile), RunOptions(), nullptr);
+        Tesegui run(pupil(QStringLiteral("PIA"), profile), context);
         Modals modals;
         const auto space = [](QWidget* w) {
             press(w);
@@ -558,8 +568,7 @@ private slots:
         earlier.pupilName = QStringLiteral("PIA");
         earlier.exerciseName = QStringLiteral("Storia");
         earlier.runName = proposed;
-        QVERIFY(run.model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                                    QStringLiteral("sal"), earlier));
+        QVERIFY(run.model->writeRun(resultsFolderIn(dataRoot), resultsName, resultsExtension, earlier));
         modals.then(QStringLiteral("judgement"), space);
         modals.then(QStringLiteral("save question"), [&](QWidget* w) {
             auto question = qobject_cast<TdomandaForm*>(w);
@@ -597,7 +606,7 @@ private slots:
         profile.scan.acceptMs = 300;
         profile.scan.ignoreMs = 500;
         profile.scan.cycles = 2;
-        Tesegui run(pupil(QStringLiteral("LIA"), profile), RunOptions(), nullptr);
+        Tesegui run(pupil(QStringLiteral("LIA"), profile), context);
         Modals modals;
         QVERIFY(open(run, modals, [this](QWidget* w) {
             press(w);
@@ -664,7 +673,7 @@ private slots:
         profile.scan.auditory = true;
         profile.scan.largeFrame = true;
         {
-            Tesegui run(pupil(QStringLiteral("EVA"), profile), RunOptions(), nullptr);
+            Tesegui run(pupil(QStringLiteral("EVA"), profile), context);
             Modals modals;
             QVERIFY(open(run, modals, [&profile](QWidget* w) {
                 auto form = qobject_cast<TanimazioneForm*>(w);
@@ -716,7 +725,7 @@ private slots:
         };
         RunSetup setup = pupil(QStringLiteral("EVA"), profile);
         setup.device = serialTwoSwitch;
-        Tesegui run(setup, RunOptions(), &serial);
+        Tesegui run(setup, withSerial(&serial));
         Modals modals;
         QVERIFY(open(run, modals, [](QWidget* w) {
             qobject_cast<TanimazioneForm*>(w)->okBut->click();
@@ -747,13 +756,13 @@ private slots:
         QFETCH(bool, withFile);
         const QString name = withFile ? QStringLiteral("UGO") : QStringLiteral("IVO");
         if (withFile)
-            QVERIFY(savePupilProfile(DataRoot, name, PupilProfile()));
-        TsceltaEs setUp(nullptr, nullptr);
+            QVERIFY(savePupilProfile(dataRoot, name, PupilProfile()));
+        TsceltaEs setUp(context);
         setUp.comboNomi->setEditText(name.toLower());
         setUp.memoInfo->setPlainText(QStringLiteral("classe terza"));
         setUp.proseguiBut->click();
         QVERIFY(setUp.pupilProfile().isDefault());
-        Tesegui run(Tesegui::setupFrom(setUp), RunOptions(), nullptr);
+        Tesegui run(Tesegui::setupFrom(setUp), context);
         QVERIFY(run.run.profileLine.isEmpty());
         QCOMPARE(run.textFont.family(), QStringLiteral("Times New Roman"));
         QCOMPARE(run.textFont.pointSize(), 16);

@@ -4,7 +4,7 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -16,7 +16,7 @@
 #include "model/Clock.h"
 #include "model/Longname.h"
 #include "model/Random.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 #include "speech/SpeechOutput.h"
@@ -192,11 +192,11 @@ AnswerCounts countAnswers(const Tevidenziatore& model)
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -451,7 +451,7 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(ProgramFolder).filePath(QStringLiteral("immagini")));
+    const QDir folder(QDir(context.programFolder).filePath(QStringLiteral("immagini")));
     for (int i = 0; i < 6; ++i) {
         const QString path = folder.filePath(QLatin1String(pictureNames[i]));
         QPixmap picture;
@@ -887,7 +887,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -1491,13 +1491,13 @@ void Tesegui::showIntroduction()
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1524,7 +1524,7 @@ FeedbackAnswer Tesegui::showFeedback(int kind)
         feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
@@ -1535,7 +1535,7 @@ void Tesegui::showJudgement(int kind)
     request.windowWidth = 640;
     request.windowHeight = 480;
     request.tableWidth = 390;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
 
     form.showTable(countAnswers());
 
@@ -1589,12 +1589,12 @@ bool Tesegui::saveRun(const QString& title)
         }
         if (!ok)
             break;
-        name = trimSpaces(name).toUpper();
+        name = RunIdentifier::storedName(name);
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
             run.runName = name;
             unsaved = false;
             saveFailed = false;
@@ -1626,15 +1626,13 @@ bool Tesegui::saveRunScanned()
     if (yes) {
         // The proposed name, or the first free one after it: a switch user is
         // never asked to type.
-        const QString proposed = proposedRunName().toUpper();
-        QStringList identifiers;
-        listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
-                   QStringLiteral("risult"), QStringLiteral("sal"));
+        const QString proposed = RunIdentifier::storedName(proposedRunName());
+        const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+        const QString pupil = RunIdentifier::storedName(run.pupilName);
         QSet<QString> taken;
-        const QString pupil = trimSpaces(run.pupilName);
-        for (const QString& identifier : std::as_const(identifiers)) {
-            if (trimSpaces(identifier.section(QLatin1Char('^'), 0, 0)) == pupil)
-                taken.insert(trimSpaces(identifier.section(QLatin1Char('^'), 1)));
+        for (const RunIdentifier& identifier : archive.runs()) {
+            if (identifier.pupil() == pupil)
+                taken.insert(identifier.runName());
         }
         QString name = proposed;
         for (int n = 2; taken.contains(name); ++n)
@@ -1642,8 +1640,8 @@ bool Tesegui::saveRunScanned()
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
             run.runName = name;
             unsaved = false;
             saved = true;

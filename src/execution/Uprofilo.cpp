@@ -115,7 +115,7 @@ TprofiloForm::TprofiloForm(const QString& pupilName, const PupilProfile& profile
     spinTempoMax->setSuffix(QStringLiteral(" s"));
 
     auto readForm = new QFormLayout;
-    readForm->addRow(buddyLabel(QStringLiteral("carattere del testo"), fontBut), fontBut);
+    readForm->addRow(buddyLabel(QStringLiteral("&carattere del testo"), fontBut), fontBut);
     readForm->addRow(QString(), checkSintesi);
     readForm->addRow(buddyLabel(QString::fromUtf8("&velocità della lettura"), spinVelocita),
                      spinVelocita);
@@ -204,11 +204,11 @@ void TprofiloForm::showFont()
 {
     if (fontFamily.isEmpty()) {
         const QFont font = defaultTextFont();
-        fontBut->setText(QStringLiteral("&carattere: quello della finestra (%1, %2)")
+        fontBut->setText(QStringLiteral("quello della finestra (%1, %2)")
                              .arg(font.family())
                              .arg(font.pointSize()));
     } else {
-        fontBut->setText(QStringLiteral("&carattere: %1, %2").arg(fontFamily).arg(fontSize));
+        fontBut->setText(QStringLiteral("%1, %2").arg(fontFamily).arg(fontSize));
     }
 }
 

@@ -226,9 +226,11 @@ void TScansione::startScanning()
 
 void TScansione::stopScanning()
 {
+    // A press not yet accepted is dropped, and the frame stays stopped.
+    stepWasRunning = false;
+    cancelPending();
     if (timed)
         stepTimer->stop();
-    cancelPending();
 }
 
 void TScansione::stepTick()
@@ -349,7 +351,7 @@ void TScansione::announce()
 
 bool TScansione::running() const
 {
-    return timed && stepTimer->isActive();
+    return timed && (stepTimer->isActive() || (pending && stepWasRunning));
 }
 
 void TScansione::rebuildList()

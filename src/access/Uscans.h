@@ -108,7 +108,7 @@ public:
     // first one and starts the scanning.
     void rebuildList();
 
-    // The step timer is running.
+    // The frame moves on by itself now (a press being held only holds it).
     bool running() const;
     // The joystick of the joystick devices (nullptr otherwise); its direction
     // event may be replaced by the window.

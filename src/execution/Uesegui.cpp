@@ -144,15 +144,15 @@ long double secondPartMean(const Tevidenziatore& model, int mid)
     return static_cast<long double>(errorSum(model, n) - errorSum(model, mid)) / (n - mid);
 }
 
-int judgementKind(const Tevidenziatore& model)
+FeedbackKind judgementKind(const Tevidenziatore& model)
 {
     const int n = model.sentenceCount;
     const double mean = n > 0 ? static_cast<double>(errorSum(model, n)) / n : 0.0;
     if (mean < 0.4)
-        return 6;
+        return FeedbackKind::giuBuo;
     if (mean < 0.7)
-        return 7;
-    return 8;
+        return FeedbackKind::giuDis;
+    return FeedbackKind::giuNon;
 }
 
 AnswerCounts countAnswers(const Tevidenziatore& model)
@@ -1224,7 +1224,7 @@ void Tesegui::evaluateFeedback()
             if (secondPartCheck && k == n - 1) {
                 if (marking::secondPartMean(*model, mid) > threshold) {
                     message = 4;
-                    const FeedbackAnswer answer = showFeedback(4);
+                    const FeedbackAnswer answer = showFeedback(FeedbackKind::secErr);
                     if (answer == answerYes) {
                         resetAnswers(mid, n - 1);
                         chooseSentence(mid, sentenceTop(mid));
@@ -1235,7 +1235,7 @@ void Tesegui::evaluateFeedback()
             } else if (firstPartCheck && mid > 0 && k + 1 >= mid) {
                 if (marking::firstPartMean(*model, mid) > threshold) {
                     message = 2;
-                    const FeedbackAnswer answer = showFeedback(2);
+                    const FeedbackAnswer answer = showFeedback(FeedbackKind::priErr);
                     if (answer == answerYes) {
                         resetAnswers(0, k);
                         chooseSentence(0, 0);
@@ -1245,13 +1245,13 @@ void Tesegui::evaluateFeedback()
                 } else {
                     firstPartCheck = false;
                     message = 3;
-                    showFeedback(3);
+                    showFeedback(FeedbackKind::priOk);
                 }
             }
         } else if (k == n - 1) {
             if (marking::secondPartMean(*model, mid) > threshold) {
                 message = 4;
-                if (showFeedback(4) == answerYes) {
+                if (showFeedback(FeedbackKind::secErr) == answerYes) {
                     secondPartCheck = true;
                     resetAnswers(mid, n - 1);
                     shownSentence = mid - 1;
@@ -1268,7 +1268,7 @@ void Tesegui::evaluateFeedback()
         } else if (k + 1 == mid) {
             if (marking::firstPartMean(*model, mid) > threshold) {
                 message = 2;
-                const FeedbackAnswer answer = showFeedback(2);
+                const FeedbackAnswer answer = showFeedback(FeedbackKind::priErr);
                 if (answer == answerYes) {
                     resetAnswers(0, k);
                     shownSentence = -1;
@@ -1279,7 +1279,7 @@ void Tesegui::evaluateFeedback()
             } else {
                 firstPartCheck = false;
                 message = 3;
-                showFeedback(3);
+                showFeedback(FeedbackKind::priOk);
                 moveOn(false);
             }
         } else {
@@ -1298,7 +1298,7 @@ void Tesegui::evaluateFeedback()
         if (jumpPending && jumpFrom + jumpDelay == k) {
             jumpPending = false;
             message = 1;
-            if (showFeedback(1) == answerYes) {
+            if (showFeedback(FeedbackKind::selErr) == answerYes) {
                 const int back = k < 5 ? 0 : k - 5;
                 resetAnswers(back, k);
                 showSentenceAtOnce(back);
@@ -1356,7 +1356,7 @@ void Tesegui::endCheck()
     const bool second = secondPartCheck && marking::secondPartMean(*model, mid) > threshold;
     bool mayEnd = true;
     if (first) {
-        const FeedbackAnswer answer = showFeedback(2);
+        const FeedbackAnswer answer = showFeedback(FeedbackKind::priErr);
         if (answer == answerYes) {
             firstPartCheck = true;
             resetAnswers(0, model->currentSentence);
@@ -1368,7 +1368,7 @@ void Tesegui::endCheck()
         first = answer == answerYes;
     }
     if (second && !first) {
-        const FeedbackAnswer answer = showFeedback(4);
+        const FeedbackAnswer answer = showFeedback(FeedbackKind::secErr);
         if (answer == answerYes) {
             secondPartCheck = true;
             resetAnswers(mid, n - 1);
@@ -1394,7 +1394,7 @@ void Tesegui::finishRun()
     if (!model || !exerciseLoaded || run.runFinished)
         return;
     Timer1->stop();
-    const int kind = marking::judgementKind(*model);
+    const FeedbackKind kind = marking::judgementKind(*model);
     releaseJoystick();
     showJudgement(kind);
     captureJoystick();
@@ -1419,7 +1419,7 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     return result;
 }
 
-FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
+FeedbackRequest Tesegui::feedbackRequest(FeedbackKind kind, int buttons)
 {
     FeedbackRequest request;
     request.owner = this;
@@ -1432,7 +1432,7 @@ FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
 
 void Tesegui::showIntroduction()
 {
-    FeedbackRequest request = feedbackRequest(5, offerOk);
+    FeedbackRequest request = feedbackRequest(FeedbackKind::spieEs, offerOk);
     request.customSize = true;
     request.windowWidth = 350;
     request.windowHeight = 460;
@@ -1464,17 +1464,18 @@ bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& 
     return true;
 }
 
-FeedbackAnswer Tesegui::showFeedback(int kind)
+FeedbackAnswer Tesegui::showFeedback(FeedbackKind kind)
 {
-    const FeedbackRequest request =
-        feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
+    const bool question = kind == FeedbackKind::selErr || kind == FeedbackKind::priErr
+                          || kind == FeedbackKind::secErr;
+    const FeedbackRequest request = feedbackRequest(kind, question ? offerYes | offerNo : offerOk);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
     TanimazioneForm form(request, serialSwitches);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
-void Tesegui::showJudgement(int kind)
+void Tesegui::showJudgement(FeedbackKind kind)
 {
     FeedbackRequest request = feedbackRequest(kind, offerOk);
     request.customSize = true;

@@ -46,8 +46,8 @@ int errorSum(const Tevidenziatore& model, int n);
 // part (mid .. N - 1), in extended precision. An empty part has mean 0.
 long double firstPartMean(const Tevidenziatore& model, int mid);
 long double secondPartMean(const Tevidenziatore& model, int mid);
-// The final judgement for the whole text: 6 (good), 7 (fair) or 8 (poor).
-int judgementKind(const Tevidenziatore& model);
+// The final judgement for the whole text: giuBuo (good), giuDis (fair) or giuNon (poor).
+FeedbackKind judgementKind(const Tevidenziatore& model);
 AnswerCounts countAnswers(const Tevidenziatore& model);
 } // namespace marking
 
@@ -182,7 +182,7 @@ private:
     bool loadPictures();
     void firstActivate();
     void showIntroduction();
-    FeedbackRequest feedbackRequest(int kind, int buttons);
+    FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
     void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
@@ -207,8 +207,8 @@ private:
     void showSentenceAtOnce(int n);
     void resetAnswers(int first, int last);
     void addResetEntry();
-    FeedbackAnswer showFeedback(int kind);
-    void showJudgement(int kind);
+    FeedbackAnswer showFeedback(FeedbackKind kind);
+    void showJudgement(FeedbackKind kind);
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();

@@ -4,6 +4,7 @@
 #include "model/Uevidenz.h"
 
 #include <QString>
+#include <limits>
 
 struct AnswerCounts;
 
@@ -97,14 +98,13 @@ public:
 
     int errorSum(int n) const;
     AnswerCounts countAnswers() const;
-    const Tevidenziatore* text() const { return model; }
 
     // The feedback state of the run.
     bool firstPartCheck = true;
     bool secondPartCheck = true;
     bool jumpPending = false;
     int jumpFrom = -1;
-    int jumpDelay = 0;
+    int jumpDelay = std::numeric_limits<int>::max();
     int midPoint = 0;
 
 private:

@@ -13,7 +13,6 @@
 #include "model/Funzioni.h"
 #include "model/Clock.h"
 #include "model/Longname.h"
-#include "model/Random.h"
 #include "model/ResultsFile.h"
 #include "shell/Umascher.h"
 #include "speech/SpeechEngine.h"

@@ -5,7 +5,7 @@
 
 #include "execution/RunRules.h"
 #include "model/Random.h"
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
 #include <QGuiApplication>
 #include <QtTest>
@@ -406,7 +406,10 @@ void TestRunRules::scenarios()
     FakeWindow window(*text, expected);
     ScriptedRandom random(draws);
     RunRules rules(window, run);
-    rules.start(text.get(), threshold, reset);
+    RunOptions options;
+    options.feedbackThreshold = threshold;
+    options.resetAnswersOnFeedback = reset;
+    rules.start(text.get(), options);
     QCOMPARE(rules.midPoint, levels.size() / 2);
 
     const bool whole = run.displayMode == wholeText;

@@ -1,7 +1,7 @@
 #include "execution/RunRules.h"
 
 #include "model/Random.h"
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -110,11 +110,11 @@ RunHost::~RunHost() = default;
 // ---------------------------------------------------------------------------
 // The rules of a run
 
-void RunRules::start(Tevidenziatore* text, double feedbackThreshold, bool resetAnswers)
+void RunRules::start(Tevidenziatore* text, const RunOptions& options)
 {
     model = text;
-    threshold = feedbackThreshold;
-    resetOnFeedback = resetAnswers;
+    threshold = options.feedbackThreshold;
+    resetOnFeedback = options.resetAnswersOnFeedback;
     midPoint = text ? text->sentenceCount / 2 : 0;
     firstPartCheck = true;
     secondPartCheck = true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "execution/FeedbackKind.h"
+#include "model/RunOptions.h"
 #include "model/Uevidenz.h"
 
 #include <QString>
@@ -82,9 +83,9 @@ public:
     RunRules(RunHost& window, TesercizioSvolto& record) : host(window), run(record) {}
 
     // The start of a run on `text` (nullptr: no text loaded, the rules do
-    // nothing): the midpoint, both checks armed, no jump-back waiting.
-    // `threshold` and `resetAnswers` are the general options.
-    void start(Tevidenziatore* text, double threshold, bool resetAnswers);
+    // nothing) under the general options: the midpoint, both checks armed,
+    // no jump-back waiting.
+    void start(Tevidenziatore* text, const RunOptions& options);
 
     // The pupil gave `level` to sentence k (already set on the text): the
     // step entry, lastStepError, then evaluateFeedback.

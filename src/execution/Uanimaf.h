@@ -19,6 +19,7 @@ class QPushButton;
 class SoundPlayer;
 class TTabella;
 struct AnswerCounts;
+struct AppContext;
 
 // What the feedback window is asked to show.
 struct FeedbackRequest {
@@ -78,9 +79,9 @@ class TanimazioneForm : public QDialog
     Q_OBJECT
 
 public:
-    // `serial`: the serial-switch object the serial devices use (borrowed;
-    // the main window's when nullptr).
-    explicit TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial = nullptr);
+    // The pictures and sounds come from the context's program folder; the
+    // serial devices use its serial-switch object (borrowed).
+    TanimazioneForm(const FeedbackRequest& request, const AppContext& context);
     ~TanimazioneForm() override;
 
     const FeedbackRequest& request() const { return req; }

@@ -4,7 +4,7 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -14,7 +14,6 @@
 #include "model/Clock.h"
 #include "model/Longname.h"
 #include "model/ResultsFile.h"
-#include "shell/Umascher.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 
@@ -87,11 +86,11 @@ QPixmap speakerPicture()
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -315,7 +314,7 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(ProgramFolder).filePath(QStringLiteral("immagini")));
+    const QDir folder(QDir(context.programFolder).filePath(QStringLiteral("immagini")));
     for (int i = 0; i < 6; ++i) {
         const QString path = folder.filePath(QLatin1String(pictureNames[i]));
         QPixmap picture;
@@ -739,7 +738,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     }
 
     model.reset();
-    rules.start(nullptr, options.feedbackThreshold, options.resetAnswersOnFeedback);
+    rules.start(nullptr, options);
     exerciseLoaded = false;
     unsaved = false;
     suggBut->setEnabled(false);
@@ -747,7 +746,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -757,7 +756,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         setFineEnabled(true);
         scrollTo(0);
         shownSentence = 0;
-        rules.start(model.get(), options.feedbackThreshold, options.resetAnswersOnFeedback);
+        rules.start(model.get(), options);
         arrangeControls();
         relayout();
         unsaved = true;
@@ -1154,13 +1153,13 @@ void Tesegui::showIntroduction()
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1186,7 +1185,7 @@ FeedbackAnswer Tesegui::showFeedback(FeedbackKind kind, int offeredButtons)
     const FeedbackRequest request = feedbackRequest(kind, offeredButtons);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
@@ -1200,7 +1199,7 @@ void Tesegui::showJudgement(FeedbackKind kind, const AnswerCounts& counts)
         request.windowWidth = 640;
         request.windowHeight = 480;
         request.tableWidth = 390;
-        TanimazioneForm form(request, serialSwitches);
+        TanimazioneForm form(request, context);
 
         form.showTable(counts);
 
@@ -1262,7 +1261,7 @@ bool Tesegui::saveRun(const QString& title)
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(resultsFolderIn(DataRoot), resultsName, resultsExtension, stored,
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
                             &fileFailed)) {
             run.runName = name;
             unsaved = false;

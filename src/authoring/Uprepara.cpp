@@ -1,6 +1,7 @@
 #include "authoring/Uprepara.h"
 
 #include "access/Gestoret.h"
+#include "authoring/SourceReader.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/UQuery.h"
@@ -9,6 +10,7 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
+#include "model/PlainText.h"
 #include "shell/Instruct.h"
 #include "shell/Umascher.h"
 
@@ -510,7 +512,7 @@ void Tprepara::showTask(const QString& task)
 
 QString Tprepara::taskText() const
 {
-    QString task = Memo1->toPlainText();
+    QString task = Memo1->plainText();
     task.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return task;
 }
@@ -532,14 +534,23 @@ bool Tprepara::loadExercise(const QString& path)
 
 void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
 {
+    // An exercise is windows-1252 with lines of at most 255 characters:
+    // longer lines are cut as the text reader cuts them, and characters
+    // windows-1252 cannot hold are replaced, which the teacher is told once.
+    QList<Replacement> replaced;
+    const QStringList storable = replaceOutsideCp1252(cutLongLines(lines), &replaced);
     dropModel();
     Tparametri params;
     params.mode = fromPlainText;
-    params.source = lines;
+    params.source = storable;
     params.separator = separator;
     newModel(std::make_unique<Tevidenziatore>(params));
     modified = true;
     showFromTop();
+    if (!replaced.isEmpty()) {
+        const DialogOfWindow dialogOpen(this);
+        showMessage(replacementMessage(replaced, QStringLiteral("in un esercizio")));
+    }
 }
 
 void Tprepara::showFromTop()
@@ -703,22 +714,28 @@ void Tprepara::Aprifileditesto1Click()
 {
     if (!confirmDiscard())
         return;
-    QString path;
+    SourceText source;
     QChar separator;
     {
         const DialogOfWindow dialogOpen(this);
-        path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                      DataRoot + QStringLiteral("testi"),
-                                      QStringLiteral("tutti i file (*)"));
+        const QString path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
+                                                    DataRoot + QStringLiteral("testi"),
+                                                    sourceFileFilter());
         if (path.isEmpty())
             return;
         separator = askSeparator(this);
+        source = readSourceShowingProgress(this, path);
+        if (source.status == SourceText::Cancelled)
+            return;
+        if (source.ok() && isBlankText(source.lines()))
+            source.error = QStringLiteral("Il file ") + QFileInfo(path).fileName()
+                           + QStringLiteral(" non contiene testo.");
     }
-    QStringList lines;
-    if (!loadText(lines, path)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    if (!source.ok() || !source.error.isEmpty()) {
+        showMessage(source.error);
         return;
     }
+    const QStringList lines = source.lines();
     if (hasReservedChars(lines)) {
         showMessage(reservedCharsMessage());
         return;

@@ -221,6 +221,14 @@ QByteArray PlainText::toBytes(const QString& newText) const
     return out;
 }
 
+void PlainText::markSaved(const QString& savedText, const QByteArray& bytes)
+{
+    fromFile = true;
+    readText = savedText;
+    readBytes = bytes;
+    text = savedText;
+}
+
 bool PlainText::canHold(const QString& s) const
 {
     if (format.isUnicode())
@@ -388,13 +396,14 @@ QString replacementMessage(const QList<Replacement>& replaced, const QString& wh
     for (int i = 0; i < replaced.size() && i < shown; ++i) {
         const Replacement& r = replaced.at(i);
         QString what = r.original;
-        bool invisible = true;
-        for (const QChar c : r.original)
-            invisible = invisible && (c.category() == QChar::Other_Format || c.isSpace());
-        if (invisible) {
-            const QString code = QString::number(uint(r.original.toUcs4().value(0)), 16).toUpper();
-            what = QStringLiteral("un segno invisibile (U+") + code.rightJustified(4, QLatin1Char('0'))
-                   + QLatin1Char(')');
+        const char32_t first = r.original.toUcs4().value(0);
+        const QString code = QStringLiteral(" (U+")
+                             + QString::number(uint(first), 16).toUpper().rightJustified(4, QLatin1Char('0'))
+                             + QLatin1Char(')');
+        if (QChar::isSpace(first)) {
+            what = QStringLiteral("uno spazio speciale") + code;
+        } else if (QChar::category(first) == QChar::Other_Format) {
+            what = QStringLiteral("un segno invisibile") + code;
         } else {
             what = QString::fromUtf8("«") + what + QString::fromUtf8("»");
         }

@@ -55,6 +55,8 @@ public:
     // `s` with the characters this text's encoding cannot hold replaced by
     // their nearest equivalents (see replaceOutsideCp1252).
     QString replaceUnstorable(const QString& s, QList<Replacement>* replaced) const;
+    // The text was written as `bytes`: from now on they are the bytes read.
+    void markSaved(const QString& savedText, const QByteArray& bytes);
     // The text as read (empty for a new text).
     const QString& textAsRead() const { return readText; }
 

@@ -622,8 +622,8 @@ SourceText readWebPage(const QString& path, const QByteArray& bytes, ReadProgres
 // begins with a bullet or stands further down than the lines around it. A word
 // divided at the end of a line with a hyphen is joined again. Lines repeated at
 // the top or the bottom of most pages (page headers and footers) and page
-// numbers are left out, and so are footnote marks (small digits raised after a
-// word).
+// numbers are left out, and so are footnotes: their marks (small digits
+// raised after a word) and their text at the foot of the page.
 
 struct PdfLine {
     QString text;
@@ -636,6 +636,7 @@ struct PdfLine {
 struct PdfPage {
     std::vector<PdfLine> lines;
     double height = 0;
+    QSet<QString> footnoteMarks;   // the marks taken out of the page's lines
 };
 
 bool isFootnoteMark(const Poppler::TextBox& box, double lineHeight, bool spaceBefore)
@@ -646,6 +647,40 @@ bool isFootnoteMark(const Poppler::TextBox& box, double lineHeight, bool spaceBe
     return !t.isEmpty() && std::all_of(t.cbegin(), t.cend(), [](QChar c) {
         return c.isDigit() || c == u'*' || c == QChar(0x2020) || c == QChar(0x2021);
     });
+}
+
+// The notes at the foot of a page: in its lower half, set smaller than the
+// page's text, starting with a mark that was taken out of the text above.
+void dropFootnotes(PdfPage& page)
+{
+    if (page.footnoteMarks.isEmpty())
+        return;
+    QHash<int, qsizetype> charactersAtHeight;   // tenths of a point -> characters
+    for (const PdfLine& line : page.lines)
+        charactersAtHeight[int(line.height * 10)] += line.text.size();
+    double bodyHeight = 0;
+    qsizetype most = -1;
+    for (auto it = charactersAtHeight.cbegin(); it != charactersAtHeight.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            bodyHeight = it.key() / 10.0;
+        }
+    }
+    auto isSmall = [&](const PdfLine& line) { return line.height < 0.92 * bodyHeight; };
+    bool inNote = false;
+    page.lines.erase(std::remove_if(page.lines.begin(), page.lines.end(),
+                                    [&](const PdfLine& line) {
+                                        if (line.top < 0.5 * page.height || !isSmall(line)) {
+                                            inNote = false;
+                                            return false;
+                                        }
+                                        if (!inNote) {
+                                            const QString first = line.text.section(u' ', 0, 0);
+                                            inNote = page.footnoteMarks.contains(first);
+                                        }
+                                        return inNote;
+                                    }),
+                     page.lines.end());
 }
 
 PdfPage readPdfPage(const Poppler::Page& page)
@@ -670,6 +705,7 @@ PdfPage readPdfPage(const Poppler::Page& page)
             const bool mark = !first && isFootnoteMark(*w, tallest, spaceBefore);
             spaceBefore = w->hasSpaceAfter();
             if (mark) {
+                out.footnoteMarks.insert(w->text());
                 if (spaceBefore && !line.text.endsWith(u' '))
                     line.text += u' ';
                 continue;
@@ -689,11 +725,8 @@ PdfPage readPdfPage(const Poppler::Page& page)
                 line.text += u' ';
         }
         line.text = line.text.trimmed();
-        if (!line.text.isEmpty()) {
-            const double band = 0.12 * out.height;
-            line.inMargin = line.bottom < band || line.top > out.height - band;
+        if (!line.text.isEmpty())
             out.lines.push_back(line);
-        }
         lineWords.clear();
     };
     for (const auto& box : boxes) {
@@ -702,6 +735,14 @@ PdfPage readPdfPage(const Poppler::Page& page)
             finishLine();
     }
     finishLine();
+    // Headers and footers are the first or last lines of a page, near its edge.
+    const double band = 0.09 * out.height;
+    const std::size_t n = out.lines.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        PdfLine& line = out.lines[i];
+        line.inMargin = (i < 2 && line.bottom < band) || (i + 2 >= n && line.top > out.height - band);
+    }
+    dropFootnotes(out);
     return out;
 }
 

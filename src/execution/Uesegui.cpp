@@ -14,6 +14,7 @@
 #include "model/Clock.h"
 #include "model/Longname.h"
 #include "model/Random.h"
+#include "model/ResultsFile.h"
 #include "shell/Umascher.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
@@ -1537,12 +1538,12 @@ bool Tesegui::saveRun(const QString& title)
         }
         if (!ok)
             break;
-        name = trimSpaces(name).toUpper();
+        name = RunIdentifier::storedName(name);
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
+        if (model->writeRun(resultsFolderIn(DataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
             run.runName = name;
             unsaved = false;
             saveFailed = false;

@@ -6,6 +6,7 @@
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
 #include "shell/Umascher.h"
 
 #include <QComboBox>
@@ -19,6 +20,8 @@
 #include <QSet>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int maxInfoLength = 120;
@@ -28,9 +31,8 @@ constexpr int maxInfoLength = 120;
 // ("[identificatore=" + name + "^" + run + "]").
 QString nameProblem(const QString& name)
 {
-    if (name.contains(QLatin1Char('^')) || name.contains(QLatin1Char('['))
-        || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('\n'))
-        || name.contains(QLatin1Char('\r')))
+    const QString forbidden = RunIdentifier::forbiddenInPupil() + QStringLiteral("\r\n");
+    if (std::any_of(name.cbegin(), name.cend(), [&](QChar c) { return forbidden.contains(c); }))
         return QStringLiteral("Il nome non può contenere i caratteri ^, [, ] né andare a capo. "
                               "Eliminali e ripeti l'operazione");
     if (!fitsCp1252(name))
@@ -44,12 +46,8 @@ QString nameProblem(const QString& name)
 QString infoProblem(const QStringList& lines)
 {
     for (const QString& line : lines) {
-        QString key;
-        QString value;
-        lineKeyValue(line, key, value);
         if (line.contains(QLatin1Char('[')) || line.contains(QLatin1Char(']'))
-            || trimSpaces(line).startsWith(QLatin1Char('='))
-            || key == QLatin1String("identificatore"))
+            || trimSpaces(line).startsWith(QLatin1Char('=')) || isRunHeader(line))
             return QStringLiteral("Le altre informazioni non possono contenere i caratteri [, ] "
                                   "né righe che iniziano con = o con identificatore=. "
                                   "Correggile e ripeti l'operazione");
@@ -161,13 +159,10 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
 
     // Every pupil with stored runs, once, in the order of the first run.
-    QStringList identifiers;
-    listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
-               QStringLiteral("risult"), QStringLiteral("sal"));
     QStringList names;
     QSet<QString> listed;
-    for (const QString& identifier : std::as_const(identifiers)) {
-        const QString name = trimSpaces(identifier.section(QLatin1Char('^'), 0, 0));
+    for (const RunIdentifier& identifier : ResultsArchive::in(DataRoot).runs()) {
+        const QString name = identifier.pupil();
         if (!listed.contains(name)) {
             listed.insert(name);
             names << name;

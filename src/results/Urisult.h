@@ -1,5 +1,6 @@
 #pragma once
 
+#include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
 #include "results/Utabella.h"
 
@@ -18,26 +19,8 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-// Where the results archive lies: DataRoot + "risult", file "risult.sal".
+// Where the program's results archive lies: the folder "risult" of the data root.
 QString resultsFolder();
-extern const QString resultsName;
-extern const QString resultsExtension;
-extern const QString resultsKey;   // "identificatore"
-
-// One stored run split into its sections, as read from its block.
-struct StoredRun {
-    QStringList infoLines;      // "[informazioni]", trimmed, in file order
-    QStringList textLines;      // "[testo]": the marked text with the expected levels
-    QStringList historyFirst;   // "[storia]", field by field
-    QStringList historySecond;
-    QStringList historyThird;
-
-    // The number of step records (entries whose first field is not "-1").
-    int stepCount() const;
-};
-
-// Splits the lines of a run's block (header dropped) into its sections.
-StoredRun splitRunSections(const QStringList& blockLines);
 
 // The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
 ImportanceLevel levelOfAnswerCode(const QString& code);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ResultsFile.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <QVector>
@@ -24,7 +26,7 @@ public:
     QString chosenRunName() const;
     // The identifier of the chosen run exactly as the archive stores it
     // (a pupil written in other letter cases keeps its own spelling).
-    QString chosenIdentifier() const;
+    RunIdentifier chosenIdentifier() const;
 
     QLabel* Label1;
     QComboBox* ComboBox1;
@@ -43,8 +45,8 @@ private:
     struct Pupil {
         QString name;
         QStringList runNames;
-        QStringList identifiers;
+        QList<RunIdentifier> identifiers;
     };
     QVector<Pupil> pupils;
-    QString chosenId;
+    RunIdentifier chosenId;
 };

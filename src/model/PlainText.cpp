@@ -120,7 +120,9 @@ QByteArray eightBitEncoding(const QByteArray& bytes)
     if (outsideAscii == 0 || (outsideAscii < 40 && !gap))
         return "windows-1252";
     std::unique_ptr<uchardet, decltype(&uchardet_delete)> detector(uchardet_new(), &uchardet_delete);
-    if (!detector || uchardet_handle_data(detector.get(), bytes.constData(), size_t(bytes.size())) != 0)
+    // A quarter of a megabyte is more than enough to tell an alphabet.
+    const size_t sample = size_t(qMin<qsizetype>(bytes.size(), 256 * 1024));
+    if (!detector || uchardet_handle_data(detector.get(), bytes.constData(), sample) != 0)
         return "windows-1252";
     uchardet_data_end(detector.get());
     const QByteArray named = QByteArray(uchardet_get_charset(detector.get())).toUpper();

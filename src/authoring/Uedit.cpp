@@ -288,6 +288,14 @@ bool TeditForm::saveTo(const QString& path)
 {
     // The text in the form it was read in: an unchanged text keeps its bytes.
     const QString text = MemoEdit->plainText();
+    if (!textFile.canHold(text)) {
+        // Never reached by typing or pasting, which keep such characters
+        // out; a text is never written with "?" in their place.
+        showMessage(QStringLiteral("Il testo contiene caratteri che non si possono salvare ")
+                    + QString::fromUtf8("in un testo scritto in ") + textFile.format.encodingName()
+                    + QString::fromUtf8(": il testo non è stato salvato."));
+        return false;
+    }
     const QByteArray bytes = textFile.toBytes(text);
     const FileLock lock(path);
     if (!lock.ok() || !replaceFileContents(path, bytes)) {

@@ -9,6 +9,7 @@
 #include "authoring/SourceReader.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uprepara.h"
+#include "common/AppContext.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/TextSources.h"
@@ -100,18 +101,19 @@ Conversion convertInWindow(Tprepara& window, const QString& path)
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    AppContext context;
+    context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
     QTemporaryDir scratch;
-    DataRoot = scratch.path() + QLatin1Char('/');
-    QDir().mkpath(DataRoot + QStringLiteral("testi"));
-    QDir().mkpath(DataRoot + QStringLiteral("esercizi"));
+    context.dataRoot = scratch.path() + QLatin1Char('/');
+    QDir().mkpath(context.dataRoot + QStringLiteral("testi"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
     BenchDialogs dialogs;
     setDialogService(&dialogs);
 
     const QString text = italianText(1 << 20).join(QLatin1Char('\n')) + QLatin1Char('\n');
-    const QString utf8 = DataRoot + QStringLiteral("testi/lungo-utf8.txt");
-    const QString cp1252 = DataRoot + QStringLiteral("testi/lungo-1252.txt");
-    const QString pdf = DataRoot + QStringLiteral("testi/lungo.pdf");
+    const QString utf8 = context.dataRoot + QStringLiteral("testi/lungo-utf8.txt");
+    const QString cp1252 = context.dataRoot + QStringLiteral("testi/lungo-1252.txt");
+    const QString pdf = context.dataRoot + QStringLiteral("testi/lungo.pdf");
     QFile out(utf8);
     if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0)
         return 1;
@@ -127,7 +129,7 @@ int main(int argc, char** argv)
                 static_cast<long long>(QFileInfo(utf8).size()), static_cast<long long>(QFileInfo(cp1252).size()),
                 static_cast<long long>(QFileInfo(pdf).size()));
 
-    Tprepara window;
+    Tprepara window(context);
     if (!window.loadError().isEmpty())
         return 1;
     window.resize(1000, 700);
@@ -158,7 +160,7 @@ int main(int argc, char** argv)
             if (pdftotext.exitStatus() == QProcess::NormalExit && pdftotext.exitCode() == 0)
                 report("poppler's pdftotext on the same file", msSince(timer), "none, for scale");
         } else if (path == utf8) {
-            TeditForm editor(nullptr);
+            TeditForm editor(context, nullptr);
             editor.show();
             dialogs.file = path;
             timer.start();

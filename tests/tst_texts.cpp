@@ -7,14 +7,14 @@
 // with its progress shown and stopped with "Annulla".
 
 #include "authoring/SourceReader.h"
-#include "authoring/UQuery.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uprepara.h"
 #include "authoring/Useparat.h"
+#include "common/AppContext.h"
+#include "common/UQuery.h"
 #include "model/PlainText.h"
 #include "model/TextSources.h"
-#include "shell/Umascher.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -46,14 +46,17 @@ namespace {
 
 const QString dataFolder = QStringLiteral(SALIENTA_SOURCE_DIR "/tests/data/texts/");
 
+// The context the windows under test are given, made afresh for each test.
+AppContext context;
+
 QString texts()
 {
-    return DataRoot + QStringLiteral("testi/");
+    return context.dataRoot + QStringLiteral("testi/");
 }
 
 QString exercises()
 {
-    return DataRoot + QStringLiteral("esercizi/");
+    return context.dataRoot + QStringLiteral("esercizi/");
 }
 
 // A file of tests/data/texts copied into the texts folder; its path there.
@@ -176,9 +179,8 @@ void TestTexts::init()
 {
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
-    ProgramFolder = folder->path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
-    QVERIFY(QDir().mkpath(ProgramFolder + QStringLiteral("immagini")));
+    context = testsupport::makeContext(folder->path());
+    QVERIFY(QDir().mkpath(context.programFolder + QStringLiteral("immagini")));
     QVERIFY(QDir().mkpath(exercises()));
     QVERIFY(QDir().mkpath(texts()));
     for (const char* name : {"nonBu1.bmp", "nonBu2.bmp", "impBu1.bmp", "impBu2.bmp", "moltoBu1.bmp", "moltoBu2.bmp"}) {
@@ -206,7 +208,7 @@ void TestTexts::plainTextsInEveryEncodingBecomeTheSameExercise()
                                QStringLiteral("testo-utf16.txt"), QStringLiteral("testo-1252.txt")};
     for (int i = 0; i < files.size(); ++i) {
         ScriptedDialogs script;
-        Tprepara window;
+        Tprepara window(context);
         window.show();
         const QByteArray before = readBytes(dataFolder + files.at(i));
         convertFile(script, window, copied(files.at(i)));
@@ -240,7 +242,7 @@ void TestTexts::documentsGiveTheirParagraphs()
                                    QStringLiteral("citta.pdf")};
     for (int i = 0; i < documents.size(); ++i) {
         ScriptedDialogs script;
-        Tprepara window;
+        Tprepara window(context);
         // The window lays a sentence out in lines of its width, and saves
         // those lines: wide enough, every sentence is one line.
         window.resize(2400, 800);
@@ -263,7 +265,7 @@ void TestTexts::documentsGiveTheirParagraphs()
     // The web page declares windows-1252; its arrow cannot go into an
     // exercise and is written "->", which the teacher is told.
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     convertFile(script, window, copied(QStringLiteral("pagina.html")));
     QVERIFY(window.textLoaded);
@@ -280,19 +282,20 @@ void TestTexts::documentsGiveTheirParagraphs()
     }));
 }
 
-// A protected, damaged, empty or scanned document, an old Word file and a
-// file that is no text: a message that names the file and says why, and the
+// A protected, damaged, empty or scanned document, an old Word file, a file
+// that is no text and a blank text: a message that names the file and says why, and the
 // exercise in the window stays as it was, with its levels.
 void TestTexts::unreadableDocumentsKeepTheExercise()
 {
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     convertFile(script, window, copied(QStringLiteral("citta.odt")));
     QCOMPARE(window.textModel()->sentenceCount, 6);
     QTest::mouseClick(window.importanteBut, Qt::LeftButton);
     QCOMPARE(window.textModel()->importanceOf(0), importante);
     QVERIFY(writeBytes(texts() + QStringLiteral("immagine.txt"), QByteArray("GIF89a\x01\x00\x00\x00\x00", 11)));
+    QVERIFY(writeBytes(texts() + QStringLiteral("bianco.txt"), QByteArray("   \r\n\r\n  ")));
 
     const QList<std::pair<QString, QString>> cases = {
         {QStringLiteral("protetto.odt"), QString::fromUtf8("Il file protetto.odt è protetto da una password")},
@@ -302,9 +305,10 @@ void TestTexts::unreadableDocumentsKeepTheExercise()
         {QStringLiteral("scansione.pdf"), QStringLiteral("Il file scansione.pdf non contiene testo: ")},
         {QStringLiteral("vecchio.doc"), QString::fromUtf8("Il file vecchio.doc è un documento nel vecchio formato di Word")},
         {QStringLiteral("immagine.txt"), QString::fromUtf8("Il file immagine.txt non è un testo")},
+        {QStringLiteral("bianco.txt"), QStringLiteral("Il file bianco.txt non contiene testo.")},
     };
     for (const auto& [name, message] : cases) {
-        const QString path = name == QLatin1String("immagine.txt") ? texts() + name : copied(name);
+        const QString path = QFile::exists(texts() + name) ? texts() + name : copied(name);
         script.clear();
         script.answer(NoAnswerButton);   // the changed exercise need not be saved first
         convertFile(script, window, path);
@@ -322,7 +326,7 @@ void TestTexts::unreadableDocumentsKeepTheExercise()
 void TestTexts::editorKeepsTheBytesOfWhatItDidNotChange()
 {
     ScriptedDialogs script;
-    TeditForm editor(nullptr);
+    TeditForm editor(context, nullptr);
     editor.show();
 
     // UTF-8 with LF, a non-breaking space and a paragraph of 292 characters.
@@ -404,7 +408,7 @@ void TestTexts::editorKeepsTheBytesOfWhatItDidNotChange()
 void TestTexts::editorOpensADocumentAsANewText()
 {
     ScriptedDialogs script;
-    TeditForm editor(nullptr);
+    TeditForm editor(context, nullptr);
     editor.show();
     const QString docx = copied(QStringLiteral("citta.docx"));
     const QByteArray docxBytes = readBytes(docx);
@@ -440,7 +444,7 @@ void TestTexts::editorOpensADocumentAsANewText()
 void TestTexts::pasteReplacesWhatAnExerciseCannotHold()
 {
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     convertFile(script, window, copied(QStringLiteral("testo-1252.txt")));
     QCOMPARE(window.textModel()->sentenceCount, 2);
@@ -483,7 +487,7 @@ void TestTexts::longDocumentShowsProgressAndStopsOnAnnulla()
     const QString pdf = texts() + QStringLiteral("lungo.pdf");
     QVERIFY(writeLongPdf(pdf, 60));
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     convertFile(script, window, copied(QStringLiteral("testo-utf8.txt")));
     QCOMPARE(window.textModel()->sentenceCount, 2);

@@ -7,7 +7,6 @@
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
 #include "model/TextSources.h"
-#include "shell/Umascher.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -161,10 +160,10 @@ void TmemoControllato::insertFromMimeData(const QMimeData* source)
 
 // ---------------------------------------------------------------------------
 
-TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
+TeditForm::TeditForm(const AppContext& context, Tprepara* preparationWindow, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      preparation(preparationWindow)
+      preparation(preparationWindow), textsFolder(context.dataRoot + QStringLiteral("testi"))
 {
     setObjectName(QStringLiteral("TeditForm"));
     resize(640, 480);
@@ -315,7 +314,7 @@ QString TeditForm::saveStart() const
 {
     if (!textPath.isEmpty())
         return textPath;
-    const QString folder = DataRoot + QStringLiteral("testi");
+    const QString& folder = textsFolder;
     if (documentPath.isEmpty())
         return folder;
     return folder + QLatin1Char('/') + QFileInfo(documentPath).completeBaseName() + QStringLiteral(".txt");
@@ -362,8 +361,7 @@ void TeditForm::Apri1Click()
 {
     if (!confirmDiscard())
         return;
-    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), DataRoot + QStringLiteral("testi"),
-                                                sourceFileFilter());
+    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), textsFolder, sourceFileFilter());
     if (path.isEmpty())
         return;
     const SourceText source = readSourceShowingProgress(this, path);
@@ -393,14 +391,14 @@ void TeditForm::Salva1Click()
 
 void TeditForm::Salvaconnome1Click()
 {
-    const QString path = askSavePath(textPath.isEmpty() ? saveStart() : DataRoot + QStringLiteral("testi"));
+    const QString path = askSavePath(textPath.isEmpty() ? saveStart() : textsFolder);
     if (!path.isEmpty())
         saveTo(path);
 }
 
 void TeditForm::Elimina1Click()
 {
-    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), DataRoot + QStringLiteral("testi"),
+    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), textsFolder,
                                                 QStringLiteral("tutti i file (*)"));
     if (path.isEmpty())
         return;

@@ -10,6 +10,7 @@
 class QMenu;
 class QMenuBar;
 class Tprepara;
+struct AppContext;
 
 // The message that refuses a text holding "~", "[" or "]".
 QString reservedCharsMessage();
@@ -62,7 +63,8 @@ class TeditForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TeditForm(Tprepara* preparation, QWidget* parent = nullptr);
+    // The texts are those of the context's data root.
+    TeditForm(const AppContext& context, Tprepara* preparation, QWidget* parent = nullptr);
 
     bool confirmDiscard();
     // The lines of the text, as they are written (a final line break ends the
@@ -114,6 +116,7 @@ private:
     QString saveStart() const;
 
     Tprepara* preparation;
+    QString textsFolder;
     bool filling = false;
     QString documentPath;   // the document a new text was read from
 

@@ -4,15 +4,14 @@
 #include "authoring/SourceReader.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
-#include "authoring/UQuery.h"
 #include "authoring/Uloaddel.h"
 #include "authoring/Useparat.h"
+#include "common/Instruct.h"
+#include "common/UQuery.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/PlainText.h"
-#include "shell/Instruct.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,11 +31,6 @@
 #include <iterator>
 
 namespace {
-
-QString exercisesFolder()
-{
-    return DataRoot + QStringLiteral("esercizi/");
-}
 
 // The name under which `fileName` is in `folder`: the file of that exact name,
 // else one whose name differs only in case (a file copied by hand), else
@@ -92,9 +86,10 @@ DialogOfWindow::~DialogOfWindow()
     window->updateKeyHandler();
 }
 
-Tprepara::Tprepara(QWidget* parent)
+Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     setObjectName(QStringLiteral("Tprepara"));
     setWindowTitle(QStringLiteral("  preparazione degli esercizi"));
@@ -286,7 +281,7 @@ bool Tprepara::loadPictures()
 {
     for (size_t k = 0; k < glyphs.size(); ++k) {
         const QString relative = QStringLiteral("immagini/") + QLatin1String(pictureNames[k]);
-        const QString path = QDir(ProgramFolder).filePath(relative);
+        const QString path = QDir(context.programFolder).filePath(relative);
         if (!QFileInfo(path).isFile() || !glyphs[k].load(path)) {
             pictureError = QStringLiteral("La finestra di preparazione degli esercizi non si "
                                           "può aprire: manca il file ")
@@ -297,9 +292,9 @@ bool Tprepara::loadPictures()
     return true;
 }
 
-void Tprepara::openModal(QWidget* parent)
+void Tprepara::openModal(const AppContext& context, QWidget* parent)
 {
-    Tprepara window(parent);
+    Tprepara window(context, parent);
     if (!window.loadError().isEmpty()) {
         showMessage(window.loadError());
         return;
@@ -660,7 +655,7 @@ void Tprepara::Salva1Click()
 QString Tprepara::chooseExercise(const QString& caption)
 {
     const DialogOfWindow dialogOpen(this);
-    TcaricaElimina chooser(this);
+    TcaricaElimina chooser(context, this);
     chooser.setWindowTitle(caption);
     if (chooser.count() == 0) {
         showMessage(QStringLiteral("Non ci sono esercizi"));
@@ -714,28 +709,31 @@ void Tprepara::Aprifileditesto1Click()
 {
     if (!confirmDiscard())
         return;
+    QString path;
     SourceText source;
     QChar separator;
     {
         const DialogOfWindow dialogOpen(this);
-        const QString path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                                    DataRoot + QStringLiteral("testi"),
-                                                    sourceFileFilter());
+        path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
+                                      context.dataRoot + QStringLiteral("testi"), sourceFileFilter());
         if (path.isEmpty())
             return;
         separator = askSeparator(this);
         source = readSourceShowingProgress(this, path);
-        if (source.status == SourceText::Cancelled)
-            return;
-        if (source.ok() && isBlankText(source.lines()))
-            source.error = QStringLiteral("Il file ") + QFileInfo(path).fileName()
-                           + QStringLiteral(" non contiene testo.");
     }
-    if (!source.ok() || !source.error.isEmpty()) {
+    if (source.status == SourceText::Cancelled)
+        return;
+    if (!source.ok()) {
         showMessage(source.error);
         return;
     }
     const QStringList lines = source.lines();
+    // An empty text would leave an exercise without sentences in place of
+    // the one in the window.
+    if (isBlankText(lines)) {
+        showMessage(QStringLiteral("Il file ") + QFileInfo(path).fileName() + QStringLiteral(" non contiene testo."));
+        return;
+    }
     if (hasReservedChars(lines)) {
         showMessage(reservedCharsMessage());
         return;
@@ -749,7 +747,7 @@ void Tprepara::editorditesto1Click()
         return;
     {
         const DialogOfWindow dialogOpen(this);
-        TeditForm editor(this, this);
+        TeditForm editor(context, this, this);
         editor.exec();
     }
     handlerWanted = true;
@@ -773,19 +771,19 @@ void Tprepara::opzionidivisualizzazione1Click()
 void Tprepara::PreparazioneDelTestoClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
 }
 
 void Tprepara::ConsegnaClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
 }
 
 void Tprepara::ModificheAgliEserciziClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
 }
 
 // ---------------------------------------------------------------------------

@@ -4,7 +4,7 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -15,7 +15,6 @@
 #include "model/Longname.h"
 #include "model/Random.h"
 #include "model/ResultsFile.h"
-#include "shell/Umascher.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 
@@ -178,11 +177,11 @@ AnswerCounts countAnswers(const Tevidenziatore& model)
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -406,7 +405,7 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(ProgramFolder).filePath(QStringLiteral("immagini")));
+    const QDir folder(QDir(context.programFolder).filePath(QStringLiteral("immagini")));
     for (int i = 0; i < 6; ++i) {
         const QString path = folder.filePath(QLatin1String(pictureNames[i]));
         QPixmap picture;
@@ -837,7 +836,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -1438,13 +1437,13 @@ void Tesegui::showIntroduction()
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1471,7 +1470,7 @@ FeedbackAnswer Tesegui::showFeedback(int kind)
         feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
@@ -1482,7 +1481,7 @@ void Tesegui::showJudgement(int kind)
     request.windowWidth = 640;
     request.windowHeight = 480;
     request.tableWidth = 390;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
 
     form.showTable(countAnswers());
 
@@ -1542,7 +1541,7 @@ bool Tesegui::saveRun(const QString& title)
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(resultsFolderIn(DataRoot), resultsName, resultsExtension, stored,
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
                             &fileFailed)) {
             run.runName = name;
             unsaved = false;

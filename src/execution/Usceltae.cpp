@@ -3,11 +3,11 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "common/AppContext.h"
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/ResultsFile.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -68,11 +68,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
 
 } // namespace
 
-TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
-    : QDialog(parent),
-      serialSwitches(serial ? serial
-                            : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                     : nullptr))
+TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
+    : QDialog(parent), serialSwitches(context.serialSwitches)
 {
     setObjectName(QStringLiteral("sceltaEs"));
     setWindowTitle(QStringLiteral("  esercizio"));
@@ -161,7 +158,7 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     // Every pupil with stored runs, once, in the order of the first run.
     QStringList names;
     QSet<QString> listed;
-    for (const RunIdentifier& identifier : ResultsArchive::in(DataRoot).runs()) {
+    for (const RunIdentifier& identifier : ResultsArchive::in(context.dataRoot).runs()) {
         const QString name = identifier.pupil();
         if (!listed.contains(name)) {
             listed.insert(name);
@@ -303,10 +300,10 @@ bool TsceltaEs::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow)
 {
-    TsceltaEs setUp(owner, serial);
+    TsceltaEs setUp(context, owner);
     if (setUp.exec() != QDialog::Accepted)
         return false;
     runWindow(setUp);

@@ -3,7 +3,6 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -98,10 +97,11 @@ QString sentencesPathFor(const QString& runsPath)
     return info.dir().filePath(base + QStringLiteral("_frasi.csv"));
 }
 
-bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
+bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const QString& runsPath,
+                      QString& error, int* runs)
 {
     QList<StoredBlock> blocks;
-    if (!ResultsArchive(resultsFolder()).readAll(blocks, error))
+    if (!ResultsArchive(archiveFolder).readAll(blocks, error))
         return false;
     static const char* const shortNames[] = {"non", "imp", "molto"};
     QStringList header{QStringLiteral("alunno"), QStringLiteral("esercizio"),
@@ -191,9 +191,10 @@ QString TesportaForm::chosenPupil() const
     return ComboAlunni->currentIndex() > 0 ? ComboAlunni->currentText() : QString();
 }
 
-void exportResultsInteractively(QWidget* parent)
+void exportResultsInteractively(const AppContext& context, QWidget* parent)
 {
-    const QList<RunIdentifier> ids = ResultsArchive(resultsFolder()).runs();
+    const QString archiveFolder = resultsFolderIn(context.dataRoot);
+    const QList<RunIdentifier> ids = ResultsArchive(archiveFolder).runs();
     QStringList pupils;
     QSet<QString> seen;
     for (const RunIdentifier& id : ids) {
@@ -210,7 +211,7 @@ void exportResultsInteractively(QWidget* parent)
     TesportaForm form(pupils, parent);
     if (form.exec() != QDialog::Accepted)
         return;
-    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), DataRoot,
+    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), context.dataRoot,
                                                 QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
@@ -219,7 +220,7 @@ void exportResultsInteractively(QWidget* parent)
         target += QStringLiteral(".csv");
     QString error;
     int runs = 0;
-    if (!exportResultsCsv(form.chosenPupil(), target, error, &runs)) {
+    if (!exportResultsCsv(archiveFolder, form.chosenPupil(), target, error, &runs)) {
         showMessage(error + QString::fromUtf8(": l'esportazione non è stata completata."));
         return;
     }

@@ -1,5 +1,6 @@
 #include "results/Urisult.h"
 
+#include "common/Hint.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -7,7 +8,6 @@
 #include "results/Uscform.h"
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -21,11 +21,6 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QWheelEvent>
-
-QString resultsFolder()
-{
-    return resultsFolderIn(DataRoot);
-}
 
 namespace {
 
@@ -223,9 +218,10 @@ void TLegenda::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------------------
 // The window
 
-Trisultati::Trisultati(QWidget* parent)
+Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     theResultsWindow = this;
     setObjectName(QStringLiteral("Trisultati"));
@@ -397,7 +393,7 @@ void Trisultati::canvasResized()
 bool Trisultati::loadRun(const QString& runIdentifier)
 {
     const RunIdentifier id = RunIdentifier::fromStored(runIdentifier);
-    const QStringList lines = ResultsArchive(resultsFolder()).readRun(id);
+    const QStringList lines = ResultsArchive::in(context.dataRoot).readRun(id);
     if (lines.isEmpty()) {
         showMessage(QStringLiteral("L'esercizio ") + id.runName()
                     + QStringLiteral(" svolto da ") + id.pupil()
@@ -582,7 +578,7 @@ AnswerCounts Trisultati::countAnswers() const
 
 void Trisultati::Aprieserciziosvolto1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  scegli un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
@@ -594,7 +590,7 @@ void Trisultati::Aprieserciziosvolto1Click()
 
 void Trisultati::Eliminaesercizio1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  elimina un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi da eliminare"));
@@ -613,7 +609,7 @@ void Trisultati::Eliminaesercizio1Click()
         return;
     // The archive may have changed since the list was read (another copy of
     // the program on a shared folder): a run that is gone is said to be gone.
-    const ResultsArchive archive = ResultsArchive(resultsFolder());
+    const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
     if (!archive.holds(id)) {
         showMessage(QStringLiteral("L'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
                     + QString::fromUtf8(" non è più nell'archivio: non c'è niente da eliminare."));
@@ -624,7 +620,7 @@ void Trisultati::Eliminaesercizio1Click()
 
 void Trisultati::Esportacsv1Click()
 {
-    exportResultsInteractively(this);
+    exportResultsInteractively(context, this);
 }
 
 void Trisultati::sintesiButClick()

@@ -1,8 +1,9 @@
 #pragma once
 
+#include "common/AppContext.h"
+#include "common/Utabella.h"
 #include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QFont>
@@ -19,8 +20,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-// Where the program's results archive lies: the folder "risult" of the data root.
-QString resultsFolder();
 
 // The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
 ImportanceLevel levelOfAnswerCode(const QString& code);
@@ -77,7 +76,7 @@ class Trisultati : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Trisultati(QWidget* parent = nullptr);
+    explicit Trisultati(const AppContext& context, QWidget* parent = nullptr);
     ~Trisultati() override;
 
     // The one results window while it is open.
@@ -147,6 +146,7 @@ private:
     void drawViews();
     void layoutTexts();
 
+    AppContext context;
     std::unique_ptr<Tevidenziatore> assignedText;
     std::unique_ptr<Tevidenziatore> doneText;
     StoredRun run;

@@ -25,7 +25,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect g
 
 } // namespace
 
-TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
+TscegliRisultatiForm::TscegliRisultatiForm(const AppContext& context, QWidget* parent)
+    : QDialog(parent)
 {
     setUpResultsDialog(*this, "TscegliRisultatiForm", QString(), {367, 183});
 
@@ -51,7 +52,7 @@ TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
     cancelBtn->setGeometry(190, 146, 80, 28);
 
     // Pupils once each, whatever their letter case, in order of first appearance.
-    const QList<RunIdentifier> ids = ResultsArchive(resultsFolder()).runs();
+    const QList<RunIdentifier> ids = ResultsArchive::in(context.dataRoot).runs();
     QHash<QString, int> byName;
     QSet<QString> seen;
     for (const RunIdentifier& id : ids) {

@@ -11,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+struct AppContext;
 
 // The chooser of a stored run: the pupils of the results archive, each once,
 // and the runs of the chosen pupil. The caller sets the caption, shows it
@@ -19,7 +20,8 @@ class TscegliRisultatiForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TscegliRisultatiForm(QWidget* parent = nullptr);
+    // The runs are those of the archive under the context's data root.
+    explicit TscegliRisultatiForm(const AppContext& context, QWidget* parent = nullptr);
 
     bool hasPupils() const { return !pupils.isEmpty(); }
     QString chosenPupil() const;

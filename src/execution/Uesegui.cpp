@@ -10,15 +10,17 @@
 #include "execution/TimeLimit.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
+#include "execution/Udomanda.h"
+#include "execution/Uprofilo.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Clock.h"
 #include "model/Longname.h"
-#include "model/Random.h"
 #include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
+#include "speech/SpeechOutput.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -37,13 +39,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -51,25 +51,19 @@ constexpr int bevel = 2;            // bevel of the answer panel
 constexpr int answerHeight = 92;    // the answer buttons: the glyph and its border
 constexpr int finHeight = 33;       // the strip of "&fine esercizio"
 constexpr int scanGap = 14;         // room for the scanning frame between two buttons
-constexpr int pauseMs = 800;        // the pause before the next sentence
+// The room for a frame `margin` thick (the usual one leaves 14).
+int scanGapFor(int margin)
+{
+    return 2 * margin + 2;
+}
 
 const char* const pictureNames[6] = {"nonBu1.bmp", "nonBu2.bmp",   "impBu1.bmp",
                                      "impBu2.bmp", "moltoBu1.bmp", "moltoBu2.bmp"};
 
-QString historyMessage(int number)
+// The name proposed for a run: the date and time of the program's clock.
+QString proposedRunName()
 {
-    switch (number) {
-    case 1:
-        return QStringLiteral("Torna indietro di 5 frasi");
-    case 2:
-        return QStringLiteral("Nella prima parte ci sono troppi errori");
-    case 3:
-        return QStringLiteral("Sei andato bene nella prima parte");
-    case 4:
-        return QStringLiteral("Nella seconda parte ci sono troppi errori");
-    default:
-        return QString();
-    }
+    return msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
 QPixmap arrowPicture(bool up)
@@ -107,76 +101,6 @@ QPixmap speakerPicture()
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Marking
-
-namespace marking {
-
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n)
-{
-    if (n < 0 || n >= model.hiddenAnswers.size())
-        return daDeterminare;
-    return Tevidenziatore::parseTag(model.hiddenAnswers.at(n));
-}
-
-int errorSum(const Tevidenziatore& model, int n)
-{
-    int sum = 0;
-    const int last = std::min(n, model.sentenceCount);
-    for (int i = 0; i < last; ++i) {
-        const int expected = expectedLevel(model, i);
-        const int given = model.importanceOf(i);
-        if (expected != daDeterminare && given != daDeterminare)
-            sum += std::abs(given - expected);
-    }
-    return sum;
-}
-
-long double firstPartMean(const Tevidenziatore& model, int mid)
-{
-    if (mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, mid)) / mid;
-}
-
-long double secondPartMean(const Tevidenziatore& model, int mid)
-{
-    const int n = model.sentenceCount;
-    if (n - mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, n) - errorSum(model, mid)) / (n - mid);
-}
-
-int judgementKind(const Tevidenziatore& model)
-{
-    const int n = model.sentenceCount;
-    const double mean = n > 0 ? static_cast<double>(errorSum(model, n)) / n : 0.0;
-    if (mean < 0.4)
-        return 6;
-    if (mean < 0.7)
-        return 7;
-    return 8;
-}
-
-AnswerCounts countAnswers(const Tevidenziatore& model)
-{
-    AnswerCounts counts;
-    for (int i = 0; i < model.sentenceCount; ++i) {
-        const QString tag = model.hiddenAnswers.value(i);
-        int expected = 0;
-        if (tag == QLatin1String("~nonImportante~"))
-            expected = 1;
-        else if (tag == QLatin1String("~importante~"))
-            expected = 2;
-        else if (tag == QLatin1String("~moltoImportante~"))
-            expected = 3;
-        counts.add(expected, model.importanceOf(i));
-    }
-    return counts;
-}
-
-} // namespace marking
-
-// ---------------------------------------------------------------------------
 // Creation and destruction
 
 Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
@@ -191,9 +115,27 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     setMinimumSize(640, 480);
     resize(640, 480);
 
-    textFont = QFont(QStringLiteral("Times New Roman"));
-    textFont.setPointSize(16);
-    textFont.setStyleStrategy(QFont::PreferDefault);
+    textFont = TprofiloForm::defaultTextFont();
+    // The pupil's own font, read-aloud and time limit stand for the window's
+    // and the general options'.
+    const PupilProfile& profile = setup.profile;
+    if (!profile.fontFamily.isEmpty()) {
+        textFont.setFamily(profile.fontFamily);
+        textFont.setPointSize(profile.fontSize);
+    }
+    if (profile.useSpeech)
+        options.useSpeech = *profile.useSpeech;
+    if (profile.maxSentenceTime)
+        options.maxSentenceTime = *profile.maxSentenceTime;
+    if (profile.speechSpeed) {
+        keptSpeechSpeed = speechOutput().speed();
+        speechOutput().setSpeed(*profile.speechSpeed);
+    }
+    profileInForce = profile;
+    profileInForce.fontFamily = textFont.family();
+    profileInForce.fontSize = textFont.pointSize();
+    profileInForce.useSpeech = SpeechAvailable && options.useSpeech;
+    profileInForce.maxSentenceTime = options.maxSentenceTime;
 
     buildControls();
     buildMenu();
@@ -225,6 +167,10 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
 
     run.pupilName = setup.pupilName;
     run.pupilInfo = setup.pupilInfo;
+    // A pupil with a profile has the values in force stored with each run; a
+    // pupil without one stores the run as always.
+    if (!setup.profile.isDefault())
+        run.profileLine = profileInWords(profileInForce);
     setAccess();
     complete = true;
 }
@@ -233,6 +179,8 @@ Tesegui::~Tesegui()
 {
     windowsOver.reset();
     limit->stop();
+    if (keptSpeechSpeed > 0)
+        speechOutput().setSpeed(keptSpeechSpeed);
     if (handlerInstalled && serialSwitches)
         serialSwitches->setPressHandler(keptPressHandler);
     // Hooks go in the reverse order of their installation.
@@ -332,6 +280,13 @@ void Tesegui::buildControls()
     impBot = scanned("impBot", 4);
     moltoBot = scanned("moltoBot", 5);
     fineBot = scanned("fineBot", -1);
+    // What auditory scanning says of each button.
+    const std::pair<QPushButton*, const char*> spoken[] = {
+        {suBut, "su"},        {giuBut, "giù"},          {PlayBut, "leggi"},
+        {nonBot, "non importante"}, {impBot, "importante"}, {moltoBot, "molto importante"},
+        {fineBot, "fine"}};
+    for (const auto& [button, label] : spoken)
+        button->setProperty("spokenLabel", QString::fromUtf8(label));
     fineBot->setText(QStringLiteral("fine"));
     fineBot->setToolTip(QStringLiteral("fine esercizio"));
     QFont fineFont = fineBot->font();
@@ -467,7 +422,8 @@ void Tesegui::setAccess()
         b->hide();
     PanelScansione->show();
     arrangeControls();
-    scanning = std::make_unique<TScansione>(PanelScansione, 1500, device);
+    scanning = std::make_unique<TScansione>(PanelScansione, setup.profile.scan, device);
+    scanning->setVoice(speechScanVoice());
     if (device == joystickDirectional && scanning->joystick()) {
         TJoystick* stick = scanning->joystick();
         stick->OnDirection = [this](int direction) { joystickDirection(direction); };
@@ -620,29 +576,33 @@ void Tesegui::arrangeControls()
         fineHeight = finHeight;
         fineBut->setGeometry(fineLeft, 0, w - fineLeft, finHeight);
     }
-    PanelFine->setGeometry(bevel, bevel + answerHeight, w, fineHeight);
+    // A large scanning frame has room of its own: the scanned panel grows by it.
+    const int gap = std::max(scanGap, scanGapFor(setup.profile.scan.frameMargin()));
+    const int scannedHeight = answerHeight + gap - scanGap;
+    const int answersHeight = scanningAccess ? scannedHeight : answerHeight;
+    PanelFine->setGeometry(bevel, bevel + answersHeight, w, fineHeight);
     PanelFine->setVisible(fineHeight > 0);
-    panelBottoni->setFixedHeight(answerHeight + fineHeight + 2 * bevel);
+    panelBottoni->setFixedHeight(answersHeight + fineHeight + 2 * bevel);
 
-    PanelScansione->setGeometry(bevel, bevel, w, answerHeight);
+    PanelScansione->setGeometry(bevel, bevel, w, scannedHeight);
     // Arrows and play button square, the three answers share the rest; a gap
     // around each button leaves room for the scanning frame.
-    const int h = answerHeight - scanGap;
-    int x = scanGap / 2;
+    const int h = scannedHeight - gap;
+    int x = gap / 2;
     for (QPushButton* b : {suBut, giuBut, PlayBut}) {
         if (b->isHidden())
             continue;
-        b->setGeometry(x, scanGap / 2, 60, h);
-        x += 60 + scanGap;
+        b->setGeometry(x, gap / 2, 60, h);
+        x += 60 + gap;
     }
-    const int fineWidth = fineBot->isHidden() ? 0 : 60 + scanGap;
-    const int each = std::max(40, (w - x - fineWidth - scanGap / 2 - 2 * scanGap) / 3);
+    const int fineWidth = fineBot->isHidden() ? 0 : 60 + gap;
+    const int each = std::max(40, (w - x - fineWidth - gap / 2 - 2 * gap) / 3);
     for (QPushButton* b : {nonBot, impBot, moltoBot}) {
-        b->setGeometry(x, scanGap / 2, each, h);
-        x += each + scanGap;
+        b->setGeometry(x, gap / 2, each, h);
+        x += each + gap;
     }
     if (fineWidth > 0)
-        fineBot->setGeometry(x, scanGap / 2, 60, h);
+        fineBot->setGeometry(x, gap / 2, 60, h);
 
     if (!glyphs[0].isNull()) {
         for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut, nonBot, impBot,
@@ -844,6 +804,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     }
 
     model.reset();
+    rules.start(nullptr, options);
     exerciseLoaded = false;
     unsaved = false;
     suggBut->setEnabled(false);
@@ -861,11 +822,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         setFineEnabled(true);
         scrollTo(0);
         shownSentence = 0;
-        firstPartCheck = true;
-        secondPartCheck = true;
-        jumpPending = false;
-        jumpFrom = -1;
-        jumpDelay = std::numeric_limits<int>::max();
+        rules.start(model.get(), options);
         arrangeControls();
         relayout();
         unsaved = true;
@@ -896,7 +853,6 @@ bool Tesegui::loadExercise(const QString& path)
     suggBut->setEnabled(true);
     model->hideAnswers();
     Memo1->setPlainText(QString(model->compito).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    midPoint = model->sentenceCount / 2;
     return true;
 }
 
@@ -905,8 +861,7 @@ bool Tesegui::loadExercise(const QString& path)
 
 void Tesegui::stopSpeech()
 {
-    if (VS_IsTalking())
-        VS_StopTalk();
+    stopSpeaking();
 }
 
 void Tesegui::releaseJoystick()
@@ -1007,13 +962,8 @@ void Tesegui::clickImportanza(QObject* sender)
         model->setImportance(k, ImportanceLevel(level));
         paintShownSentence();
     }
-    const int expected = marking::expectedLevel(*model, k);
-    run.historyFirst << QString::number(k);
-    run.historySecond << QString::number(level - 1);
     showScreen();
-    run.lastStepError = std::abs(level - expected);
-
-    evaluateFeedback();
+    rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
     inAnswer = false;
@@ -1089,7 +1039,7 @@ void Tesegui::PlayButtonClick()
     } else {
         text = spokenText;
     }
-    VS_SayText(encodeCp1252(text).constData(), 1);
+    speechOutput().sayText(text);
 }
 
 bool Tesegui::handleKey(int key)
@@ -1152,9 +1102,10 @@ void Tesegui::serialPress(TBottoneSeriale* sender)
     if (!scanning || scanning->suspended || !isActiveWindow())
         return;
     if (sender->dsrNow())
-        scanning->performAction(device == serialOneSwitch ? scanSelect : scanNext);
+        scanning->switchPressed(device == serialOneSwitch ? scanSelect : scanNext,
+                                [sender] { return sender->dsrNow(); });
     else if (sender->ctsNow())
-        scanning->performAction(scanSelect);
+        scanning->switchPressed(scanSelect, [sender] { return sender->ctsNow(); });
 }
 
 void Tesegui::joystickDirection(int direction)
@@ -1182,243 +1133,60 @@ void Tesegui::joystickDirection(int direction)
 }
 
 // ---------------------------------------------------------------------------
-// Feedback and marking
+// What the run rules ask of the window
 
-int Tesegui::errorSum(int n) const
+void Tesegui::fineButCliccato()
 {
-    return model ? marking::errorSum(*model, n) : 0;
+    stopSpeech();
+    rules.endCheck();
 }
 
-AnswerCounts Tesegui::countAnswers() const
+void Tesegui::goToSentence(int n, bool toTextStart)
 {
-    return model ? marking::countAnswers(*model) : AnswerCounts();
+    chooseSentence(n, toTextStart ? 0 : sentenceTop(n));
 }
 
-void Tesegui::resetAnswers(int first, int last)
+void Tesegui::moveOn(int from, bool pause)
 {
-    if (!options.resetAnswersOnFeedback)
-        return;
-    for (int n = first; n <= last; ++n)
-        model->setImportance(n, nonImportante);
-    resetNoted = true;
-    resetFirst = first;
-    resetLast = last;
-}
-
-void Tesegui::addResetEntry()
-{
-    run.historyFirst << QStringLiteral("-1");
-    run.historySecond << QString::number(resetFirst);
-    run.historyThird << QString::number(resetLast);
-    resetNoted = false;
-}
-
-void Tesegui::moveOn(bool pause)
-{
+    shownSentence = from;
     if (pause)
-        waitTicks(pauseMs);
+        waitTicks(RunRules::pauseMs);
     nextSentence();
 }
 
-void Tesegui::evaluateFeedback()
+void Tesegui::dispatchEvents()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    const bool whole = run.displayMode == wholeText;
-    const int k = whole ? model->currentSentence : shownSentence;
-    int message = 0;
-    bool end = false;
-    resetNoted = false;
-
-    switch (run.feedbackMode) {
-    case midAndEnd:
-        if (whole) {
-            if (secondPartCheck && k == n - 1) {
-                if (marking::secondPartMean(*model, mid) > threshold) {
-                    message = 4;
-                    const FeedbackAnswer answer = showFeedback(4);
-                    if (answer == answerYes) {
-                        resetAnswers(mid, n - 1);
-                        chooseSentence(mid, sentenceTop(mid));
-                    } else if (answer == answerNo) {
-                        secondPartCheck = false;
-                    }
-                }
-            } else if (firstPartCheck && mid > 0 && k + 1 >= mid) {
-                if (marking::firstPartMean(*model, mid) > threshold) {
-                    message = 2;
-                    const FeedbackAnswer answer = showFeedback(2);
-                    if (answer == answerYes) {
-                        resetAnswers(0, k);
-                        chooseSentence(0, 0);
-                    } else if (answer == answerNo) {
-                        firstPartCheck = false;
-                    }
-                } else {
-                    firstPartCheck = false;
-                    message = 3;
-                    showFeedback(3);
-                }
-            }
-        } else if (k == n - 1) {
-            if (marking::secondPartMean(*model, mid) > threshold) {
-                message = 4;
-                if (showFeedback(4) == answerYes) {
-                    secondPartCheck = true;
-                    resetAnswers(mid, n - 1);
-                    shownSentence = mid - 1;
-                    moveOn(false);
-                } else {
-                    secondPartCheck = false;
-                    end = true;
-                }
-            } else {
-                end = true;
-            }
-        } else if (!firstPartCheck) {
-            moveOn(true);
-        } else if (k + 1 == mid) {
-            if (marking::firstPartMean(*model, mid) > threshold) {
-                message = 2;
-                const FeedbackAnswer answer = showFeedback(2);
-                if (answer == answerYes) {
-                    resetAnswers(0, k);
-                    shownSentence = -1;
-                    moveOn(false);
-                } else if (answer == answerNo) {
-                    firstPartCheck = false;
-                }
-            } else {
-                firstPartCheck = false;
-                message = 3;
-                showFeedback(3);
-                moveOn(false);
-            }
-        } else {
-            moveOn(true);
-        }
-        break;
-    case everySentence:
-        if (whole)
-            break;
-        if (!jumpPending && run.lastStepError == 2) {
-            jumpPending = true;
-            jumpFrom = k;
-            const int left = n - k;
-            jumpDelay = randomSource().upTo(left >= 5 ? 4 : left - 1);
-        }
-        if (jumpPending && jumpFrom + jumpDelay == k) {
-            jumpPending = false;
-            message = 1;
-            if (showFeedback(1) == answerYes) {
-                const int back = k < 5 ? 0 : k - 5;
-                resetAnswers(back, k);
-                showSentenceAtOnce(back);
-            } else if (k == n - 1) {
-                end = true;
-            } else {
-                QCoreApplication::processEvents();
-                moveOn(false);
-            }
-        } else if (k < n - 1) {
-            moveOn(true);
-        } else {
-            end = true;
-        }
-        break;
-    case noFeedback:
-        if (!whole) {
-            if (k < n - 1)
-                moveOn(true);
-            else
-                end = true;
-        }
-        break;
-    }
-
-    run.historyThird << historyMessage(message);
-    if (resetNoted)
-        addResetEntry();
-    if (end) {
-        finishRun();
-        close();
-    }
     QCoreApplication::processEvents();
 }
 
-void Tesegui::endCheck()
+void Tesegui::holdInput()
 {
-    stopSpeech();
-    if (!exerciseLoaded || !model || run.runFinished)
-        return;
-    if (run.feedbackMode != midAndEnd) {
-        finishRun();
-        setFineEnabled(false);
-        close();
-        return;
-    }
-    bool timerWasOn = false;
-    beginAnswerWork(timerWasOn);
-    resetNoted = false;
-
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    bool first = firstPartCheck && mid > 0 && marking::firstPartMean(*model, mid) > threshold;
-    const bool second = secondPartCheck && marking::secondPartMean(*model, mid) > threshold;
-    bool mayEnd = true;
-    if (first) {
-        const FeedbackAnswer answer = showFeedback(2);
-        if (answer == answerYes) {
-            firstPartCheck = true;
-            resetAnswers(0, model->currentSentence);
-            chooseSentence(0, 0);
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            firstPartCheck = false;
-        }
-        first = answer == answerYes;
-    }
-    if (second && !first) {
-        const FeedbackAnswer answer = showFeedback(4);
-        if (answer == answerYes) {
-            secondPartCheck = true;
-            resetAnswers(mid, n - 1);
-            chooseSentence(mid, sentenceTop(mid));
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            secondPartCheck = false;
-        }
-    }
-    if (resetNoted)
-        addResetEntry();
-    if (mayEnd) {
-        finishRun();
-        setFineEnabled(false);
-    }
-    endAnswerWork(timerWasOn);
-    if (mayEnd)
-        close();
+    beginAnswerWork(endCheckTimerWasOn);
 }
 
-void Tesegui::finishRun()
+void Tesegui::releaseInput()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    limit->stop();
-    const int kind = marking::judgementKind(*model);
-    releaseJoystick();
-    showJudgement(kind);
-    captureJoystick();
-    run.runFinished = true;
-    const bool saved = saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
+    endAnswerWork(endCheckTimerWasOn);
+}
+
+void Tesegui::saveFinishedRun()
+{
+    const bool saved = scanningAccess ? saveRunScanned()
+                                      : saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
     // A save that the file refused leaves the run unsaved, so that closing
     // asks again; a pupil who chose not to save is not asked twice.
     if (saved || !saveFailed)
         unsaved = false;
+}
+
+void Tesegui::disableEnd()
+{
+    setFineEnabled(false);
+}
+
+void Tesegui::closeRun()
+{
+    close();
 }
 
 // ---------------------------------------------------------------------------
@@ -1431,10 +1199,11 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     result.pupilInfo = dialog.pupilInfo();
     result.scanningAccess = dialog.scanningAccess();
     result.device = dialog.accessDevice();
+    result.profile = dialog.pupilProfile();
     return result;
 }
 
-FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
+FeedbackRequest Tesegui::feedbackRequest(FeedbackKind kind, int buttons)
 {
     FeedbackRequest request;
     request.owner = this;
@@ -1442,12 +1211,13 @@ FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
     request.offeredButtons = buttons;
     request.scanningAccess = scanningAccess;
     request.device = device;
+    request.timing = setup.profile.scan;
     return request;
 }
 
 void Tesegui::showIntroduction()
 {
-    FeedbackRequest request = feedbackRequest(5, offerOk);
+    FeedbackRequest request = feedbackRequest(FeedbackKind::spieEs, offerOk);
     request.customSize = true;
     request.windowWidth = 350;
     request.windowHeight = 460;
@@ -1479,31 +1249,35 @@ bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& 
     return true;
 }
 
-FeedbackAnswer Tesegui::showFeedback(int kind)
+FeedbackAnswer Tesegui::showFeedback(FeedbackKind kind, int offeredButtons)
 {
-    const FeedbackRequest request =
-        feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
+    const FeedbackRequest request = feedbackRequest(kind, offeredButtons);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
     TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
-void Tesegui::showJudgement(int kind)
+void Tesegui::showJudgement(FeedbackKind kind, const AnswerCounts& counts)
 {
-    FeedbackRequest request = feedbackRequest(kind, offerOk);
-    request.customSize = true;
-    request.windowWidth = 640;
-    request.windowHeight = 480;
-    request.tableWidth = 390;
-    TanimazioneForm form(request, context);
+    limit->stop();
+    releaseJoystick();
+    {
+        FeedbackRequest request = feedbackRequest(kind, offerOk);
+        request.customSize = true;
+        request.windowWidth = 640;
+        request.windowHeight = 480;
+        request.tableWidth = 390;
+        TanimazioneForm form(request, context);
 
-    form.showTable(countAnswers());
+        form.showTable(counts);
 
-    keyboard->blockMouse = false;
-    keyboard->blockKeys = false;
-    setScanningSuspended(false);
-    form.exec();
+        keyboard->blockMouse = false;
+        keyboard->blockKeys = false;
+        setScanningSuspended(false);
+        form.exec();
+    }
+    captureJoystick();
 }
 
 void Tesegui::suggButClick()
@@ -1534,9 +1308,7 @@ bool Tesegui::saveRun(const QString& title)
     if (scanning)
         scanning->keyInput = false;
     releaseJoystick();
-    auto now = []() {
-        return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    };
+    auto now = []() { return proposedRunName(); };
     bool saved = false;
     for (;;) {
         TFormQuery query(this);
@@ -1570,6 +1342,49 @@ bool Tesegui::saveRun(const QString& title)
     captureJoystick();
     if (scanning)
         scanning->keyInput = keyInputBefore;
+    return saved;
+}
+
+bool Tesegui::saveRunScanned()
+{
+    if (!model)
+        return false;
+    saveFailed = false;
+    releaseJoystick();
+    bool yes = false;
+    {
+        TdomandaForm question(this, QStringLiteral("Vuoi salvare l'esercizio ?"), device,
+                              setup.profile.scan, serialSwitches);
+        yes = question.exec() == QDialog::Accepted;
+    }
+    stopSpeech();
+    bool saved = false;
+    if (yes) {
+        // The proposed name, or the first free one after it: a switch user is
+        // never asked to type.
+        const QString proposed = RunIdentifier::storedName(proposedRunName());
+        const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+        const QString pupil = RunIdentifier::storedName(run.pupilName);
+        QSet<QString> taken;
+        for (const RunIdentifier& identifier : archive.runs()) {
+            if (identifier.pupil() == pupil)
+                taken.insert(identifier.runName());
+        }
+        QString name = proposed;
+        for (int n = 2; taken.contains(name); ++n)
+            name = proposed + QStringLiteral(" (%1)").arg(n);
+        TesercizioSvolto stored = run;
+        stored.runName = name;
+        bool fileFailed = false;
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
+            run.runName = name;
+            unsaved = false;
+            saved = true;
+        }
+        saveFailed = fileFailed;
+    }
+    captureJoystick();
     return saved;
 }
 

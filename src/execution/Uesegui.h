@@ -4,6 +4,8 @@
 #include "common/AppContext.h"
 #include "common/Utabella.h"
 #include "execution/Uanimaf.h"
+#include "execution/RunRules.h"
+#include "model/PupilProfile.h"
 #include "model/RunOptions.h"
 #include "model/Uevidenz.h"
 
@@ -35,30 +37,16 @@ struct RunSetup {
     QStringList pupilInfo;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
+    // The pupil's profile (the defaults for a pupil without one): the
+    // scanning's timing, the font, read-aloud and the time limit.
+    PupilProfile profile;
 };
-
-// The marking of a run, worked out on its text model (the pupil's levels in
-// the tag lines, the teacher's in hiddenAnswers).
-namespace marking {
-// The level the teacher gave sentence n (daDeterminare when it has none).
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n);
-// The error of the first n sentences: |given - expected| summed over the
-// sentences where both are real levels.
-int errorSum(const Tevidenziatore& model, int n);
-// Mean error of the first part (sentences 0 .. mid - 1) and of the second
-// part (mid .. N - 1), in extended precision. An empty part has mean 0.
-long double firstPartMean(const Tevidenziatore& model, int mid);
-long double secondPartMean(const Tevidenziatore& model, int mid);
-// The final judgement for the whole text: 6 (good), 7 (fair) or 8 (poor).
-int judgementKind(const Tevidenziatore& model);
-AnswerCounts countAnswers(const Tevidenziatore& model);
-} // namespace marking
 
 // The window in which a pupil runs an exercise, shows each sentence (the
 // whole text or one sentence at a time), takes the pupil's answers, marks
 // them, gives feedback and stores the run with its history in the results
 // archive. Driven by mouse and keyboard or wholly by scanning.
-class Tesegui : public QDialog
+class Tesegui : public QDialog, private RunHost
 {
     Q_OBJECT
 
@@ -85,21 +73,18 @@ public:
     void arrangeControls();
     void nextSentence();
     void clickImportanza(QObject* sender);
-    void fineButCliccato() { endCheck(); }
+    void fineButCliccato();
     void suButClick();
     void giuButClick();
     void PlayButtonClick();
     void suggButClick();
     bool handleKey(int key);
     bool saveRun(const QString& title);
+    // The end of a run under scanning: "Vuoi salvare l'esercizio ?" answered
+    // with the switch; "Sì" stores the run under the proposed name, or the
+    // next free one (" (2)", " (3)", ...) when the pupil has a run of that name.
+    bool saveRunScanned();
     bool confirmClose();
-
-    // --- marking and feedback
-    int errorSum(int n) const;
-    void evaluateFeedback();
-    void endCheck();
-    void finishRun();
-    AnswerCounts countAnswers() const;
 
     // --- state
     TesercizioSvolto run;
@@ -115,15 +100,13 @@ public:
     int shownSentence = 0;
     int shownTop = 0;
     int shownHeight = 0;
-    // Feedback state.
-    bool firstPartCheck = true;
-    bool secondPartCheck = true;
-    bool jumpPending = false;
-    int jumpFrom = -1;
-    int jumpDelay = 0;
-    int midPoint = 0;
+    // The marking and feedback rules of the run.
+    RunRules rules{*this, run};
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
+    // The pupil's profile with every value in force (font, read-aloud and
+    // time limit resolved).
+    PupilProfile profileInForce;
 
     QImage textPicture;
     QFont textFont;
@@ -187,7 +170,7 @@ private:
     bool loadPictures();
     void firstActivate();
     void showIntroduction();
-    FeedbackRequest feedbackRequest(int kind, int buttons);
+    FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
     void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
@@ -208,12 +191,18 @@ private:
     void stopSpeech();
     void beginAnswerWork(bool& timerWasOn);
     void endAnswerWork(bool timerWasOn);
-    void moveOn(bool pause);
-    void showSentenceAtOnce(int n);
-    void resetAnswers(int first, int last);
-    void addResetEntry();
-    FeedbackAnswer showFeedback(int kind);
-    void showJudgement(int kind);
+    // What the run rules ask of the window.
+    FeedbackAnswer showFeedback(FeedbackKind kind, int offeredButtons) override;
+    void goToSentence(int n, bool toTextStart) override;
+    void moveOn(int from, bool pause) override;
+    void showSentenceAtOnce(int n) override;
+    void dispatchEvents() override;
+    void holdInput() override;
+    void releaseInput() override;
+    void showJudgement(FeedbackKind kind, const AnswerCounts& counts) override;
+    void saveFinishedRun() override;
+    void disableEnd() override;
+    void closeRun() override;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();
@@ -238,11 +227,11 @@ private:
     std::unique_ptr<WindowsOver> windowsOver;
     std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
     QImage screen;
-    // A reset noted by the feedback rules for the next history entry.
-    bool resetNoted = false;
-    int resetFirst = 0;
-    int resetLast = 0;
+    // The time limit was on when the checks of "&fine esercizio" began.
+    bool endCheckTimerWasOn = false;
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
+    // The speech speed before the pupil's own was set (0: not changed).
+    int keptSpeechSpeed = 0;
 };

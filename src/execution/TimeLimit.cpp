@@ -2,7 +2,6 @@
 
 #include "model/Clock.h"
 
-#include <QTimer>
 #include <algorithm>
 
 void SentenceTimeLimit::start()
@@ -10,7 +9,7 @@ void SentenceTimeLimit::start()
     on = true;
     used = 0;
     timer->stop();
-    timer->setInterval(int(limit));
+    timer->setInterval(limit);
     if (holds == 0) {
         since = msClock().milliseconds();
         timer->start();
@@ -37,5 +36,5 @@ void SentenceTimeLimit::release()
     if (holds == 0 || --holds > 0 || !on)
         return;
     since = msClock().milliseconds();
-    timer->start(int(std::max<qint64>(limit - used, 0)));
+    timer->start(std::max<qint64>(limit - used, 0));
 }

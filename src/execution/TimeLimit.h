@@ -2,16 +2,16 @@
 
 #include <QtGlobal>
 
-class QTimer;
+class ClockTimer;
 
-// The time limit per sentence of a run, kept by the run window's timer. It
-// counts only while the pupil can answer: held while a window is open over
-// the run window, it goes on from where it was when that window closes.
-// The time used is read on the program's clock (model/Clock.h).
+// The time limit per sentence of a run, kept by the run window's timer on the
+// program's clock (model/Clock.h). It counts only while the pupil can answer:
+// held while a window is open over the run window, it goes on from where it
+// was when that window closes.
 class SentenceTimeLimit
 {
 public:
-    explicit SentenceTimeLimit(QTimer* limitTimer) : timer(limitTimer) {}
+    explicit SentenceTimeLimit(ClockTimer* limitTimer) : timer(limitTimer) {}
 
     // The whole limit of one sentence, in milliseconds.
     void setLimit(qint64 ms) { limit = ms; }
@@ -25,7 +25,7 @@ public:
     void release();
 
 private:
-    QTimer* timer;
+    ClockTimer* timer;
     qint64 limit = 0;
     bool on = false;
     int holds = 0;

@@ -313,7 +313,7 @@ void Tesegui::buildControls()
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
 
-    Timer1 = new QTimer(this);
+    Timer1 = new ClockTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
     limit = std::make_unique<SentenceTimeLimit>(Timer1);
     // Whatever is open over the window (a question, a dialog, a menu, the
@@ -333,7 +333,7 @@ void Tesegui::buildControls()
     connect(giuBut, &QPushButton::clicked, this, &Tesegui::giuButClick);
     connect(suggBut, &QPushButton::clicked, this, &Tesegui::suggButClick);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &Tesegui::scrolled);
-    connect(Timer1, &QTimer::timeout, this, &Tesegui::timeLimit);
+    connect(Timer1, &ClockTimer::timeout, this, &Tesegui::timeLimit);
 }
 
 void Tesegui::buildMenu()

@@ -23,7 +23,7 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-class QTimer;
+class ClockTimer;
 class TBottoneSeriale;
 class TgestoreAlternativoTastiera;
 class TsceltaEs;
@@ -144,7 +144,8 @@ public:
     QPushButton* fineBot;
     QFrame* suggPanel;
     QPlainTextEdit* Memo1;
-    QTimer* Timer1;
+    // The time limit per sentence, measured on the program's clock.
+    ClockTimer* Timer1;
 
     TScansione* scansione() const { return scanning.get(); }
 

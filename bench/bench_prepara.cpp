@@ -50,9 +50,9 @@ int main(int argc, char** argv)
         Tparametri params;
         params.source = lines;
         Tevidenziatore model(params);
-        QImage picture(window.textPicture.size(), QImage::Format_RGB32);
+        QImage picture(window.PaintCanvas->picture().size(), QImage::Format_RGB32);
         QPainter canvas(&picture);
-        canvas.setFont(window.textFont);
+        canvas.setFont(window.textFont());
         QElapsedTimer timer;
         timer.start();
         model.layout(picture.width() - window.suggBut->width(), canvas);

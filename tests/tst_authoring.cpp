@@ -7,11 +7,13 @@
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
 #include "shell/Umascher.h"
+#include "shell/WidgetDialogService.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QMimeData>
 #include <QDir>
 #include <QFile>
@@ -163,12 +165,7 @@ QStringList sentenceOf(Tprepara& window, int n)
 // the point pressed, in screen coordinates.
 QPoint clickSentence(Tprepara& window, int n, Qt::MouseButton button = Qt::LeftButton)
 {
-    std::pair<int, int> extent;
-    {
-        QPainter canvas(&window.textPicture);
-        canvas.setFont(window.textFont);
-        extent = window.textModel()->sentenceExtent(canvas, n);
-    }
+    const std::pair<int, int> extent = window.PaintCanvas->sentenceExtent(n);
     const int y = extent.first - window.ScrollBar1->value() + Tevidenziatore::boxPadY + 4;
     if (y < 0 || y >= window.PaintCanvas->height())
         return {};
@@ -196,6 +193,7 @@ private slots:
     void editorSavesReopensAndConverts();
     void editorQuestionsAndDelete();
     void menusFontAndHelpFromTheKeyboard();
+    void fontDialogStartsFromTheFontInUse();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
@@ -305,7 +303,7 @@ void TestAuthoring::windowControlsAndLayout()
         QCOMPARE(window.PanelScroll->width(), 21);
         QCOMPARE(window.suggPanel->height(), 203);
         QCOMPARE(window.suggBut->geometry().right(), sfondo - 1 - window.panelSfondo->frameWidth());
-        QCOMPARE(window.textPicture.size(), window.PaintCanvas->size());
+        QCOMPARE(window.PaintCanvas->picture().size(), window.PaintCanvas->size());
     }
 
     // The focused level button shows its "2" picture, the others their "1" picture.
@@ -390,7 +388,7 @@ void TestAuthoring::convertMarkWriteTaskSaveAndReopen()
     QCOMPARE(model->importanceOf(2), moltoImportante);
     QCOMPARE(model->currentSentence, 2);
     QCOMPARE(model->importanceOf(0), nonImportante);
-    QCOMPARE(window.textPicture.pixelColor(window.textPicture.width() - 40, 2), QColor(Qt::white));
+    QCOMPARE(window.PaintCanvas->picture().pixelColor(window.PaintCanvas->picture().width() - 40, 2), QColor(Qt::white));
 
     // The task: two lines typed in the panel, which Esc closes.
     QTest::mouseClick(window.suggBut, Qt::LeftButton);
@@ -1064,12 +1062,12 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
     big.setPointSize(72);
     script.answerFont(big);
     window.opzionidivisualizzazione1->trigger();
-    QCOMPARE(window.textFont.pointSize(), 48);
-    QCOMPARE(window.textFont.family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(window.textFont().pointSize(), 48);
+    QCOMPARE(window.textFont().family(), QStringLiteral("Liberation Sans"));
     QVERIFY(window.ScrollBar1->maximum() >= before);
     script.cancelFont();
     window.opzionidivisualizzazione1->trigger();
-    QCOMPARE(window.textFont.pointSize(), 48);
+    QCOMPARE(window.textFont().pointSize(), 48);
 
     // The sentence commands from the keyboard: the menu key opens them on the current sentence.
     bool popped = false;
@@ -1080,6 +1078,51 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
     QTest::keyClick(window.nonImportanteBut, Qt::Key_Menu);
     QVERIFY(popped);
     QCOMPARE(window.textModel()->sentenceCount, 2);
+}
+
+// "&Scelta del font" opens Qt's own font dialog on the font the text is drawn
+// in (the family it resolves to, its size and style), offers sizes up to 48
+// only, and OK with nothing changed leaves the text exactly as it was.
+void TestAuthoring::fontDialogStartsFromTheFontInUse()
+{
+    ScriptedDialogs script;
+    Tprepara window;
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.takeConvertedText({QStringLiteral("Il gatto dorme sul divano della nonna mentre fuori "
+                                             "piove. Il cane abbaia alla luna. Fine.")},
+                             QLatin1Char('.'));
+    QApplication::processEvents();
+    const QFont fontBefore = window.textFont();
+    const QStringList linesBefore = window.textModel()->lines;
+    const QImage shownBefore = window.PaintCanvas->grab().toImage();
+    const QFontInfo used(fontBefore);
+    QCOMPARE(used.family(), QStringLiteral("Liberation Serif"));
+
+    WidgetDialogService realDialogs;
+    DialogService* kept = setDialogService(&realDialogs);
+    testsupport::FontDialogSeen seen;
+    testsupport::whenModalShown([&](QWidget* modal) {
+        seen = testsupport::readFontDialogAndAccept(modal, {QStringLiteral("48"), QStringLiteral("49"),
+                                                            QStringLiteral("72")});
+    });
+    window.opzionidivisualizzazione1->trigger();
+    setDialogService(kept);
+
+    QVERIFY(seen.found);
+    QCOMPARE(seen.family, used.family());
+    QCOMPARE(seen.current.family(), used.family());
+    QCOMPARE(seen.style, QStringLiteral("Regular"));
+    QCOMPARE(seen.size, QStringLiteral("16"));
+    QCOMPARE(seen.current.pointSize(), 16);
+    QVERIFY(!seen.sizes.isEmpty());
+    QCOMPARE(*std::max_element(seen.sizes.begin(), seen.sizes.end()), 48);
+    QCOMPARE(seen.typedTaken, (QList<bool>{true, false, false}));
+    QCOMPARE(window.textFont(), fontBefore);
+    QCOMPARE(window.textModel()->lines, linesBefore);
+    QCOMPARE(window.PaintCanvas->grab().toImage(), shownBefore);
+    window.modified = false;
 }
 
 QTEST_MAIN(TestAuthoring)

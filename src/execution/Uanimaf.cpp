@@ -1,5 +1,6 @@
 #include "execution/Uanimaf.h"
 
+#include "common/TextFont.h"
 #include "execution/SoundPlayer.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -255,7 +256,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     Memo1->setFocusPolicy(Qt::NoFocus);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont messageFont(QStringLiteral("Times New Roman"));
+    QFont messageFont(textFontFamily);
     messageFont.setPixelSize(18);
     Memo1->setFont(messageFont);
     Memo1->document()->setDocumentMargin(0);

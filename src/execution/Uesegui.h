@@ -1,6 +1,8 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
 #include "execution/Uanimaf.h"
 #include "execution/Uopzioni.h"
 #include "model/Uevidenz.h"
@@ -8,8 +10,6 @@
 
 #include <QDialog>
 #include <QImage>
-#include <QPixmap>
-#include <array>
 #include <functional>
 #include <memory>
 
@@ -120,8 +120,8 @@ public:
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
 
-    QImage textPicture;
-    QFont textFont;
+    // The font the text is drawn in.
+    const QFont& textFont() const;
 
     // --- controls
     QMenuBar* menuBar;
@@ -133,11 +133,12 @@ public:
     QAction* sceltadelfont1;
     QAction* configurasintesi1;
     QFrame* panelSfondo;
-    QWidget* PaintCanvas;
+    TMarkedTextView* PaintCanvas;
     QPushButton* suggBut;
     QFrame* PanelScroll;
     QScrollBar* ScrollBar1;
     QFrame* panelBottoni;
+    TLevelButtons* levelButtons;
     QPushButton* nonImportanteBut;
     QPushButton* importanteBut;
     QPushButton* moltoImportanteBut;
@@ -162,7 +163,7 @@ public:
 
     // What the screen shows of the text (the picture copied to the screen,
     // and the square by square effects drawn on it).
-    const QImage& screenPicture() const { return screen; }
+    const QImage& screenPicture() const;
 
 public slots:
     void reject() override;
@@ -191,13 +192,11 @@ private:
     int sentenceTop(int n);
     void bringIntoView(int n);
     void redraw();
-    void showScreen();
-    void clearPicture();
     void placeShownSentence();
     void paintShownSentence();
     void scrollTo(int position);
     void scrolled(int position);
-    void canvasMouseDown(const QPoint& at);
+    void canvasMouseDown(QMouseEvent* event);
     void focusAnswer(bool right);
     void timeLimit();
     void stopSpeech();
@@ -219,8 +218,8 @@ private:
     void setScanningSuspended(bool suspended);
     QAbstractButton* answerButtonFor(int level) const;
     int levelOf(QObject* sender) const;
-    void setGlyph(QPushButton* button, int level, bool focused);
-    void fitGlyph(QPushButton* button);
+    // The pictures of the scanned answer buttons, fitted to their size.
+    void fitScannedGlyphs();
 
     bool complete = false;
     TBottoneSeriale* serialSwitches = nullptr;
@@ -228,8 +227,7 @@ private:
     bool handlerInstalled = false;
     std::unique_ptr<TgestoreAlternativoTastiera> keyboard;
     std::unique_ptr<TScansione> scanning;
-    std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
-    QImage screen;
+    bool glyphsLoaded = false;
     // A reset noted by the feedback rules for the next history entry.
     bool resetNoted = false;
     int resetFirst = 0;

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "common/MarkedTextView.h"
 #include "model/Uevidenz.h"
 #include "results/Utabella.h"
 
 #include <QDialog>
 #include <QFont>
-#include <QImage>
 #include <QStringList>
 #include <memory>
 
@@ -58,25 +58,6 @@ AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList
 double meanError(const Tevidenziatore& assigned, const QStringList& doneLines,
                  const StoredRun& run);
 
-// A paint surface that shows a picture kept by its window and tells the
-// window when it is resized or the wheel turns over it.
-class TPaintSurface : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPaintSurface(QWidget* parent = nullptr);
-    QImage picture;
-
-signals:
-    void resized();
-    void wheelTurned(int steps);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-};
-
 // The legend of the three levels in their colours.
 class TLegenda : public QWidget
 {
@@ -125,12 +106,12 @@ public:
     QAction* Esci1;
     QWidget* panelLeft;
     QLabel* Panel1;
-    TPaintSurface* PaintCanvas1;
+    TMarkedTextView* PaintCanvas1;
     QWidget* panelCenter;
     QScrollBar* ScrollBarCenter;
     QWidget* panelRight;
     QLabel* Panel2;
-    TPaintSurface* PaintCanvas2;
+    TMarkedTextView* PaintCanvas2;
     QWidget* panelBottom;
     TLegenda* PaintLegenda;
     QGroupBox* GroupBox1;
@@ -154,6 +135,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ComboPassiChange(int item);
@@ -169,7 +151,6 @@ private:
     StoredRun run;
     QString identifier;
     int steps = 0;
-    int laidOutWidth = -1;     // the texts' layout width; the layout does not depend on levels
     int textHeight = 0;
     bool showingStep = false;  // the views mark the step's sentence
 };

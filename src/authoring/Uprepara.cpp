@@ -3,16 +3,15 @@
 #include "access/Gestoret.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
-#include "authoring/UQuery.h"
 #include "authoring/Uloaddel.h"
 #include "authoring/Useparat.h"
+#include "common/Instruct.h"
 #include "common/LevelButtons.h"
 #include "common/MarkedTextView.h"
+#include "common/UQuery.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
-#include "shell/Instruct.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -32,11 +31,6 @@
 #include <iterator>
 
 namespace {
-
-QString exercisesFolder()
-{
-    return DataRoot + QStringLiteral("esercizi/");
-}
 
 // The name under which `fileName` is in `folder`: the file of that exact name,
 // else one whose name differs only in case (a file copied by hand), else
@@ -82,9 +76,10 @@ DialogOfWindow::~DialogOfWindow()
     window->updateKeyHandler();
 }
 
-Tprepara::Tprepara(QWidget* parent)
+Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     setObjectName(QStringLiteral("Tprepara"));
     setWindowTitle(QStringLiteral("  preparazione degli esercizi"));
@@ -257,7 +252,7 @@ const QFont& Tprepara::textFont() const
 
 bool Tprepara::loadPictures()
 {
-    const QString missing = levelButtons->loadPictures(ProgramFolder);
+    const QString missing = levelButtons->loadPictures(context.programFolder);
     if (missing.isEmpty())
         return true;
     pictureError = QStringLiteral("La finestra di preparazione degli esercizi non si "
@@ -266,9 +261,9 @@ bool Tprepara::loadPictures()
     return false;
 }
 
-void Tprepara::openModal(QWidget* parent)
+void Tprepara::openModal(const AppContext& context, QWidget* parent)
 {
-    Tprepara window(parent);
+    Tprepara window(context, parent);
     if (!window.loadError().isEmpty()) {
         showMessage(window.loadError());
         return;
@@ -550,7 +545,7 @@ void Tprepara::Salva1Click()
 QString Tprepara::chooseExercise(const QString& caption)
 {
     const DialogOfWindow dialogOpen(this);
-    TcaricaElimina chooser(this);
+    TcaricaElimina chooser(context, this);
     chooser.setWindowTitle(caption);
     if (chooser.count() == 0) {
         showMessage(QStringLiteral("Non ci sono esercizi"));
@@ -609,7 +604,7 @@ void Tprepara::Aprifileditesto1Click()
     {
         const DialogOfWindow dialogOpen(this);
         path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                      DataRoot + QStringLiteral("testi"),
+                                      context.dataRoot + QStringLiteral("testi"),
                                       QStringLiteral("tutti i file (*)"));
         if (path.isEmpty())
             return;
@@ -633,7 +628,7 @@ void Tprepara::editorditesto1Click()
         return;
     {
         const DialogOfWindow dialogOpen(this);
-        TeditForm editor(this, this);
+        TeditForm editor(context, this, this);
         editor.exec();
     }
     handlerWanted = true;
@@ -650,19 +645,19 @@ void Tprepara::opzionidivisualizzazione1Click()
 void Tprepara::PreparazioneDelTestoClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
 }
 
 void Tprepara::ConsegnaClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
 }
 
 void Tprepara::ModificheAgliEserciziClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
 }
 
 // ---------------------------------------------------------------------------

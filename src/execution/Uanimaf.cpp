@@ -1,11 +1,11 @@
 #include "execution/Uanimaf.h"
 
+#include "common/AppContext.h"
 #include "common/TextFont.h"
-#include "execution/SoundPlayer.h"
+#include "common/Utabella.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
-#include "results/Utabella.h"
-#include "shell/Umascher.h"
+#include "sound/SoundPlayer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -188,7 +188,7 @@ QString feedbackSoundFile(const QString& audioFolder, const QString& name)
     return files.isEmpty() ? QString() : files.first();
 }
 
-TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial)
+TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContext& context)
     : QDialog(request.owner, Qt::Dialog | Qt::FramelessWindowHint), req(request)
 {
     setObjectName(QStringLiteral("animazioneForm"));
@@ -274,9 +274,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
         scan->startScanning();
     }
     if (req.scanningAccess && (req.device == serialTwoSwitch || req.device == serialOneSwitch)) {
-        serialSwitches = serial ? serial
-                                : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                         : nullptr);
+        serialSwitches = context.serialSwitches;
         if (serialSwitches) {
             keptHandler = serialSwitches->pressHandler();
             serialSwitches->setPressHandler(
@@ -286,12 +284,12 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     }
 
     const QString name = feedbackKindName(req.kind);
-    const QString animationFolder = ProgramFolder + QStringLiteral("animazio/");
+    const QString animationFolder = context.programFolder + QStringLiteral("animazio/");
     scriptRead = readFeedbackScript(animationFolder + name + QStringLiteral("1.txt"), animationFolder);
     if (!scriptRead.picture.isEmpty())
         showPicture(animationFolder + portablePath(scriptRead.picture));
 
-    const QString audioFolder = ProgramFolder + QStringLiteral("audio/");
+    const QString audioFolder = context.programFolder + QStringLiteral("audio/");
     const QString soundFile = feedbackSoundFile(audioFolder, name);
     player = makeSoundPlayer();
     if (!soundFile.isEmpty()) {

@@ -18,6 +18,7 @@ class QPushButton;
 class SoundPlayer;
 class TTabella;
 struct AnswerCounts;
+struct AppContext;
 
 // The buttons a feedback offers (bits 0, 1, 2 of FeedbackRequest::offeredButtons).
 enum FeedbackButton : int {
@@ -98,9 +99,9 @@ class TanimazioneForm : public QDialog
     Q_OBJECT
 
 public:
-    // `serial`: the serial-switch object the serial devices use (borrowed;
-    // the main window's when nullptr).
-    explicit TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial = nullptr);
+    // The pictures and sounds come from the context's program folder; the
+    // serial devices use its serial-switch object (borrowed).
+    TanimazioneForm(const FeedbackRequest& request, const AppContext& context);
     ~TanimazioneForm() override;
 
     const FeedbackRequest& request() const { return req; }

@@ -4,9 +4,9 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
 #include "common/LevelButtons.h"
 #include "common/MarkedTextView.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -16,7 +16,7 @@
 #include "model/Clock.h"
 #include "model/Longname.h"
 #include "model/Random.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 
@@ -176,11 +176,11 @@ AnswerCounts countAnswers(const Tevidenziatore& model)
 // ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -390,11 +390,11 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QString missing = levelButtons->loadPictures(ProgramFolder);
+    const QString missing = levelButtons->loadPictures(context.programFolder);
     if (!missing.isEmpty()) {
         showMessage(QString::fromUtf8("La finestra di esecuzione non può essere aperta: "
                                       "manca l'immagine ")
-                    + QDir::toNativeSeparators(QDir(ProgramFolder).filePath(missing)));
+                    + QDir::toNativeSeparators(QDir(context.programFolder).filePath(missing)));
         return false;
     }
     glyphsLoaded = true;
@@ -738,7 +738,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -1327,13 +1327,13 @@ void Tesegui::showIntroduction()
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1360,7 +1360,7 @@ FeedbackAnswer Tesegui::showFeedback(int kind)
         feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
@@ -1371,7 +1371,7 @@ void Tesegui::showJudgement(int kind)
     request.windowWidth = 640;
     request.windowHeight = 480;
     request.tableWidth = 390;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
 
     form.showTable(countAnswers());
 
@@ -1427,12 +1427,12 @@ bool Tesegui::saveRun(const QString& title)
         }
         if (!ok)
             break;
-        name = trimSpaces(name).toUpper();
+        name = RunIdentifier::storedName(name);
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
             run.runName = name;
             unsaved = false;
             saveFailed = false;

@@ -1,12 +1,13 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "common/AppContext.h"
 #include "common/LevelButtons.h"
 #include "common/MarkedTextView.h"
+#include "common/Utabella.h"
 #include "execution/Uanimaf.h"
-#include "execution/Uopzioni.h"
+#include "model/RunOptions.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QImage>
@@ -60,8 +61,9 @@ class Tesegui : public QDialog
     Q_OBJECT
 
 public:
-    Tesegui(const RunSetup& setup, const RunOptions& options, TBottoneSeriale* serial,
-            QWidget* parent = nullptr);
+    // The run follows the context's general options and uses its folders and
+    // serial-switch object.
+    Tesegui(const RunSetup& setup, const AppContext& context, QWidget* parent = nullptr);
     ~Tesegui() override;
 
     // What the set-up dialog says about the pupil and the access device.
@@ -99,7 +101,8 @@ public:
 
     // --- state
     TesercizioSvolto run;
-    RunOptions options;
+    AppContext context;
+    RunOptions options;   // the context's options
     RunSetup setup;
     bool exerciseLoaded = false;
     bool unsaved = false;

@@ -101,7 +101,7 @@ int main(int argc, char** argv)
     std::printf("exercise chooser, %d exercises: %.1f ms\n", exercises, chooser);
 
     FeedbackRequest request;
-    request.kind = 7;
+    request.kind = FeedbackKind::giuDis;
     request.offeredButtons = offerOk;
     request.customSize = true;
     request.windowWidth = 640;

@@ -62,7 +62,7 @@ struct SoundJournal {
 FeedbackRequest request(int kind, int buttons)
 {
     FeedbackRequest r;
-    r.kind = kind;
+    r.kind = FeedbackKind(kind);
     r.offeredButtons = buttons;
     return r;
 }
@@ -172,7 +172,7 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
             for (const char* name : {"panelBottom", "panelPulsanti", "yesBut", "okBut", "noBut", "panelLeft",
                                      "panelLeftBottom", "paintLeft", "Memo1", "panelRight", "paintRight"})
                 QVERIFY2(form.findChild<QWidget*>(QLatin1String(name)), name);
-            QCOMPARE(feedbackKindName(kind), names.at(kind));
+            QCOMPARE(feedbackKindName(FeedbackKind(kind)), names.at(kind));
             QCOMPARE(form.Memo1->toPlainText(), messages.at(kind));
             QVERIFY(form.Memo1->isReadOnly());
             const QPushButton* buttons[] = {form.yesBut, form.okBut, form.noBut};
@@ -192,8 +192,8 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
         }
         QCOMPARE(sounds.events.last(), QStringLiteral("stop"));
     }
-    QCOMPARE(feedbackKindName(9), QString());
-    QCOMPARE(feedbackMessage(-1), QString());
+    QCOMPARE(feedbackKindName(FeedbackKind(9)), QString());
+    QCOMPARE(feedbackMessage(FeedbackKind(-1)), QString());
 }
 
 void TestFeedbackWindow::threeSizes()
@@ -481,7 +481,7 @@ void TestFeedbackWindow::missingScriptPictureAndSoundNeverStopTheRun()
         QVERIFY(form.paintLeft->pixmap().isNull());
         QVERIFY(!form.animation());
         QCOMPARE(form.soundPath(), QString());
-        QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(kind));
+        QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind(kind)));
         whenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
         QCOMPARE(form.exec(), int(answerOk));
     }

@@ -136,6 +136,37 @@ QStringList layerProblems(const Sources& sources)
     return problems;
 }
 
+// The widget headers that `file` reaches, itself or through the files of
+// src/ it includes ("file -> header"), so that code meant to run without
+// windows stays without them.
+QStringList widgetIncludes(const Sources& sources, const QString& file)
+{
+    static const QRegularExpression include(QStringLiteral("^\\s*#\\s*include\\s*[\"<]([^\">]+)[\">]"),
+                                            QRegularExpression::MultilineOption);
+    static const QRegularExpression widget(QStringLiteral(
+        "^(QtWidgets(/.*)?|Q(Widget|Dialog|Application|AbstractButton|PushButton|ToolButton|Label|"
+        "MainWindow|Menu|MenuBar|Frame|ScrollBar|LineEdit|PlainTextEdit|TextEdit|ComboBox|"
+        "CheckBox|RadioButton|GroupBox|BoxLayout|HBoxLayout|VBoxLayout|GridLayout|Style))$"));
+    QStringList found;
+    QSet<QString> seen;
+    QStringList pending{file};
+    while (!pending.isEmpty()) {
+        const QString current = pending.takeFirst();
+        if (seen.contains(current))
+            continue;
+        seen.insert(current);
+        auto matches = include.globalMatch(sources.value(current));
+        while (matches.hasNext()) {
+            const QString target = matches.next().captured(1);
+            if (sources.contains(target))
+                pending << target;
+            else if (widget.match(target).hasMatch())
+                found << current + QStringLiteral(" -> ") + target;
+        }
+    }
+    return found;
+}
+
 Sources readSources(const QString& root)
 {
     Sources sources;
@@ -159,6 +190,7 @@ class TestLayers : public QObject
 private slots:
     void sourcesFollowTheLayers();
     void everyKindOfBreakIsFound();
+    void runRulesHaveNoWidgets();
 };
 
 void TestLayers::sourcesFollowTheLayers()
@@ -215,6 +247,25 @@ void TestLayers::everyKindOfBreakIsFound()
     quiet[QStringLiteral("model/Uevidenz.h")] += QStringLiteral("// #include \"shell/Umascher.h\"\n"
                                                                 "#include <QtCore/QString>\n");
     QCOMPARE(layerProblems(quiet), QStringList());
+}
+
+// The marking and feedback rules are tested without windows: neither they
+// nor anything they include may need a widget.
+void TestLayers::runRulesHaveNoWidgets()
+{
+    const Sources sources = readSources(QStringLiteral(SALIENTA_SOURCE_DIR "/src"));
+    for (const char* file : {"execution/RunRules.h", "execution/RunRules.cpp"}) {
+        QVERIFY2(sources.contains(QLatin1String(file)), file);
+        QCOMPARE(widgetIncludes(sources, QLatin1String(file)), QStringList());
+    }
+    QVERIFY(!widgetIncludes(sources, QStringLiteral("execution/Uesegui.h")).isEmpty());
+
+    Sources reached{
+        {QStringLiteral("execution/RunRules.cpp"), QStringLiteral("#include \"model/Uevidenz.h\"\n")},
+        {QStringLiteral("model/Uevidenz.h"), QStringLiteral("#include <QFont>\n#include <QtWidgets/QLabel>\n")},
+    };
+    QCOMPARE(widgetIncludes(reached, QStringLiteral("execution/RunRules.cpp")),
+             QStringList{QStringLiteral("model/Uevidenz.h -> QtWidgets/QLabel")});
 }
 
 QTEST_MAIN(TestLayers)

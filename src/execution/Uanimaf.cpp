@@ -20,28 +20,6 @@
 
 namespace {
 
-struct KindText {
-    const char* name;
-    const char* message;
-};
-
-const KindText kinds[] = {
-    {"spieEs", ""},
-    {"selErr", "Nelle ultime frasi hai commesso un errore notevole. Vuoi tornare indietro di "
-               "alcune frasi ?"},
-    {"priErr", "Nella prima parte hai commesso troppi errori. Vuoi ripartire dal principio ?"},
-    {"priOk", "Stai andando bene, continua così !"},
-    {"secErr", "Nella seconda parte hai commesso troppi errori. Vuoi rivedere la seconda parte ?"},
-    {"spieEs", "L'esercizio consiste nell'evidenziare le frasi piu' importanti scegliendo il "
-               "comando rosso o celeste. Se vuoi correggere, usa il comando bianco"},
-    {"giuBuo", "L'esercizio è finito. Sei andato bene, bravo !"},
-    {"giuDis", "L'esercizio è finito. Sei andato abbastanza bene, ma puoi migliorare"},
-    {"giuNon",
-     "L'esercizio è finito. Non sei andato molto bene, la prossima volta stai più attento"},
-};
-
-constexpr int kindCount = int(sizeof kinds / sizeof kinds[0]);
-
 constexpr int bottomHeight = 49;
 constexpr int pictureHeight = 288;
 constexpr int border = 8;
@@ -96,16 +74,6 @@ QString portablePath(const QString& name)
     QString path = name;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
-}
-
-QString feedbackKindName(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].name) : QString();
-}
-
-QString feedbackMessage(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].message) : QString();
 }
 
 FeedbackScript readFeedbackScript(const QString& path, const QString& animationFolder)

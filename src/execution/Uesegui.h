@@ -6,6 +6,7 @@
 #include "common/MarkedTextView.h"
 #include "common/Utabella.h"
 #include "execution/Uanimaf.h"
+#include "execution/RunRules.h"
 #include "model/RunOptions.h"
 #include "model/Uevidenz.h"
 
@@ -35,28 +36,11 @@ struct RunSetup {
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
 };
 
-// The marking of a run, worked out on its text model (the pupil's levels in
-// the tag lines, the teacher's in hiddenAnswers).
-namespace marking {
-// The level the teacher gave sentence n (daDeterminare when it has none).
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n);
-// The error of the first n sentences: |given - expected| summed over the
-// sentences where both are real levels.
-int errorSum(const Tevidenziatore& model, int n);
-// Mean error of the first part (sentences 0 .. mid - 1) and of the second
-// part (mid .. N - 1), in extended precision. An empty part has mean 0.
-long double firstPartMean(const Tevidenziatore& model, int mid);
-long double secondPartMean(const Tevidenziatore& model, int mid);
-// The final judgement for the whole text: 6 (good), 7 (fair) or 8 (poor).
-int judgementKind(const Tevidenziatore& model);
-AnswerCounts countAnswers(const Tevidenziatore& model);
-} // namespace marking
-
 // The window in which a pupil runs an exercise, shows each sentence (the
 // whole text or one sentence at a time), takes the pupil's answers, marks
 // them, gives feedback and stores the run with its history in the results
 // archive. Driven by mouse and keyboard or wholly by scanning.
-class Tesegui : public QDialog
+class Tesegui : public QDialog, private RunHost
 {
     Q_OBJECT
 
@@ -83,7 +67,7 @@ public:
     void arrangeControls();
     void nextSentence();
     void clickImportanza(QObject* sender);
-    void fineButCliccato() { endCheck(); }
+    void fineButCliccato();
     void suButClick();
     void giuButClick();
     void PlayButtonClick();
@@ -91,13 +75,6 @@ public:
     bool handleKey(int key);
     bool saveRun(const QString& title);
     bool confirmClose();
-
-    // --- marking and feedback
-    int errorSum(int n) const;
-    void evaluateFeedback();
-    void endCheck();
-    void finishRun();
-    AnswerCounts countAnswers() const;
 
     // --- state
     TesercizioSvolto run;
@@ -113,13 +90,8 @@ public:
     int shownSentence = 0;
     int shownTop = 0;
     int shownHeight = 0;
-    // Feedback state.
-    bool firstPartCheck = true;
-    bool secondPartCheck = true;
-    bool jumpPending = false;
-    int jumpFrom = -1;
-    int jumpDelay = 0;
-    int midPoint = 0;
+    // The marking and feedback rules of the run.
+    RunRules rules{*this, run};
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
 
@@ -186,7 +158,7 @@ private:
     bool loadPictures();
     void firstActivate();
     void showIntroduction();
-    FeedbackRequest feedbackRequest(int kind, int buttons);
+    FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
     void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
@@ -205,12 +177,18 @@ private:
     void stopSpeech();
     void beginAnswerWork(bool& timerWasOn);
     void endAnswerWork(bool timerWasOn);
-    void moveOn(bool pause);
-    void showSentenceAtOnce(int n);
-    void resetAnswers(int first, int last);
-    void addResetEntry();
-    FeedbackAnswer showFeedback(int kind);
-    void showJudgement(int kind);
+    // What the run rules ask of the window.
+    FeedbackAnswer showFeedback(FeedbackKind kind, int offeredButtons) override;
+    void goToSentence(int n, bool toTextStart) override;
+    void moveOn(int from, bool pause) override;
+    void showSentenceAtOnce(int n) override;
+    void dispatchEvents() override;
+    void holdInput() override;
+    void releaseInput() override;
+    void showJudgement(FeedbackKind kind, const AnswerCounts& counts) override;
+    void saveFinishedRun() override;
+    void disableEnd() override;
+    void closeRun() override;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();
@@ -231,10 +209,8 @@ private:
     std::unique_ptr<TgestoreAlternativoTastiera> keyboard;
     std::unique_ptr<TScansione> scanning;
     bool glyphsLoaded = false;
-    // A reset noted by the feedback rules for the next history entry.
-    bool resetNoted = false;
-    int resetFirst = 0;
-    int resetLast = 0;
+    // The time limit was on when the checks of "&fine esercizio" began.
+    bool endCheckTimerWasOn = false;
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;

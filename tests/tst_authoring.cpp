@@ -197,6 +197,7 @@ private slots:
     void editorQuestionsAndDelete();
     void menusFontAndHelpFromTheKeyboard();
     void fontDialogStartsFromTheFontInUse();
+    void changedSentencesShowAsTheWholeTextLaidOut();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
@@ -1124,6 +1125,97 @@ void TestAuthoring::fontDialogStartsFromTheFontInUse()
     QCOMPARE(window.textFont(), fontBefore);
     QCOMPARE(window.textModel()->lines, linesBefore);
     QCOMPARE(window.PaintCanvas->grab().toImage(), shownBefore);
+    window.modified = false;
+}
+
+// Sentences replaced, inserted and removed through the window's commands are
+// shown, scrolled and hit exactly as the same exercise opened afresh and laid
+// out whole.
+void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
+{
+    ScriptedDialogs script;
+    const QString words = QStringLiteral("il gatto dorme sul divano della nonna mentre fuori piove e "
+                                         "il cane abbaia alla luna perché ha paura del temporale");
+    QStringList source;
+    for (int i = 0; i < 40; ++i)
+        source << words.section(QLatin1Char(' '), 0, 3 + (i * 7) % 20) + QStringLiteral(" %1.").arg(i);
+    Tprepara window(context);
+    window.resize(700, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.takeConvertedText({source.join(QLatin1Char(' '))}, QLatin1Char('.'));
+    Tevidenziatore* model = window.textModel();
+    QCOMPARE(model->sentenceCount, 40);
+
+    auto answerSentence = [](const QString& text, int choice) {
+        whenModalShown([=](QWidget* modal) {
+            auto dialog = qobject_cast<TeditFrase*>(modal);
+            QVERIFY(dialog);
+            dialog->memoFrase->setPlainText(text);
+            QTest::mouseClick(choice == 1 ? dialog->Image2 : choice == 2 ? dialog->Image3 : dialog->Image1,
+                              Qt::LeftButton);
+            QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+        });
+    };
+    // What the text should be, as plain sentences with their levels.
+    QList<std::pair<ImportanceLevel, QStringList>> expected;
+    for (const QString& s : source)
+        expected.append({nonImportante, {s}});
+
+    const QStringList replaced = {words + QStringLiteral(", e poi ") + words, words};
+    model->currentSentence = 20;
+    answerSentence(replaced.join(QLatin1Char('\n')), 1);
+    window.sostituisci->trigger();
+    expected[20] = {importante, replaced};
+
+    model->currentSentence = 5;
+    answerSentence(words, 2);
+    window.inseriscisopra->trigger();
+    expected.insert(5, {moltoImportante, {words}});
+
+    model->currentSentence = 30;
+    answerSentence(words + QStringLiteral(" sotto"), 0);
+    window.inseriscisotto->trigger();
+    expected.insert(31, {nonImportante, {words + QStringLiteral(" sotto")}});
+
+    model->currentSentence = 10;
+    script.answer(YesButton);
+    window.rimuovi->trigger();
+    expected.removeAt(10);
+    QCOMPARE(model->sentenceCount, int(expected.size()));
+    QCOMPARE(model->currentSentence, 9);
+
+    // The same exercise written plainly and opened in a second window.
+    QStringList lines;
+    for (const auto& [level, text] : std::as_const(expected))
+        lines << tagLineFor(level) << text;
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = lines;
+    Tevidenziatore plain(params);
+    QVERIFY(plain.saveExercise(exercises(), QStringLiteral("PIANO.S01")));
+    Tprepara fresh(context);
+    fresh.resize(700, 500);
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    QVERIFY(fresh.loadExercise(exercises() + QStringLiteral("PIANO.S01")));
+    fresh.relayout();
+
+    QCOMPARE(model->lines, fresh.textModel()->lines);
+    QCOMPARE(window.ScrollBar1->maximum(), fresh.ScrollBar1->maximum());
+    window.ScrollBar1->setValue(0);
+    fresh.ScrollBar1->setValue(0);
+    for (int n : {0, 5, 9, 20, 31, model->sentenceCount - 1}) {
+        model->currentSentence = fresh.textModel()->currentSentence = n;
+        window.scrollIntoView(n);
+        fresh.scrollIntoView(n);
+        QCOMPARE(window.ScrollBar1->value(), fresh.ScrollBar1->value());
+        QCOMPARE(window.PaintCanvas->picture(), fresh.PaintCanvas->picture());
+        const auto [top, bottom] = window.PaintCanvas->sentenceExtent(n);
+        const QPoint inside(30, (top + bottom) / 2 - window.ScrollBar1->value());
+        QCOMPARE(window.PaintCanvas->hitTest(inside).sentence, n);
+        QCOMPARE(fresh.PaintCanvas->hitTest(inside).sentence, n);
+    }
     window.modified = false;
 }
 

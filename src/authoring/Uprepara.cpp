@@ -23,12 +23,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <iterator>
 
 namespace {
 

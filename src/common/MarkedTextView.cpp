@@ -85,17 +85,16 @@ int TMarkedTextView::positionShowing(int n, int position)
     return position;
 }
 
-bool TMarkedTextView::scrollIntoView(int n)
+void TMarkedTextView::scrollIntoView(int n)
 {
     if (!model || !scrollBar)
-        return false;
+        return;
     const int position = scrollBar->value();
     const int wanted = positionShowing(n, position);
     if (wanted == position)
-        return false;
+        return;
     const QSignalBlocker blocker(scrollBar);
     scrollBar->setValue(wanted);
-    return scrollBar->value() != position;
 }
 
 HitResult TMarkedTextView::hitTest(const QPoint& at)

@@ -59,9 +59,9 @@ public:
     // its top when it starts above, else its bottom at the bottom of the view
     // when it ends below.
     int positionShowing(int n, int position);
-    // Moves the scroll bar (its signals held back) to show sentence n; true
-    // when it moved. Nothing is drawn.
-    bool scrollIntoView(int n);
+    // Moves the scroll bar (its signals held back) to show sentence n.
+    // Nothing is drawn.
+    void scrollIntoView(int n);
 
     HitResult hitTest(const QPoint& at);
     std::pair<int, int> sentenceExtent(int n);

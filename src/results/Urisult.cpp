@@ -22,7 +22,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 namespace {
 

@@ -29,6 +29,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -299,6 +300,24 @@ private:
         while (end < lines.size() && !lines.at(end).startsWith(QLatin1String("[identificatore=")))
             ++end;
         return lines.mid(start, end - start);
+    }
+
+    // The identifier of the last run stored for `pupil`, after checking that
+    // its name is the date and time proposed at the end of a scanned run
+    // (with " (2)" ... when a run of that name was stored in the same second).
+    QString scannedRunOf(const QString& pupil)
+    {
+        const QStringList lines = fromCp1252(readBytes(archivePath())).split(QStringLiteral("\r\n"));
+        QString id;
+        const QString header = QStringLiteral("[identificatore=") + pupil + QLatin1Char('^');
+        for (const QString& line : lines) {
+            if (line.startsWith(header))
+                id = line.mid(16, line.size() - 17);
+        }
+        const QRegularExpression dateName(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d( \\(\\d+\\))?$"));
+        if (!dateName.match(id.section(QLatin1Char('^'), 1)).hasMatch())
+            return QStringLiteral("no scanned run of ") + pupil + QStringLiteral(": ") + id;
+        return id;
     }
 
     QStringList storedHistory(const QString& id)
@@ -1031,14 +1050,16 @@ private slots:
         space(&run);
         QTRY_COMPARE_WITH_TIMEOUT(scan->currentButton(), run.nonBot, 8000);
         script.then(QStringLiteral("judgement"), space);
-        script.runName(QStringLiteral("barra"));
+        // "Vuoi salvare l'esercizio ?" is answered with the space bar too:
+        // the frame starts on "Sì".
+        script.then(QStringLiteral("save question"), space);
         space(&run);
         QVERIFY(finished(run, script));
-        QCOMPARE(storedHistory(QStringLiteral("PIA^BARRA")),
+        const QString id = scannedRunOf(QStringLiteral("PIA"));
+        QCOMPARE(storedHistory(id),
                  (QStringList{QStringLiteral("0|0|"), QStringLiteral("1|1|"),
                               QStringLiteral("2|0|")}));
-        QVERIFY(storedBlock(QStringLiteral("PIA^BARRA"))
-                    .contains(QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta")));
+        QVERIFY(storedBlock(id).contains(QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta")));
     }
 
     // Whole text under scanning: "fine" is scanned after the answers, so a
@@ -1076,10 +1097,10 @@ private slots:
         while (scan->currentButton() != run.fineBot)
             scan->performAction(scanNext);
         script.then(QStringLiteral("judgement"), space);
-        script.runName(QStringLiteral("tutto"));
+        script.then(QStringLiteral("save question"), space);
         space(&run);
         QVERIFY(finished(run, script));
-        QCOMPARE(storedHistory(QStringLiteral("PIA^TUTTO")), QStringList{QStringLiteral("1|1|")});
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("PIA"))), QStringList{QStringLiteral("1|1|")});
     }
 
     // Whole runs with switches on a serial port: with two, DSR moves the
@@ -1132,19 +1153,20 @@ private slots:
                 press(true);
             QTRY_COMPARE_WITH_TIMEOUT(scan->currentButton(), run.moltoBot, 5000);
             // The switch that ended the run is let go, then pressed again.
-            script.then(QStringLiteral("judgement"), [&](QWidget*) {
+            const auto letGoAndPress = [&](QWidget*) {
                 lines->cts = false;
                 serial.poll();
                 press(false);
-            });
-            script.runName(QStringLiteral("seriale"));
+            };
+            script.then(QStringLiteral("judgement"), letGoAndPress);
+            script.then(QStringLiteral("save question"), letGoAndPress);
             press(false);
             QVERIFY(finished(run, script));
         }
         QCOMPARE(before, 0);
         press(false);
         QCOMPARE(before, 1);
-        QCOMPARE(storedHistory(QStringLiteral("LEO^SERIALE")),
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("LEO"))),
                  (QStringList{QStringLiteral("0|0|"), QStringLiteral("1|1|"),
                               QStringLiteral("2|2|")}));
         QFile::remove(archivePath());
@@ -1194,12 +1216,13 @@ private slots:
             stick.at(30000, 34000);
             click(nullptr);
             QCOMPARE(run.shownSentence, 1);
-            script.then(QStringLiteral("judgement"), [&](QWidget* w) {
+            const auto letGoAndClick = [&](QWidget* w) {
                 stick.button(0, false);      // the button that ended the run is let go
                 QTest::qWait(300);
                 click(w);
-            });
-            script.runName(QStringLiteral("leva"));
+            };
+            script.then(QStringLiteral("judgement"), letGoAndClick);
+            script.then(QStringLiteral("save question"), letGoAndClick);
             QTRY_VERIFY(joy->captured());
             stick.at(0, 34000);
             QTRY_COMPARE(run.scansione()->currentButton(), run.impBot);
@@ -1208,7 +1231,7 @@ private slots:
             QVERIFY(finished(run, script));
         }
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-        QCOMPARE(storedHistory(QStringLiteral("GIO^LEVA")),
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("GIO"))),
                  (QStringList{QStringLiteral("0|2|"), QStringLiteral("1|1|")}));
     }
 

@@ -48,7 +48,7 @@ struct Step {
 };
 
 bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& history,
-              const QStringList& text = exerciseLines)
+              const QStringList& text = exerciseLines, const QString& profile = QString())
 {
     Tparametri params;
     params.mode = fromExercise;
@@ -63,6 +63,7 @@ bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& h
     run.runName = runName;
     run.displayMode = sentenceBySentence;
     run.feedbackMode = everySentence;
+    run.profileLine = profile;
     for (const Step& s : history) {
         run.historyFirst << QString::fromUtf8(s.first);
         run.historySecond << QString::fromUtf8(s.second);
@@ -237,6 +238,7 @@ private slots:
     void printingTheAssignedAndTheDoneText();
     void longPrintoutGoesOnNewPages();
     void exportToCsv();
+    void theProfileLineInEveryReader();
     void windowLayoutAndKeys();
     void mainWindowOpensTheArchiveWithF9();
 
@@ -731,9 +733,11 @@ void TestRisultati::exportToCsv()
     const QList<QStringList> runs = parseCsv(bytes);
     QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
-        QCOMPARE(row.size(), 17);
+        QCOMPARE(row.size(), 18);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
     QCOMPARE(runs[0][15], QStringLiteral("errore medio"));
+    QCOMPARE(runs[0][17], QStringLiteral("profilo"));
+    QCOMPARE(runs[1][17], QString());     // stored without a pupil's profile
     QCOMPARE(runs[1].mid(0, 3), (QStringList{"MARIO", "Il lupo e l'agnello", "PRIMA"}));
     QCOMPARE(runs[1][4], QStringLiteral("una frase per volta"));
     QCOMPARE(runs[1][5], QStringLiteral("dopo ogni frase"));
@@ -768,6 +772,66 @@ void TestRisultati::exportToCsv()
     // A file that cannot be written is reported and nothing is said to be done.
     QVERIFY(!exportResultsCsv(archive, QString(), folder->filePath(QStringLiteral("manca/x.csv")), error));
     QVERIFY(error.startsWith(QStringLiteral("Errore nella scrittura del file")));
+}
+
+// A run stored with the pupil's profile: the results window shows the line
+// with the other information, the summary and the printout of the done text
+// print it, the printout of the assigned text leaves it out with the rest of
+// the run's own lines, and the export has it in its column.
+void TestRisultati::theProfileLineInEveryReader()
+{
+    ScriptedDialogs script;
+    const QString words = QString::fromUtf8(
+        "passo 3 s; accettazione 0,3 s; primo passo 1 s; ignora ripetizioni 0,5 s; giri 2; "
+        "scansione uditiva sì; cornice grande sì; carattere Liberation Sans 20; sintesi no; "
+        "tempo massimo 10 s");
+    QVERIFY(storeRun(QStringLiteral("ANNA"), QStringLiteral("CON PROFILO"), mainHistory,
+                     exerciseLines, words));
+    Trisultati window(context);
+    window.show();
+    openRun(window, QStringLiteral("ANNA"), QStringLiteral("CON PROFILO"));
+    const QStringList shown = window.Memo2->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(shown.mid(shown.size() - 3),
+             (QStringList{QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta"),
+                          QStringLiteral("TIPO DI FEEDBACK=dopo ogni frase"),
+                          QStringLiteral("PROFILO=") + words}));
+    QCOMPARE(window.stepCount(), 4);      // the history reads as before
+
+    const QString summaryPdf = folder->filePath(QStringLiteral("sintesi-profilo.pdf"));
+    printTo(script, summaryPdf);
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TsintesiForm*>(modal);
+        QVERIFY(form);
+        QTest::mouseClick(form->stampaBut, Qt::LeftButton);
+        QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.sintesiBut, Qt::LeftButton);
+    const QString assignedPdf = folder->filePath(QStringLiteral("assegnato-profilo.pdf"));
+    const QString donePdf = folder->filePath(QStringLiteral("svolto-profilo.pdf"));
+    printTo(script, assignedPdf);
+    printTo(script, donePdf);
+    whenModalShown([](QWidget* modal) {
+        auto dialog = qobject_cast<TStampaDlg*>(modal);
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->stampaBut, Qt::LeftButton);
+        dialog->esercizioSvoltoRadio->setChecked(true);
+        QTest::mouseClick(dialog->stampaBut, Qt::LeftButton);
+        QTest::mouseClick(dialog->CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.stampaBut, Qt::LeftButton);
+    QCOMPARE(script.messages().size(), 3);
+    // Printed lines are broken at the page's width: compare the words.
+    const auto flat = [](const QString& text) { return text.simplified(); };
+    for (const QString& pdf : {summaryPdf, donePdf})
+        QVERIFY2(flat(pdfText(pdf)).contains(QStringLiteral("PROFILO=") + words), qPrintable(pdf));
+    QVERIFY(!pdfText(assignedPdf).contains(QStringLiteral("PROFILO")));
+
+    QString error;
+    const QString csv = folder->filePath(QStringLiteral("profilo.csv"));
+    QVERIFY(exportResultsCsv(resultsFolderIn(context.dataRoot), QStringLiteral("anna"), csv, error));
+    const QList<QStringList> rows = parseCsv(testsupport::readBytes(csv));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[1][17], words);
 }
 
 void TestRisultati::windowLayoutAndKeys()

@@ -1,6 +1,7 @@
 #include "access/Uscans.h"
 
 #include "access/Joystick.h"
+#include "model/Clock.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,7 +10,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRadioButton>
-#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -72,11 +72,40 @@ QList<TScansione*>& liveScannings()
 
 } // namespace
 
+namespace {
+
+ScanTiming timingWithStep(int stepMs)
+{
+    ScanTiming timing;
+    timing.stepMs = stepMs;
+    return timing;
+}
+
+// The last press accepted by any scanning: a second press of a tremor that
+// comes when the first one has opened another window is ignored there too.
+struct LastAccepted {
+    bool any = false;
+    qint64 at = 0;
+};
+
+LastAccepted& lastAccepted()
+{
+    static LastAccepted last;
+    return last;
+}
+
+} // namespace
+
 TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
+    : TScansione(panel, timingWithStep(stepMs), accessDevice)
+{
+}
+
+TScansione::TScansione(QWidget* panel, const ScanTiming& timing, AccessDevice accessDevice)
     : container(panel), device(accessDevice),
       timed(accessDevice == spaceBarSwitch || accessDevice == joystickOneButton
             || accessDevice == serialOneSwitch),
-      keyInput(accessDevice == spaceBarSwitch)
+      keyInput(accessDevice == spaceBarSwitch), scanTiming(timing)
 {
     if (container)
         collect(container);
@@ -91,10 +120,23 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         application->installEventFilter(this);
 
     if (timed) {
-        stepTimer = new QTimer(this);
-        stepTimer->setInterval(stepMs);
-        connect(stepTimer, &QTimer::timeout, this, [this] { performAction(scanNext); });
+        stepTimer = new ClockTimer(this);
+        stepTimer->setSingleShot(true);
+        connect(stepTimer, &ClockTimer::timeout, this, &TScansione::stepTick);
     }
+    acceptTimer = new ClockTimer(this);
+    acceptTimer->setSingleShot(true);
+    connect(acceptTimer, &ClockTimer::timeout, this, [this] {
+        if (!pending)
+            return;
+        if (suspended || (pendingHeld && !pendingHeld())) {
+            cancelPending();
+            return;
+        }
+        pending = false;
+        pendingHeld = nullptr;
+        accept(pendingCommand); // may end this object: nothing follows
+    });
 
     if (device == joystickDirectional || device == joystickTwoButton
         || device == joystickOneButton) {
@@ -103,6 +145,7 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         stick->setDeadZone(joystickDeadZone);
         stick->OnDirection = [this](int direction) { joystickDirection(direction); };
         stick->OnButtonDown = [this](int flags, int, int) { joystickButton(flags); };
+        stick->OnButtonUp = [this](int, int, int) { switchReleased(); };
     }
 
     // The frame shows with the next painting of the panel.
@@ -170,19 +213,145 @@ void TScansione::clearList()
 
 void TScansione::startScanning()
 {
-    if (timed)
-        stepTimer->start();
+    if (!timed)
+        return;
+    steps = 0;
+    if (stoppedAfterRounds) {
+        stoppedAfterRounds = false;
+        updateMark(current);
+    }
+    // The frame stays longer on the button where the scan starts.
+    stepTimer->start(scanTiming.stepMs + scanTiming.firstStepExtraMs);
 }
 
 void TScansione::stopScanning()
 {
+    // A press not yet accepted is dropped, and the frame stays stopped.
+    stepWasRunning = false;
+    cancelPending();
     if (timed)
         stepTimer->stop();
 }
 
+void TScansione::stepTick()
+{
+    if (pending)
+        return;
+    // A name still being said keeps the frame where it is.
+    if (scanTiming.auditory && speaker.talking && speaker.talking()) {
+        stepTimer->start(voicePollMs);
+        return;
+    }
+    ++steps;
+    const int rounds = scanTiming.cycles;
+    if (rounds > 0 && steps >= rounds * usableCount()) {
+        // The rounds are over: no frame until a press starts the scan again.
+        stoppedAfterRounds = true;
+        updateMark(current);
+        return;
+    }
+    stepTimer->start(scanTiming.stepMs);
+    performAction(scanNext);
+}
+
+int TScansione::usableCount() const
+{
+    int count = 0;
+    for (int i = 0; i < buttons.size(); ++i)
+        count += usable(i) ? 1 : 0;
+    return std::max(count, 1);
+}
+
+void TScansione::switchPressed(ScanCommand command, std::function<bool()> stillHeld)
+{
+    const qint64 now = msClock().milliseconds();
+    const LastAccepted& last = lastAccepted();
+    if (last.any && scanTiming.ignoreMs > 0 && now >= last.at && now - last.at < scanTiming.ignoreMs)
+        return;
+    if (scanTiming.acceptMs <= 0) {
+        accept(command); // may end this object: nothing follows
+        return;
+    }
+    if (!pending) {
+        stepWasRunning = running();
+        if (stepWasRunning)
+            stepTimer->stop();
+    }
+    pending = true;
+    pendingCommand = command;
+    pendingHeld = std::move(stillHeld);
+    acceptTimer->start(scanTiming.acceptMs);
+}
+
+void TScansione::switchReleased()
+{
+    cancelPending();
+}
+
+void TScansione::cancelPending()
+{
+    if (!pending)
+        return;
+    pending = false;
+    pendingHeld = nullptr;
+    acceptTimer->stop();
+    // The frame goes on with a whole step on the button it waited on.
+    if (stepWasRunning && timed && !stoppedAfterRounds)
+        stepTimer->start(scanTiming.stepMs);
+    stepWasRunning = false;
+}
+
+void TScansione::accept(ScanCommand command)
+{
+    lastAccepted() = {true, msClock().milliseconds()};
+    steps = 0;
+    if (stepWasRunning && timed) {
+        stepTimer->start(scanTiming.stepMs);
+        stepWasRunning = false;
+    }
+    if (stoppedAfterRounds) {
+        restartAfterRounds();
+        return;
+    }
+    performAction(command); // may end this object: nothing follows
+}
+
+void TScansione::restartAfterRounds()
+{
+    for (int i = 0; i < buttons.size(); ++i) {
+        if (usable(i)) {
+            current = i;
+            break;
+        }
+    }
+    startScanning();
+    announce();
+}
+
+QString TScansione::labelOf(const QAbstractButton* button) const
+{
+    if (!button)
+        return {};
+    const QVariant spoken = button->property("spokenLabel");
+    if (spoken.isValid())
+        return spoken.toString();
+    QString text = button->text();
+    text.remove(QLatin1Char('&'));
+    return text.isEmpty() ? button->toolTip() : text;
+}
+
+void TScansione::announce()
+{
+    if (!scanTiming.auditory || !speaker.say)
+        return;
+    const QString label = labelOf(currentButton());
+    if (!label.isEmpty())
+        speaker.say(label);
+}
+
 bool TScansione::running() const
 {
-    return timed && stepTimer->isActive();
+    return timed && (stepTimer->isActive() || (pending && stepWasRunning));
 }
 
 void TScansione::rebuildList()
@@ -196,6 +365,7 @@ void TScansione::rebuildList()
     current = 0;
     updateMark(current);
     startScanning();
+    announce();
 }
 
 QAbstractButton* TScansione::currentButton() const
@@ -208,9 +378,10 @@ QAbstractButton* TScansione::currentButton() const
 QRect TScansione::markRect() const
 {
     QAbstractButton* button = currentButton();
-    if (!button)
+    if (!button || stoppedAfterRounds)
         return {};
-    return button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin);
+    const int m = frameMargin();
+    return button->geometry().adjusted(-m, -m, m, m);
 }
 
 bool TScansione::usable(int index) const
@@ -226,8 +397,9 @@ void TScansione::updateMark(int index)
     QAbstractButton* button = buttons.at(index);
     if (!button)
         return;
+    const int m = frameMargin();
     if (QWidget* parent = button->parentWidget())
-        parent->update(button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin));
+        parent->update(button->geometry().adjusted(-m, -m, m, m));
 }
 
 void TScansione::moveTo(int index)
@@ -235,6 +407,7 @@ void TScansione::moveTo(int index)
     updateMark(current);
     current = index;
     updateMark(current);
+    announce();
 }
 
 void TScansione::performAction(ScanCommand command)
@@ -397,7 +570,8 @@ bool TScansione::keyHook(QEvent* event)
     }
     if (!latches[latchSpace] && !suspended) {
         latches[latchSpace] = true;
-        performAction(scanSelect); // may end this object: nothing follows
+        // may end this object: nothing follows
+        switchPressed(scanSelect, [this] { return latches[latchSpace]; });
     }
     return true;
 }
@@ -407,6 +581,8 @@ void TScansione::keyReleased(int latch, quint64 time)
     releasedAt[latch] = time;
     latchAtRelease[latch] = latches[latch];
     latches[latch] = false;
+    // A press of Space not yet accepted is looked at when its time is up: a
+    // key repeat may let go and press again in between.
 }
 
 bool TScansione::eventFilter(QObject* watched, QEvent* event)
@@ -416,7 +592,7 @@ bool TScansione::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease:
         return keyHook(event);
     case QEvent::Paint:
-        if (QAbstractButton* button = currentButton()) {
+        if (QAbstractButton* button = stoppedAfterRounds ? nullptr : currentButton()) {
             if (watched == button->parentWidget()) {
                 // The frame is painted as part of the parent, under its children.
                 QPainter painter(button->parentWidget());
@@ -464,10 +640,10 @@ void TScansione::joystickButton(int flags)
 {
     if (device == joystickTwoButton) {
         if (flags & joyButton1Changed)
-            performAction(scanSelect);
+            switchPressed(scanSelect);
         else if (flags & joyButton2Changed)
-            performAction(scanNext);
+            switchPressed(scanNext);
         return;
     }
-    performAction(scanSelect);
+    switchPressed(scanSelect);
 }

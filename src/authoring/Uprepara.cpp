@@ -1,6 +1,7 @@
 #include "authoring/Uprepara.h"
 
 #include "access/Gestoret.h"
+#include "authoring/SourceReader.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uloaddel.h"
@@ -12,6 +13,7 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
+#include "model/PlainText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -404,7 +406,7 @@ void Tprepara::showTask(const QString& task)
 
 QString Tprepara::taskText() const
 {
-    QString task = Memo1->toPlainText();
+    QString task = Memo1->plainText();
     task.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return task;
 }
@@ -426,14 +428,23 @@ bool Tprepara::loadExercise(const QString& path)
 
 void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
 {
+    // An exercise is windows-1252 with lines of at most 255 characters:
+    // longer lines are cut as the text reader cuts them, and characters
+    // windows-1252 cannot hold are replaced, which the teacher is told once.
+    QList<Replacement> replaced;
+    const QStringList storable = replaceOutsideCp1252(cutLongLines(lines), &replaced);
     dropModel();
     Tparametri params;
     params.mode = fromPlainText;
-    params.source = lines;
+    params.source = storable;
     params.separator = separator;
     newModel(std::make_unique<Tevidenziatore>(params));
     modified = true;
     showFromTop();
+    if (!replaced.isEmpty()) {
+        const DialogOfWindow dialogOpen(this);
+        showMessage(replacementMessage(replaced, QStringLiteral("in un esercizio")));
+    }
 }
 
 void Tprepara::showFromTop()
@@ -598,19 +609,28 @@ void Tprepara::Aprifileditesto1Click()
     if (!confirmDiscard())
         return;
     QString path;
+    SourceText source;
     QChar separator;
     {
         const DialogOfWindow dialogOpen(this);
         path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                      context.dataRoot + QStringLiteral("testi"),
-                                      QStringLiteral("tutti i file (*)"));
+                                      context.dataRoot + QStringLiteral("testi"), sourceFileFilter());
         if (path.isEmpty())
             return;
         separator = askSeparator(this);
+        source = readSourceShowingProgress(this, path);
     }
-    QStringList lines;
-    if (!loadText(lines, path)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    if (source.status == SourceText::Cancelled)
+        return;
+    if (!source.ok()) {
+        showMessage(source.error);
+        return;
+    }
+    const QStringList lines = source.lines();
+    // An empty text would leave an exercise without sentences in place of
+    // the one in the window.
+    if (isBlankText(lines)) {
+        showMessage(QStringLiteral("Il file ") + QFileInfo(path).fileName() + QStringLiteral(" non contiene testo."));
         return;
     }
     if (hasReservedChars(lines)) {

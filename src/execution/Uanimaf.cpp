@@ -6,6 +6,7 @@
 #include "model/Funzioni.h"
 #include "model/Token.h"
 #include "sound/SoundPlayer.h"
+#include "speech/SpeechOutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -20,7 +21,6 @@
 
 namespace {
 
-constexpr int bottomHeight = 49;
 constexpr int pictureHeight = 288;
 constexpr int border = 8;
 
@@ -170,33 +170,42 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContex
     panelBottom->setObjectName(QStringLiteral("panelBottom"));
     panelPulsanti = new QWidget(panelBottom);
     panelPulsanti->setObjectName(QStringLiteral("panelPulsanti"));
-    panelPulsanti->resize(173, 37);
 
     const struct {
         QPushButton** button;
         const char* name;
         const char* caption;
+        const char* spoken;
         int offer;
         int tag;
         FeedbackAnswer answer;
     } buttons[] = {
-        {&yesBut, "yesBut", "&Sì", offerYes, 0, answerYes},
-        {&okBut, "okBut", "&OK", offerOk, 1, answerOk},
-        {&noBut, "noBut", "&No", offerNo, 2, answerNo},
+        {&yesBut, "yesBut", "&Sì", "sì", offerYes, 0, answerYes},
+        {&okBut, "okBut", "&OK", "ok", offerOk, 1, answerOk},
+        {&noBut, "noBut", "&No", "no", offerNo, 2, answerNo},
     };
     int offeredCount = 0;
     for (const auto& entry : buttons)
         offeredCount += (req.offeredButtons & entry.offer) ? 1 : 0;
-    // The buttons shown stand side by side in the middle of their panel.
-    int x = (173 - (offeredCount * 50 + qMax(0, offeredCount - 1) * 7)) / 2;
+    // The buttons shown stand side by side in the middle of their panel; a
+    // large scanning frame gets room around each.
+    const int margin = req.scanningAccess ? req.timing.frameMargin() : ScanTiming::normalMargin;
+    const bool large = margin > ScanTiming::normalMargin;
+    const int spacing = large ? 2 * margin + 2 : 7;
+    const int rowWidth = offeredCount * 50 + qMax(0, offeredCount - 1) * spacing;
+    const int top = large ? margin + 2 : 4;
+    panelPulsanti->resize(large ? rowWidth + 2 * top : 173, 29 + 2 * top);
+    bottomHeight = large ? panelPulsanti->height() + 12 : 49;
+    int x = (panelPulsanti->width() - rowWidth) / 2;
     for (const auto& entry : buttons) {
         auto button = new QPushButton(QString::fromUtf8(entry.caption), panelPulsanti);
         *entry.button = button;
         button->setObjectName(QLatin1String(entry.name));
+        button->setProperty("spokenLabel", QString::fromUtf8(entry.spoken));
         const bool offered = req.offeredButtons & entry.offer;
-        button->setGeometry(x, 4, 50, 29);
+        button->setGeometry(x, top, 50, 29);
         if (offered)
-            x += 57;
+            x += 50 + spacing;
         button->setVisible(offered);
         // A hidden button stays out of the scanning.
         button->setProperty("tag", offered ? entry.tag : -1);
@@ -238,7 +247,8 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContex
     layoutPanels();
 
     if (req.scanningAccess) {
-        scan = std::make_unique<TScansione>(panelBottom, 1500, req.device);
+        scan = std::make_unique<TScansione>(panelBottom, req.timing, req.device);
+        scan->setVoice(speechScanVoice());
         scan->startScanning();
     }
     if (req.scanningAccess && (req.device == serialTwoSwitch || req.device == serialOneSwitch)) {
@@ -379,9 +389,10 @@ void TanimazioneForm::serialPress(TBottoneSeriale* sender)
     if (!isActiveWindow() && QApplication::activeModalWidget() != this)
         return;
     if (sender->dsrNow())
-        scan->performAction(req.device == serialOneSwitch ? scanSelect : scanNext);
+        scan->switchPressed(req.device == serialOneSwitch ? scanSelect : scanNext,
+                            [sender] { return sender->dsrNow(); });
     else if (sender->ctsNow())
-        scan->performAction(scanSelect);
+        scan->switchPressed(scanSelect, [sender] { return sender->ctsNow(); });
 }
 
 void TanimazioneForm::keyPressEvent(QKeyEvent* event)

@@ -28,6 +28,7 @@ struct FeedbackRequest {
     int offeredButtons = offerOk;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch; // only with scanningAccess
+    ScanTiming timing;                    // the pupil's, only with scanningAccess
     bool customSize = false;
     int windowWidth = 0;
     int windowHeight = 0;
@@ -134,4 +135,5 @@ private:
     TBottoneSeriale* serialSwitches = nullptr;
     TBottoneSeriale::PressHandler keptHandler;
     bool holdsSerial = false;
+    int bottomHeight = 49; // the strip of the buttons
 };

@@ -10,6 +10,8 @@
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
+#include "execution/Udomanda.h"
+#include "execution/Uprofilo.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -18,6 +20,7 @@
 #include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
+#include "speech/SpeechOutput.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -36,6 +39,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
@@ -47,7 +51,18 @@ constexpr int bevel = 2;            // bevel of the answer panel
 constexpr int answerHeight = 92;    // the answer buttons: the glyph and its border
 constexpr int finHeight = 33;       // the strip of "&fine esercizio"
 constexpr int scanGap = 14;         // room for the scanning frame between two buttons
+// The room for a frame `margin` thick (the usual one leaves 14).
+int scanGapFor(int margin)
+{
+    return 2 * margin + 2;
+}
 
+
+// The name proposed for a run: the date and time of the program's clock.
+QString proposedRunName()
+{
+    return msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
+}
 
 QPixmap arrowPicture(bool up)
 {
@@ -98,7 +113,30 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     setMinimumSize(640, 480);
     resize(640, 480);
 
+    QFont textFont = TprofiloForm::defaultTextFont();
+    // The pupil's own font, read-aloud and time limit stand for the window's
+    // and the general options'.
+    const PupilProfile& profile = setup.profile;
+    if (!profile.fontFamily.isEmpty()) {
+        textFont.setFamily(profile.fontFamily);
+        textFont.setPointSize(profile.fontSize);
+    }
+    if (profile.useSpeech)
+        options.useSpeech = *profile.useSpeech;
+    if (profile.maxSentenceTime)
+        options.maxSentenceTime = *profile.maxSentenceTime;
+    if (profile.speechSpeed) {
+        keptSpeechSpeed = speechOutput().speed();
+        speechOutput().setSpeed(*profile.speechSpeed);
+    }
+    profileInForce = profile;
+    profileInForce.fontFamily = textFont.family();
+    profileInForce.fontSize = textFont.pointSize();
+    profileInForce.useSpeech = SpeechAvailable && options.useSpeech;
+    profileInForce.maxSentenceTime = options.maxSentenceTime;
+
     buildControls();
+    PaintCanvas->setTextFont(textFont);
     buildMenu();
 
     configurasintesi1->setEnabled(SpeechAvailable);
@@ -120,6 +158,10 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
 
     run.pupilName = setup.pupilName;
     run.pupilInfo = setup.pupilInfo;
+    // A pupil with a profile has the values in force stored with each run; a
+    // pupil without one stores the run as always.
+    if (!setup.profile.isDefault())
+        run.profileLine = profileInWords(profileInForce);
     setAccess();
     complete = true;
 }
@@ -127,6 +169,8 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
 Tesegui::~Tesegui()
 {
     Timer1->stop();
+    if (keptSpeechSpeed > 0)
+        speechOutput().setSpeed(keptSpeechSpeed);
     if (handlerInstalled && serialSwitches)
         serialSwitches->setPressHandler(keptPressHandler);
     // Hooks go in the reverse order of their installation.
@@ -221,6 +265,13 @@ void Tesegui::buildControls()
     impBot = scanned("impBot", 4);
     moltoBot = scanned("moltoBot", 5);
     fineBot = scanned("fineBot", -1);
+    // What auditory scanning says of each button.
+    const std::pair<QPushButton*, const char*> spoken[] = {
+        {suBut, "su"},        {giuBut, "giù"},          {PlayBut, "leggi"},
+        {nonBot, "non importante"}, {impBot, "importante"}, {moltoBot, "molto importante"},
+        {fineBot, "fine"}};
+    for (const auto& [button, label] : spoken)
+        button->setProperty("spokenLabel", QString::fromUtf8(label));
     fineBot->setText(QStringLiteral("fine"));
     fineBot->setToolTip(QStringLiteral("fine esercizio"));
     QFont fineFont = fineBot->font();
@@ -342,7 +393,8 @@ void Tesegui::setAccess()
     levelButtons->hide();
     PanelScansione->show();
     arrangeControls();
-    scanning = std::make_unique<TScansione>(PanelScansione, 1500, device);
+    scanning = std::make_unique<TScansione>(PanelScansione, setup.profile.scan, device);
+    scanning->setVoice(speechScanVoice());
     if (device == joystickDirectional && scanning->joystick()) {
         TJoystick* stick = scanning->joystick();
         stick->OnDirection = [this](int direction) { joystickDirection(direction); };
@@ -470,29 +522,33 @@ void Tesegui::arrangeControls()
         fineHeight = finHeight;
         fineBut->setGeometry(fineLeft, 0, w - fineLeft, finHeight);
     }
-    PanelFine->setGeometry(bevel, bevel + answerHeight, w, fineHeight);
+    // A large scanning frame has room of its own: the scanned panel grows by it.
+    const int gap = std::max(scanGap, scanGapFor(setup.profile.scan.frameMargin()));
+    const int scannedHeight = answerHeight + gap - scanGap;
+    const int answersHeight = scanningAccess ? scannedHeight : answerHeight;
+    PanelFine->setGeometry(bevel, bevel + answersHeight, w, fineHeight);
     PanelFine->setVisible(fineHeight > 0);
-    panelBottoni->setFixedHeight(answerHeight + fineHeight + 2 * bevel);
+    panelBottoni->setFixedHeight(answersHeight + fineHeight + 2 * bevel);
 
-    PanelScansione->setGeometry(bevel, bevel, w, answerHeight);
+    PanelScansione->setGeometry(bevel, bevel, w, scannedHeight);
     // Arrows and play button square, the three answers share the rest; a gap
     // around each button leaves room for the scanning frame.
-    const int h = answerHeight - scanGap;
-    int x = scanGap / 2;
+    const int h = scannedHeight - gap;
+    int x = gap / 2;
     for (QPushButton* b : {suBut, giuBut, PlayBut}) {
         if (b->isHidden())
             continue;
-        b->setGeometry(x, scanGap / 2, 60, h);
-        x += 60 + scanGap;
+        b->setGeometry(x, gap / 2, 60, h);
+        x += 60 + gap;
     }
-    const int fineWidth = fineBot->isHidden() ? 0 : 60 + scanGap;
-    const int each = std::max(40, (w - x - fineWidth - scanGap / 2 - 2 * scanGap) / 3);
+    const int fineWidth = fineBot->isHidden() ? 0 : 60 + gap;
+    const int each = std::max(40, (w - x - fineWidth - gap / 2 - 2 * gap) / 3);
     for (QPushButton* b : {nonBot, impBot, moltoBot}) {
-        b->setGeometry(x, scanGap / 2, each, h);
-        x += each + scanGap;
+        b->setGeometry(x, gap / 2, each, h);
+        x += each + gap;
     }
     if (fineWidth > 0)
-        fineBot->setGeometry(x, scanGap / 2, 60, h);
+        fineBot->setGeometry(x, gap / 2, 60, h);
 
     fitScannedGlyphs();
     suggBut->move(w - suggBut->width() - bevel, 1);
@@ -698,8 +754,7 @@ bool Tesegui::loadExercise(const QString& path)
 
 void Tesegui::stopSpeech()
 {
-    if (VS_IsTalking())
-        VS_StopTalk();
+    stopSpeaking();
 }
 
 void Tesegui::releaseJoystick()
@@ -875,7 +930,7 @@ void Tesegui::PlayButtonClick()
     } else {
         text = spokenText;
     }
-    VS_SayText(encodeCp1252(text).constData(), 1);
+    speechOutput().sayText(text);
 }
 
 bool Tesegui::handleKey(int key)
@@ -928,9 +983,10 @@ void Tesegui::serialPress(TBottoneSeriale* sender)
     if (!scanning || scanning->suspended || !isActiveWindow())
         return;
     if (sender->dsrNow())
-        scanning->performAction(device == serialOneSwitch ? scanSelect : scanNext);
+        scanning->switchPressed(device == serialOneSwitch ? scanSelect : scanNext,
+                                [sender] { return sender->dsrNow(); });
     else if (sender->ctsNow())
-        scanning->performAction(scanSelect);
+        scanning->switchPressed(scanSelect, [sender] { return sender->ctsNow(); });
 }
 
 void Tesegui::joystickDirection(int direction)
@@ -996,7 +1052,8 @@ void Tesegui::releaseInput()
 
 void Tesegui::saveFinishedRun()
 {
-    const bool saved = saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
+    const bool saved = scanningAccess ? saveRunScanned()
+                                      : saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
     // A save that the file refused leaves the run unsaved, so that closing
     // asks again; a pupil who chose not to save is not asked twice.
     if (saved || !saveFailed)
@@ -1023,6 +1080,7 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     result.pupilInfo = dialog.pupilInfo();
     result.scanningAccess = dialog.scanningAccess();
     result.device = dialog.accessDevice();
+    result.profile = dialog.pupilProfile();
     return result;
 }
 
@@ -1034,6 +1092,7 @@ FeedbackRequest Tesegui::feedbackRequest(FeedbackKind kind, int buttons)
     request.offeredButtons = buttons;
     request.scanningAccess = scanningAccess;
     request.device = device;
+    request.timing = setup.profile.scan;
     return request;
 }
 
@@ -1129,9 +1188,7 @@ bool Tesegui::saveRun(const QString& title)
     if (scanning)
         scanning->keyInput = false;
     releaseJoystick();
-    auto now = []() {
-        return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    };
+    auto now = []() { return proposedRunName(); };
     bool saved = false;
     for (;;) {
         TFormQuery query(this);
@@ -1165,6 +1222,49 @@ bool Tesegui::saveRun(const QString& title)
     captureJoystick();
     if (scanning)
         scanning->keyInput = keyInputBefore;
+    return saved;
+}
+
+bool Tesegui::saveRunScanned()
+{
+    if (!model)
+        return false;
+    saveFailed = false;
+    releaseJoystick();
+    bool yes = false;
+    {
+        TdomandaForm question(this, QStringLiteral("Vuoi salvare l'esercizio ?"), device,
+                              setup.profile.scan, serialSwitches);
+        yes = question.exec() == QDialog::Accepted;
+    }
+    stopSpeech();
+    bool saved = false;
+    if (yes) {
+        // The proposed name, or the first free one after it: a switch user is
+        // never asked to type.
+        const QString proposed = RunIdentifier::storedName(proposedRunName());
+        const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+        const QString pupil = RunIdentifier::storedName(run.pupilName);
+        QSet<QString> taken;
+        for (const RunIdentifier& identifier : archive.runs()) {
+            if (identifier.pupil() == pupil)
+                taken.insert(identifier.runName());
+        }
+        QString name = proposed;
+        for (int n = 2; taken.contains(name); ++n)
+            name = proposed + QStringLiteral(" (%1)").arg(n);
+        TesercizioSvolto stored = run;
+        stored.runName = name;
+        bool fileFailed = false;
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
+            run.runName = name;
+            unsaved = false;
+            saved = true;
+        }
+        saveFailed = fileFailed;
+    }
+    captureJoystick();
     return saved;
 }
 

@@ -7,6 +7,7 @@
 #include "common/Utabella.h"
 #include "execution/Uanimaf.h"
 #include "execution/RunRules.h"
+#include "model/PupilProfile.h"
 #include "model/RunOptions.h"
 #include "model/Uevidenz.h"
 
@@ -34,6 +35,9 @@ struct RunSetup {
     QStringList pupilInfo;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
+    // The pupil's profile (the defaults for a pupil without one): the
+    // scanning's timing, the font, read-aloud and the time limit.
+    PupilProfile profile;
 };
 
 // The window in which a pupil runs an exercise, shows each sentence (the
@@ -74,6 +78,10 @@ public:
     void suggButClick();
     bool handleKey(int key);
     bool saveRun(const QString& title);
+    // The end of a run under scanning: "Vuoi salvare l'esercizio ?" answered
+    // with the switch; "Sì" stores the run under the proposed name, or the
+    // next free one (" (2)", " (3)", ...) when the pupil has a run of that name.
+    bool saveRunScanned();
     bool confirmClose();
 
     // --- state
@@ -94,6 +102,9 @@ public:
     RunRules rules{*this, run};
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
+    // The pupil's profile with every value in force (font, read-aloud and
+    // time limit resolved).
+    PupilProfile profileInForce;
 
     // The font the text is drawn in.
     const QFont& textFont() const;
@@ -214,4 +225,6 @@ private:
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
+    // The speech speed before the pupil's own was set (0: not changed).
+    int keptSpeechSpeed = 0;
 };

@@ -5,6 +5,7 @@
 #include "access/Serial.h"
 #include "common/AppContext.h"
 #include "execution/RadioGroup.h"
+#include "execution/Uprofilo.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/ResultsFile.h"
@@ -69,7 +70,7 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
 } // namespace
 
 TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
-    : QDialog(parent), serialSwitches(context.serialSwitches)
+    : QDialog(parent), serialSwitches(context.serialSwitches), dataRoot(context.dataRoot)
 {
     setObjectName(QStringLiteral("sceltaEs"));
     setWindowTitle(QStringLiteral("  esercizio"));
@@ -145,15 +146,24 @@ TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
     connect(ComboSeriale, &QComboBox::activated, this,
             [this] { RadioAccesso->setItemIndex(accessSerial); });
 
+    profiloBut = new QPushButton(QStringLiteral("&profilo..."), this);
+    profiloBut->setObjectName(QStringLiteral("profiloBut"));
+    profiloBut->setGeometry(14, 302, 96, 26);
+    profiloBut->setAutoDefault(false);
     proseguiBut = new QPushButton(QStringLiteral("&avanti"), this);
     proseguiBut->setObjectName(QStringLiteral("proseguiBut"));
     proseguiBut->setDefault(true);
-    proseguiBut->setGeometry(80, 302, 90, 26);
+    proseguiBut->setGeometry(124, 302, 96, 26);
     annullaBut = new QPushButton(QStringLiteral("a&nnulla"), this);
     annullaBut->setObjectName(QStringLiteral("annullaBut"));
-    annullaBut->setGeometry(178, 302, 90, 26);
+    annullaBut->setGeometry(226, 302, 96, 26);
+    connect(profiloBut, &QPushButton::clicked, this, &TsceltaEs::profiloButClick);
     connect(proseguiBut, &QPushButton::clicked, this, &TsceltaEs::proseguiButClick);
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
+    // A profile belongs to a pupil: the button waits for a name.
+    connect(comboNomi, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        profiloBut->setEnabled(!trimSpaces(text).isEmpty());
+    });
 
     // Every pupil with stored runs, once, in the order of the first run.
     QStringList names;
@@ -167,6 +177,7 @@ TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
     }
     comboNomi->addItems(names);
     comboNomi->setEditText(QStringLiteral("UTENTE"));
+    profiloBut->setEnabled(!trimSpaces(comboNomi->currentText()).isEmpty());
     comboNomi->setFocus();
 }
 
@@ -232,6 +243,13 @@ void TsceltaEs::proseguiButClick()
         return;
     }
 
+    // The pupil's profile, as stored now (another computer may have changed it).
+    if (readPupilProfile(dataRoot, name, profile) == ProfileRead::damaged
+        && damageReported != name.toUpper()) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = name.toUpper();
+    }
+
     switch (RadioAccesso->itemIndex()) {
     case accessJoystick: {
         int code = joyOk;
@@ -272,6 +290,32 @@ void TsceltaEs::proseguiButClick()
         break;
     }
     accept();
+}
+
+void TsceltaEs::profiloButClick()
+{
+    const QString name = trimSpaces(comboNomi->currentText());
+    if (name.isEmpty()) {
+        showMessage(QStringLiteral("Inserisci un nome"));
+        return;
+    }
+    const QString problem = nameProblem(comboNomi->currentText());
+    if (!problem.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
+    const QString upper = name.toUpper();
+    PupilProfile stored;
+    if (readPupilProfile(dataRoot, name, stored) == ProfileRead::damaged) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = upper;
+    }
+    TprofiloForm form(upper, stored, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    // Saved again, a damaged file is replaced: the pupil has a profile again.
+    if (savePupilProfile(dataRoot, name, form.chosenProfile()))
+        damageReported.clear();
 }
 
 void TsceltaEs::showEvent(QShowEvent* event)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "model/PupilProfile.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -48,6 +49,9 @@ public:
     // The serial port number of the ComboSeriale entry (1..4 for COM1..COM4,
     // 5 on for the adapters).
     int serialPortNumber() const;
+    // The pupil's profile, read when "&avanti" was pressed (the defaults for
+    // a pupil without one).
+    const PupilProfile& pupilProfile() const { return profile; }
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -57,10 +61,14 @@ public:
     TRadioGroup* RadioAccesso;
     QComboBox* comboJoy;
     QComboBox* ComboSeriale;
+    QPushButton* profiloBut;
     QPushButton* proseguiBut;
     QPushButton* annullaBut;
 
     void proseguiButClick();
+    // Opens the profile of the pupil named in the name box (TprofiloForm)
+    // and saves it when it closes with OK.
+    void profiloButClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,6 +78,10 @@ private:
     TBottoneSeriale* serialSwitches;
     QList<QString> serialDevices; // device path of each ComboSeriale entry
     QList<int> serialNumbers;
+    QString dataRoot;   // where the pupils' profiles lie
+    PupilProfile profile;
+    // The pupil whose damaged profile has been reported in this dialog.
+    QString damageReported;
 };
 
 // The start of an exercise run from the main window: shows TsceltaEs

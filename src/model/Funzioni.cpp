@@ -175,29 +175,20 @@ QStringList splitLines(const QString& text)
     return out;
 }
 
-bool loadText(QStringList& out, const QString& path)
+namespace {
+
+void appendCutLine(QStringList& out, const QString& line, int maxLine)
 {
-    out.clear();
-    QByteArray bytes;
-    if (!readWholeFile(path, bytes))
-        return false;
-    const QString text = decodeCp1252(bytes);
-    constexpr int maxLine = 255;
+    if (line.size() <= maxLine) {
+        out.append(line);
+        return;
+    }
     QString current;
     current.reserve(maxLine + 1);
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            out.append(current);
-            current.clear();
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-                ++i;
-            continue;
-        }
+    for (const QChar c : line) {
         if (current.size() == maxLine) {
-            // The line would grow beyond 255 characters: cut it after its
-            // last space (at 255 when it has none); the rest goes on.
+            // The line would grow beyond the limit: cut it after its last
+            // space (at the limit when it has none); the rest goes on.
             const qsizetype space = current.lastIndexOf(u' ');
             if (space < 0) {
                 out.append(current);
@@ -209,8 +200,29 @@ bool loadText(QStringList& out, const QString& path)
         }
         current.append(c);
     }
-    if (!current.isEmpty())
-        out.append(current);
+    out.append(current);
+}
+
+} // namespace
+
+QStringList cutLongLines(const QStringList& lines, int maxLine)
+{
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QString& line : lines)
+        appendCutLine(out, line, maxLine);
+    return out;
+}
+
+bool loadText(QStringList& out, const QString& path)
+{
+    out.clear();
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes))
+        return false;
+    const QStringList lines = splitLines(decodeCp1252(bytes));
+    for (const QString& line : lines)
+        appendCutLine(out, line, 255);
     return true;
 }
 

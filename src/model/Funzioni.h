@@ -46,6 +46,9 @@ bool loadText(QStringList& out, const QString& path);
 // file in use elsewhere.
 bool saveText(const QStringList& lines, const QString& path);
 
+// The lines with every line longer than `maxLine` cut as loadText cuts them.
+QStringList cutLongLines(const QStringList& lines, int maxLine = 255);
+
 // Splits decoded text into lines at CR LF, lone CR and lone LF, without any
 // length limit. A final line without an end is kept when it is not empty.
 QStringList splitLines(const QString& text);

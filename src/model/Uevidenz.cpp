@@ -1,5 +1,6 @@
 #include "model/Uevidenz.h"
 
+#include "model/Clock.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/ResultsFile.h"
@@ -1064,6 +1065,8 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
         || !checkRunField(runName, QStringLiteral("il nome della prova"),
                           RunIdentifier::forbiddenInRunName())
         || !checkRunField(run.exerciseName, QStringLiteral("il nome dell'esercizio"), QString())
+        || !checkRunField(run.profileLine, QStringLiteral("il profilo dell'alunno"),
+                          QStringLiteral("[]"))
         || !checkRunItems(run.pupilInfo, QStringLiteral("il testo delle altre informazioni"))
         || !checkRunItems({compito}, QStringLiteral("il compito")))
         return false;
@@ -1104,10 +1107,12 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
           << withCrLf(compito)
           << QStringLiteral("DATA=")
-                 + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+                 + msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
-          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
-          << runSectionLine(RunSection::Testo);
+          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode);
+    if (!trimSpaces(run.profileLine).isEmpty())
+        block << QStringLiteral("PROFILO=") + trimSpaces(run.profileLine);
+    block << runSectionLine(RunSection::Testo);
     block.append(text);
     block << runSectionLine(RunSection::Storia);
     block.append(history);

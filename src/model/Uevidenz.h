@@ -52,6 +52,9 @@ struct TesercizioSvolto {
     QStringList historySecond;
     QStringList historyThird;
     qint32 lastStepError = 0;       // error of the last answer
+    // The pupil's profile in words, stored as the last information line
+    // ("PROFILO=..."); empty for a pupil without a profile (no line).
+    QString profileLine;
 };
 
 // What a point of the text hits: the sentence (-1 for none) and its level.

@@ -62,6 +62,21 @@ QString infoValue(const QStringList& info, const QString& key)
     return QString();
 }
 
+// The pupil's profile of a run: its last information line "PROFILO=" (the
+// program writes it after every other one; a note of the pupil that starts
+// the same way comes before it). Empty for a run stored without one.
+QString profileOf(const QStringList& info)
+{
+    const QString key = QStringLiteral("PROFILO=");
+    for (qsizetype i = info.size() - 1; i >= 0; --i) {
+        if (info.at(i).startsWith(QLatin1String("TIPO DI FEEDBACK=")))
+            break;
+        if (info.at(i).startsWith(key))
+            return trimSpaces(info.at(i).mid(key.size()));
+    }
+    return QString();
+}
+
 bool writeFile(const QString& path, const QString& text, QString& error)
 {
     QSaveFile file(path);
@@ -110,7 +125,8 @@ bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const 
     for (const char* e : shortNames)
         for (const char* g : shortNames)
             header << QStringLiteral("proposto %1 / svolto %2").arg(QLatin1String(e), QLatin1String(g));
-    header << QStringLiteral("errore medio") << QStringLiteral("giudizio");
+    header << QStringLiteral("errore medio") << QStringLiteral("giudizio")
+           << QStringLiteral("profilo");
     QString runsText = row(header);
     QString sentencesText = row({QStringLiteral("alunno"), QStringLiteral("prova"),
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
@@ -141,7 +157,7 @@ bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const 
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
         for (int value : counts.values)
             fields << QString::number(value);
-        fields << italian.toString(mean, 'f', 3) << judgement(mean);
+        fields << italian.toString(mean, 'f', 3) << judgement(mean) << profileOf(run.infoLines);
         runsText += row(fields);
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {

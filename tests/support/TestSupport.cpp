@@ -22,7 +22,7 @@
 #include <QWidget>
 #include <memory>
 
-FakeClock::FakeClock(qint64 stepMs) : step(stepMs)
+FakeClock::FakeClock(qint64 stepMs, bool fires) : step(stepMs), firing(fires)
 {
     previous = setMsClock(this);
 }
@@ -35,8 +35,45 @@ FakeClock::~FakeClock()
 qint64 FakeClock::milliseconds()
 {
     ++reads;
-    now += step;
-    return now;
+    current += step;
+    return current;
+}
+
+void FakeClock::wait(qint64 ms)
+{
+    if (!firing) {
+        MsClock::wait(ms);
+        return;
+    }
+    // Events are not dispatched during a busy wait: the timers that come due
+    // meanwhile fire afterwards, at the next advance().
+    ++reads;
+    current += qMax<qint64>(ms, 0);
+}
+
+void FakeClock::advance(qint64 ms)
+{
+    const qint64 target = current + ms;
+    if (firing) {
+        while (ClockTimer* timer = ClockTimer::firstDueBy(target)) {
+            current = qMax(current, timer->dueAt());
+            timer->fire();
+        }
+    }
+    current = qMax(current, target);
+}
+
+void FakeClock::setDateTime(const QDateTime& start)
+{
+    dateBase = start;
+    dateBaseAt = current;
+}
+
+QDateTime FakeClock::dateTime()
+{
+    if (!dateBase.isValid())
+        return MsClock::dateTime();
+    return dateBase.addMSecs(current - dateBaseAt);
 }
 
 namespace testsupport {

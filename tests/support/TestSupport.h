@@ -15,23 +15,40 @@ class QWidget;
 
 // A clock that moves on by `step` milliseconds at every reading, so busy
 // waits end at once. Installs itself; puts the previous clock back when gone.
+// With `firing` it also fires the program's ClockTimers as advance() moves it
+// on, each at its own time, and the event-loop timers of ClockTimers are not
+// used: timing is then exact, and `step` is best 0 (a busy wait moves the
+// clock on by its length).
 class FakeClock final : public MsClock
 {
 public:
-    explicit FakeClock(qint64 step = 1);
+    explicit FakeClock(qint64 step = 1, bool firing = false);
     ~FakeClock() override;
     FakeClock(const FakeClock&) = delete;
     FakeClock& operator=(const FakeClock&) = delete;
 
     qint64 milliseconds() override;
-    void advance(qint64 ms) { now += ms; }
+    void wait(qint64 ms) override;
+    bool firesTimers() const override { return firing; }
+    QDateTime dateTime() override;
+    // Moves the clock on by `ms`, firing the timers that come due meanwhile
+    // (only with `firing`).
+    void advance(qint64 ms);
+    // The clock reading without counting it.
+    qint64 now() const { return current; }
     int readings() const { return reads; }
+    // From now on the date and time of day is `start` plus the time the
+    // clock moves on (otherwise the real one).
+    void setDateTime(const QDateTime& start);
 
 private:
     MsClock* previous = nullptr;
-    qint64 now = 1000;
+    qint64 current = 1000;
     qint64 step;
+    bool firing;
     int reads = 0;
+    QDateTime dateBase;
+    qint64 dateBaseAt = 0;
 };
 
 namespace testsupport {

@@ -753,6 +753,8 @@ void TestAuthoring::failedSavesAreToldAndKeepTheExerciseModified()
     window.Salva1->trigger();
     QVERIFY(!window.modified);
     QVERIFY(readBytes(exercises() + QStringLiteral("BREVE.S01")).contains("~moltoImportante~\r\nPrima."));
+    if (!readOnly)
+        QSKIP("the administrator writes in a read-only folder: the failed save was not tried");
 }
 
 void TestAuthoring::whatCannotBeStoredIsRefusedWhenEntered()
@@ -1036,7 +1038,11 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
 {
     ScriptedDialogs script;
     QVERIFY(writeBytes(context.programFolder + QStringLiteral("consegna.txt"), "Scrivi la consegna.\r\n"));
-    const QString path = writeText(QStringLiteral("breve.txt"), QStringLiteral("Prima. Seconda."));
+    // The second sentence fills the window only in a large font.
+    const QString path = writeText(QStringLiteral("breve.txt"),
+                                   QStringLiteral("Prima. Seconda frase, lunga abbastanza da andare a capo "
+                                                  "molte volte quando il testo si scrive con un carattere "
+                                                  "grande in una finestra che resta della stessa misura."));
     Tprepara window(context);
     window.show();
     window.activateWindow();
@@ -1076,7 +1082,7 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
     window.opzionidivisualizzazione1->trigger();
     QCOMPARE(window.textFont().pointSize(), 48);
     QCOMPARE(window.textFont().family(), QStringLiteral("Liberation Sans"));
-    QVERIFY(window.ScrollBar1->maximum() >= before);
+    QVERIFY(window.ScrollBar1->maximum() > before);
     script.cancelFont();
     window.opzionidivisualizzazione1->trigger();
     QCOMPARE(window.textFont().pointSize(), 48);

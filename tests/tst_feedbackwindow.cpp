@@ -507,11 +507,30 @@ void TestFeedbackWindow::realSoundPlayerSurvivesABrokenSound()
     // The program's own player with a wave file that is not one.
     TanimazioneForm form(request(3, offerOk), context);
     QCOMPARE(form.soundPath(), context.programFolder + QStringLiteral("audio/priOk2.wav"));
-    whenModalShown([](QWidget* modal) {
+    QCOMPARE(testsupport::readBytes(form.soundPath()), QByteArray("RIFF"));
+    bool answerable = false;
+    whenModalShown([&answerable](QWidget* modal) {
         QTest::qWait(100);
-        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("okBut")), Qt::LeftButton);
+        auto ok = modal->findChild<QPushButton*>(QStringLiteral("okBut"));
+        answerable = ok && ok->isVisible() && ok->isEnabled();
+        if (ok)
+            QTest::mouseClick(ok, Qt::LeftButton);
     });
     QCOMPARE(form.exec(), int(answerOk));
+    QVERIFY(answerable);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind::priOk));
+    // The broken sound went to the sound module's real player, not to a silent stand-in.
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY(maps.readAll().contains("salienta_sound"));
+
+    // The next feedback plays again: the player is not left stuck.
+    TanimazioneForm next(request(4, offerYes | offerNo), context);
+    whenModalShown([](QWidget* modal) {
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("noBut")), Qt::LeftButton);
+    });
+    QCOMPARE(next.exec(), int(answerNo));
 }
 
 QTEST_MAIN(TestFeedbackWindow)

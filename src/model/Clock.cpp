@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QList>
+#include <QThread>
 #include <QTimer>
 
 #include <limits>
@@ -27,6 +28,14 @@ class MonotonicClock final : public MsClock
 public:
     MonotonicClock() { timer.start(); }
     qint64 milliseconds() override { return timer.elapsed(); }
+    // Sleeps for the time left instead of spinning: a pause must not keep a
+    // core busy (a school laptop runs on battery).
+    void wait(qint64 ms) override
+    {
+        const qint64 start = timer.elapsed();
+        for (qint64 left = ms; left > 0; left = ms - (timer.elapsed() - start))
+            QThread::msleep(static_cast<unsigned long>(left));
+    }
 
 private:
     QElapsedTimer timer;

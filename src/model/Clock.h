@@ -15,8 +15,9 @@ public:
     virtual ~MsClock();
     // Milliseconds since an arbitrary fixed start; never goes backwards.
     virtual qint64 milliseconds() = 0;
-    // Busy wait until the clock has advanced by at least `ms` (events are
-    // not dispatched meanwhile).
+    // Waits until the clock has advanced by at least `ms` (events are not
+    // dispatched meanwhile). The program's clock sleeps; a test's clock that
+    // moves on at every reading just reads on.
     virtual void wait(qint64 ms);
     // True for a clock that fires the ClockTimers itself as it is moved on (a
     // test's clock); otherwise each timer waits on an event-loop timer of its
@@ -32,8 +33,8 @@ MsClock& msClock();
 // returns the one it replaces, or nullptr for the monotonic one.
 MsClock* setMsClock(MsClock* clock);
 
-// Busy wait, without dispatching events, until the clock has advanced by at
-// least `ms` milliseconds.
+// Waits, without dispatching events and without spinning, until the clock has
+// advanced by at least `ms` milliseconds.
 void waitTicks(qint64 ms);
 
 // A timer measured on the installed clock: `timeout` comes once the clock has

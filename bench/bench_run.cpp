@@ -132,7 +132,7 @@ bool answers(const QString& name, bool& ok)
         auto shown = [&run]() { run.PaintCanvas->repaint(); };
         dissolveToColour(screen, 0, run.shownTop, Qt::white, 6, run.shownHeight,
                          run.PaintCanvas->width(), shown);
-        revealBands(screen, 0, run.shownTop, run.textPicture, 1, run.shownHeight,
+        revealBands(screen, 0, run.shownTop, run.PaintCanvas->picture(), 1, run.shownHeight,
                     run.PaintCanvas->width(), shown);
         effectTimes.push_back(msSince(t));
     }

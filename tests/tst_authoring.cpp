@@ -9,11 +9,13 @@
 #include "model/SafeFile.h"
 #include "model/TextSources.h"
 #include "shell/Umascher.h"
+#include "shell/WidgetDialogService.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QFontInfo>
 #include <QMimeData>
 #include <QDir>
 #include <QFile>
@@ -168,12 +170,7 @@ QStringList sentenceOf(Tprepara& window, int n)
 // the point pressed, in screen coordinates.
 QPoint clickSentence(Tprepara& window, int n, Qt::MouseButton button = Qt::LeftButton)
 {
-    std::pair<int, int> extent;
-    {
-        QPainter canvas(&window.textPicture);
-        canvas.setFont(window.textFont);
-        extent = window.textModel()->sentenceExtent(canvas, n);
-    }
+    const std::pair<int, int> extent = window.PaintCanvas->sentenceExtent(n);
     const int y = extent.first - window.ScrollBar1->value() + Tevidenziatore::boxPadY + 4;
     if (y < 0 || y >= window.PaintCanvas->height())
         return {};
@@ -202,6 +199,8 @@ private slots:
     void editorQuestionsAndDelete();
     void menusFontAndHelpFromTheKeyboard();
     void enterPressesAndEscClosesOnlyWhatHasTheKey();
+    void fontDialogStartsFromTheFontInUse();
+    void changedSentencesShowAsTheWholeTextLaidOut();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
@@ -333,7 +332,7 @@ void TestAuthoring::windowControlsAndLayout()
         QCOMPARE(window.PanelScroll->width(), 21);
         QCOMPARE(window.suggPanel->height(), 203);
         QCOMPARE(window.suggBut->geometry().right(), sfondo - 1 - window.panelSfondo->frameWidth());
-        QCOMPARE(window.textPicture.size(), window.PaintCanvas->size());
+        QCOMPARE(window.PaintCanvas->picture().size(), window.PaintCanvas->size());
     }
 
     // The focused level button shows its "2" picture, the others their "1" picture.
@@ -418,7 +417,7 @@ void TestAuthoring::convertMarkWriteTaskSaveAndReopen()
     QCOMPARE(model->importanceOf(2), moltoImportante);
     QCOMPARE(model->currentSentence, 2);
     QCOMPARE(model->importanceOf(0), nonImportante);
-    QCOMPARE(window.textPicture.pixelColor(window.textPicture.width() - 40, 2), QColor(Qt::white));
+    QCOMPARE(window.PaintCanvas->picture().pixelColor(window.PaintCanvas->picture().width() - 40, 2), QColor(Qt::white));
 
     // The task: two lines typed in the panel, which Esc closes.
     QTest::mouseClick(window.suggBut, Qt::LeftButton);
@@ -1103,12 +1102,12 @@ void TestAuthoring::menusFontAndHelpFromTheKeyboard()
     big.setPointSize(72);
     script.answerFont(big);
     window.opzionidivisualizzazione1->trigger();
-    QCOMPARE(window.textFont.pointSize(), 48);
-    QCOMPARE(window.textFont.family(), QStringLiteral("Liberation Sans"));
+    QCOMPARE(window.textFont().pointSize(), 48);
+    QCOMPARE(window.textFont().family(), QStringLiteral("Liberation Sans"));
     QVERIFY(window.ScrollBar1->maximum() > before);
     script.cancelFont();
     window.opzionidivisualizzazione1->trigger();
-    QCOMPARE(window.textFont.pointSize(), 48);
+    QCOMPARE(window.textFont().pointSize(), 48);
 
     // The sentence commands from the keyboard: the menu key opens them on the current sentence.
     bool popped = false;
@@ -1174,6 +1173,142 @@ void TestAuthoring::enterPressesAndEscClosesOnlyWhatHasTheKey()
     QVERIFY(!window.isVisible());
     QCOMPARE(script.messages(),
              QStringList{QString::fromUtf8("L'esercizio appena creato non è stato salvato. Vuoi salvarlo ?")});
+}
+
+// "&Scelta del font" opens Qt's own font dialog on the font the text is drawn
+// in (the family it resolves to, its size and style), offers sizes up to 48
+// only, and OK with nothing changed leaves the text exactly as it was.
+void TestAuthoring::fontDialogStartsFromTheFontInUse()
+{
+    ScriptedDialogs script;
+    Tprepara window(context);
+    window.resize(800, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.takeConvertedText({QStringLiteral("Il gatto dorme sul divano della nonna mentre fuori "
+                                             "piove. Il cane abbaia alla luna. Fine.")},
+                             QLatin1Char('.'));
+    QApplication::processEvents();
+    const QFont fontBefore = window.textFont();
+    const QStringList linesBefore = window.textModel()->lines;
+    const QImage shownBefore = window.PaintCanvas->grab().toImage();
+    const QFontInfo used(fontBefore);
+    QCOMPARE(used.family(), QStringLiteral("Liberation Serif"));
+
+    WidgetDialogService realDialogs;
+    DialogService* kept = setDialogService(&realDialogs);
+    testsupport::FontDialogSeen seen;
+    testsupport::whenModalShown([&](QWidget* modal) {
+        seen = testsupport::readFontDialogAndAccept(modal, {QStringLiteral("48"), QStringLiteral("49"),
+                                                            QStringLiteral("72")});
+    });
+    window.opzionidivisualizzazione1->trigger();
+    setDialogService(kept);
+
+    QVERIFY(seen.found);
+    QCOMPARE(seen.family, used.family());
+    QCOMPARE(seen.current.family(), used.family());
+    QCOMPARE(seen.style, QStringLiteral("Regular"));
+    QCOMPARE(seen.size, QStringLiteral("16"));
+    QCOMPARE(seen.current.pointSize(), 16);
+    QVERIFY(!seen.sizes.isEmpty());
+    QCOMPARE(*std::max_element(seen.sizes.begin(), seen.sizes.end()), 48);
+    QCOMPARE(seen.typedTaken, (QList<bool>{true, false, false}));
+    QCOMPARE(window.textFont(), fontBefore);
+    QCOMPARE(window.textModel()->lines, linesBefore);
+    QCOMPARE(window.PaintCanvas->grab().toImage(), shownBefore);
+    window.modified = false;
+}
+
+// Sentences replaced, inserted and removed through the window's commands are
+// shown, scrolled and hit exactly as the same exercise opened afresh and laid
+// out whole.
+void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
+{
+    ScriptedDialogs script;
+    const QString words = QStringLiteral("il gatto dorme sul divano della nonna mentre fuori piove e "
+                                         "il cane abbaia alla luna perché ha paura del temporale");
+    QStringList source;
+    for (int i = 0; i < 40; ++i)
+        source << words.section(QLatin1Char(' '), 0, 3 + (i * 7) % 20) + QStringLiteral(" %1.").arg(i);
+    Tprepara window(context);
+    window.resize(700, 500);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.takeConvertedText({source.join(QLatin1Char(' '))}, QLatin1Char('.'));
+    Tevidenziatore* model = window.textModel();
+    QCOMPARE(model->sentenceCount, 40);
+
+    auto answerSentence = [](const QString& text, int choice) {
+        whenModalShown([=](QWidget* modal) {
+            auto dialog = qobject_cast<TeditFrase*>(modal);
+            QVERIFY(dialog);
+            dialog->memoFrase->setPlainText(text);
+            QTest::mouseClick(choice == 1 ? dialog->Image2 : choice == 2 ? dialog->Image3 : dialog->Image1,
+                              Qt::LeftButton);
+            QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+        });
+    };
+    // What the text should be, as plain sentences with their levels.
+    QList<std::pair<ImportanceLevel, QStringList>> expected;
+    for (const QString& s : source)
+        expected.append({nonImportante, {s}});
+
+    const QStringList replaced = {words + QStringLiteral(", e poi ") + words, words};
+    model->currentSentence = 20;
+    answerSentence(replaced.join(QLatin1Char('\n')), 1);
+    window.sostituisci->trigger();
+    expected[20] = {importante, replaced};
+
+    model->currentSentence = 5;
+    answerSentence(words, 2);
+    window.inseriscisopra->trigger();
+    expected.insert(5, {moltoImportante, {words}});
+
+    model->currentSentence = 30;
+    answerSentence(words + QStringLiteral(" sotto"), 0);
+    window.inseriscisotto->trigger();
+    expected.insert(31, {nonImportante, {words + QStringLiteral(" sotto")}});
+
+    model->currentSentence = 10;
+    script.answer(YesButton);
+    window.rimuovi->trigger();
+    expected.removeAt(10);
+    QCOMPARE(model->sentenceCount, int(expected.size()));
+    QCOMPARE(model->currentSentence, 9);
+
+    // The same exercise written plainly and opened in a second window.
+    QStringList lines;
+    for (const auto& [level, text] : std::as_const(expected))
+        lines << tagLineFor(level) << text;
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = lines;
+    Tevidenziatore plain(params);
+    QVERIFY(plain.saveExercise(exercises(), QStringLiteral("PIANO.S01")));
+    Tprepara fresh(context);
+    fresh.resize(700, 500);
+    fresh.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+    QVERIFY(fresh.loadExercise(exercises() + QStringLiteral("PIANO.S01")));
+    fresh.relayout();
+
+    QCOMPARE(model->lines, fresh.textModel()->lines);
+    QCOMPARE(window.ScrollBar1->maximum(), fresh.ScrollBar1->maximum());
+    window.ScrollBar1->setValue(0);
+    fresh.ScrollBar1->setValue(0);
+    for (int n : {0, 5, 9, 20, 31, model->sentenceCount - 1}) {
+        model->currentSentence = fresh.textModel()->currentSentence = n;
+        window.scrollIntoView(n);
+        fresh.scrollIntoView(n);
+        QCOMPARE(window.ScrollBar1->value(), fresh.ScrollBar1->value());
+        QCOMPARE(window.PaintCanvas->picture(), fresh.PaintCanvas->picture());
+        const auto [top, bottom] = window.PaintCanvas->sentenceExtent(n);
+        const QPoint inside(30, (top + bottom) / 2 - window.ScrollBar1->value());
+        QCOMPARE(window.PaintCanvas->hitTest(inside).sentence, n);
+        QCOMPARE(fresh.PaintCanvas->hitTest(inside).sentence, n);
+    }
+    window.modified = false;
 }
 
 QTEST_MAIN(TestAuthoring)

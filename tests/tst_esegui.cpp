@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -941,6 +942,49 @@ private slots:
         QVERIFY(scripted->messages().last().endsWith(QStringLiteral("/immagini/moltoBu2.bmp")));
     }
 
+    // "&scelta del font..." opens Qt's own font dialog on the font the text
+    // is drawn in (the family it resolves to, its size and style), offers
+    // sizes up to 48 only, and OK with nothing changed leaves the text as it was.
+    void fontDialogStartsFromTheFontInUse()
+    {
+        writeExercise(QStringLiteral("Carattere"), allNon(4));
+        Tesegui run(pupil(), runContext());
+        ModalScript script;
+        script.start(QStringLiteral("Carattere"), 0, 0);
+        QVERIFY(open(run));
+        QApplication::processEvents();
+        const QFont fontBefore = run.textFont();
+        const QStringList linesBefore = run.model->lines;
+        const QImage shownBefore = run.PaintCanvas->grab().toImage();
+        const QFontInfo used(fontBefore);
+        QCOMPARE(used.family(), QStringLiteral("Liberation Serif"));
+
+        WidgetDialogService realDialogs;
+        DialogService* kept = setDialogService(&realDialogs);
+        testsupport::FontDialogSeen seen;
+        script.then(QStringLiteral("font"), [&seen](QWidget* w) {
+            seen = testsupport::readFontDialogAndAccept(w, {QStringLiteral("48"), QStringLiteral("49"),
+                                                            QStringLiteral("72")});
+        });
+        run.sceltadelfont1->trigger();
+        setDialogService(kept);
+        QVERIFY(script.done());
+
+        QVERIFY(seen.found);
+        QCOMPARE(seen.family, used.family());
+        QCOMPARE(seen.current.family(), used.family());
+        QCOMPARE(seen.style, QStringLiteral("Regular"));
+        QCOMPARE(seen.size, QStringLiteral("16"));
+        QCOMPARE(seen.current.pointSize(), 16);
+        QVERIFY(!seen.sizes.isEmpty());
+        QCOMPARE(*std::max_element(seen.sizes.begin(), seen.sizes.end()), 48);
+        QCOMPARE(seen.typedTaken, (QList<bool>{true, false, false}));
+        QCOMPARE(run.textFont(), fontBefore);
+        QCOMPARE(run.model->lines, linesBefore);
+        QCOMPARE(run.PaintCanvas->grab().toImage(), shownBefore);
+        run.unsaved = false;
+    }
+
     // Another exercise from the menu, cancelled, leaves the run as it was;
     // the font chosen lays the text out again; Esc asks before closing.
     void menuAndClose()
@@ -976,7 +1020,7 @@ private slots:
         big.setPointSize(60);
         scripted->answerFont(big);
         run.sceltadelfont1->trigger();
-        QCOMPARE(run.textFont.pointSize(), 48);
+        QCOMPARE(run.textFont().pointSize(), 48);
         QVERIFY(run.shownHeight > height);
 
         // Minimising the run minimises the program; restoring brings both back.

@@ -546,7 +546,7 @@ void TestFeedbackWindow::realSoundPlayerSurvivesABrokenSound()
     QCOMPARE(form.exec(), int(answerOk));
     QVERIFY(answerable);
     QVERIFY(!form.isVisible());
-    QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind(3)));
+    QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind::priOk));
     // The broken sound went to the sound module's real player, not to a silent stand-in.
     QFile maps(QStringLiteral("/proc/self/maps"));
     QVERIFY(maps.open(QIODevice::ReadOnly));

@@ -391,8 +391,8 @@ private slots:
             Tesegui run(Tesegui::setupFrom(setUp), context);
             QVERIFY(run.ready());
             QCOMPARE(run.scansione()->timing(), profile.scan);
-            QCOMPARE(run.textFont.family(), QStringLiteral("Liberation Sans"));
-            QCOMPARE(run.textFont.pointSize(), 20);
+            QCOMPARE(run.textFont().family(), QStringLiteral("Liberation Sans"));
+            QCOMPARE(run.textFont().pointSize(), 20);
             QCOMPARE(run.options.maxSentenceTime, 10);
             QCOMPARE(run.options.useSpeech, true);
             QCOMPARE(speech.speedValue, 200);
@@ -764,8 +764,8 @@ private slots:
         QVERIFY(setUp.pupilProfile().isDefault());
         Tesegui run(Tesegui::setupFrom(setUp), context);
         QVERIFY(run.run.profileLine.isEmpty());
-        QCOMPARE(run.textFont.family(), QStringLiteral("Times New Roman"));
-        QCOMPARE(run.textFont.pointSize(), 16);
+        QCOMPARE(run.textFont().family(), QStringLiteral("Times New Roman"));
+        QCOMPARE(run.textFont().pointSize(), 16);
         Modals modals;
         QVERIFY(open(run, modals, [](QWidget* w) { qobject_cast<TanimazioneForm*>(w)->okBut->click(); }));
         QTest::mouseClick(run.importanteBut, Qt::LeftButton);

@@ -1,6 +1,7 @@
 #include "execution/Uanimaf.h"
 
 #include "common/AppContext.h"
+#include "common/TextFont.h"
 #include "common/Utabella.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -232,7 +233,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContex
     Memo1->setFocusPolicy(Qt::NoFocus);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont messageFont(QStringLiteral("Times New Roman"));
+    QFont messageFont(textFontFamily);
     messageFont.setPixelSize(18);
     Memo1->setFont(messageFont);
     Memo1->document()->setDocumentMargin(0);

@@ -1,5 +1,6 @@
 #include "execution/Udomanda.h"
 
+#include "common/TextFont.h"
 #include "speech/SpeechOutput.h"
 
 #include <QApplication>
@@ -32,7 +33,7 @@ TdomandaForm::TdomandaForm(QWidget* owner, const QString& question, AccessDevice
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAlignment(Qt::AlignCenter);
     Label1->setWordWrap(true);
-    QFont big(QStringLiteral("Times New Roman"));
+    QFont big(textFontFamily);
     big.setPixelSize(22);
     Label1->setFont(big);
     Label1->setGeometry(10, 10, width() - 20, 90);

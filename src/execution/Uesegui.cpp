@@ -5,6 +5,8 @@
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
 #include "access/WindowsOver.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
 #include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/TimeLimit.h"
@@ -57,8 +59,6 @@ int scanGapFor(int margin)
     return 2 * margin + 2;
 }
 
-const char* const pictureNames[6] = {"nonBu1.bmp", "nonBu2.bmp",   "impBu1.bmp",
-                                     "impBu2.bmp", "moltoBu1.bmp", "moltoBu2.bmp"};
 
 // The name proposed for a run: the date and time of the program's clock.
 QString proposedRunName()
@@ -115,7 +115,7 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     setMinimumSize(640, 480);
     resize(640, 480);
 
-    textFont = TprofiloForm::defaultTextFont();
+    QFont textFont = TprofiloForm::defaultTextFont();
     // The pupil's own font, read-aloud and time limit stand for the window's
     // and the general options'.
     const PupilProfile& profile = setup.profile;
@@ -138,6 +138,7 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     profileInForce.maxSentenceTime = options.maxSentenceTime;
 
     buildControls();
+    PaintCanvas->setTextFont(textFont);
     buildMenu();
 
     configurasintesi1->setEnabled(SpeechAvailable);
@@ -154,16 +155,8 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
 
     if (!loadPictures())
         return;
-    setGlyph(nonImportanteBut, nonImportante, false);
-    setGlyph(importanteBut, importante, false);
-    setGlyph(moltoImportanteBut, moltoImportante, false);
-    setGlyph(nonBot, nonImportante, false);
-    setGlyph(impBot, importante, false);
-    setGlyph(moltoBot, moltoImportante, false);
-
-    PaintCanvas->setFont(textFont);
-    clearPicture();
-    showScreen();
+    fitScannedGlyphs();
+    PaintCanvas->redraw();
 
     run.pupilName = setup.pupilName;
     run.pupilInfo = setup.pupilInfo;
@@ -216,10 +209,10 @@ void Tesegui::buildControls()
     top->addWidget(PanelScroll);
     outer->addLayout(top, 1);
 
-    PaintCanvas = new QWidget(panelSfondo);
+    PaintCanvas = new TMarkedTextView(16, panelSfondo);
     PaintCanvas->setObjectName(QStringLiteral("PaintCanvas"));
-    PaintCanvas->setAttribute(Qt::WA_OpaquePaintEvent);
-    PaintCanvas->installEventFilter(this);
+    PaintCanvas->setScrollBar(ScrollBar1);
+    connect(PaintCanvas, &TMarkedTextView::pressed, this, &Tesegui::canvasMouseDown);
     panelSfondo->installEventFilter(this);
 
     suggBut = new QPushButton(QStringLiteral("?"), panelSfondo);
@@ -230,6 +223,7 @@ void Tesegui::buildControls()
     suggBut->resize(29, 28);
     suggBut->setEnabled(false);
     suggBut->setFocusPolicy(Qt::NoFocus);
+    PaintCanvas->setReservedWidth(suggBut->width());
 
     panelBottoni = new QFrame(this);
     panelBottoni->setObjectName(QStringLiteral("panelBottoni"));
@@ -237,16 +231,13 @@ void Tesegui::buildControls()
     panelBottoni->setLineWidth(bevel);
     outer->addWidget(panelBottoni);
 
-    auto answerButton = [this](const char* name) {
-        auto button = new QPushButton(panelBottoni);
-        button->setObjectName(QLatin1String(name));
-        button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, [this, button]() { clickImportanza(button); });
-        return button;
-    };
-    nonImportanteBut = answerButton("nonImportanteBut");
-    importanteBut = answerButton("importanteBut");
-    moltoImportanteBut = answerButton("moltoImportanteBut");
+    levelButtons = new TLevelButtons(panelBottoni);
+    levelButtons->setObjectName(QStringLiteral("bottoniLivello"));
+    nonImportanteBut = levelButtons->nonImportanteBut;
+    importanteBut = levelButtons->importanteBut;
+    moltoImportanteBut = levelButtons->moltoImportanteBut;
+    connect(levelButtons, &TLevelButtons::clicked, this,
+            [this](QPushButton* button) { clickImportanza(button); });
 
     PanelFine = new QFrame(panelBottoni);
     PanelFine->setObjectName(QStringLiteral("PanelFine"));
@@ -375,36 +366,33 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(context.programFolder).filePath(QStringLiteral("immagini")));
-    for (int i = 0; i < 6; ++i) {
-        const QString path = folder.filePath(QLatin1String(pictureNames[i]));
-        QPixmap picture;
-        if (!QFileInfo(path).isFile() || !picture.load(path)) {
-            showMessage(QString::fromUtf8("La finestra di esecuzione non può essere aperta: "
-                                          "manca l'immagine ")
-                        + QDir::toNativeSeparators(path));
-            return false;
-        }
-        glyphs[i] = picture;
+    const QString missing = levelButtons->loadPictures(context.programFolder);
+    if (!missing.isEmpty()) {
+        showMessage(QString::fromUtf8("La finestra di esecuzione non può essere aperta: "
+                                      "manca l'immagine ")
+                    + QDir::toNativeSeparators(QDir(context.programFolder).filePath(missing)));
+        return false;
     }
+    glyphsLoaded = true;
     return true;
 }
 
-void Tesegui::setGlyph(QPushButton* button, int level, bool focused)
+void Tesegui::fitScannedGlyphs()
 {
-    button->setIcon(glyphs[(level - 1) * 2 + (focused ? 1 : 0)]);
-    fitGlyph(button);
+    if (!glyphsLoaded)
+        return;
+    for (QPushButton* b : {nonBot, impBot, moltoBot})
+        setFittedGlyph(b, levelButtons->picture(ImportanceLevel(levelOf(b)), false));
 }
 
-void Tesegui::fitGlyph(QPushButton* button)
+const QFont& Tesegui::textFont() const
 {
-    // The glyph keeps its size where it fits, and is made smaller (with its
-    // proportions) in a narrower button.
-    const QSize glyph = glyphs[0].size();
-    const QSize room = button->size() - QSize(10, 10);
-    button->setIconSize(glyph.width() <= room.width() && glyph.height() <= room.height()
-                            ? glyph
-                            : glyph.scaled(room.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio));
+    return PaintCanvas->textFont();
+}
+
+const QImage& Tesegui::screenPicture() const
+{
+    return PaintCanvas->screenPicture();
 }
 
 void Tesegui::setAccess()
@@ -412,14 +400,12 @@ void Tesegui::setAccess()
     scanningAccess = setup.scanningAccess;
     device = setup.device;
     if (!scanningAccess) {
-        for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut})
-            b->show();
+        levelButtons->show();
         PanelScansione->hide();
         return;
     }
     PlayButton->hide();
-    for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut})
-        b->hide();
+    levelButtons->hide();
     PanelScansione->show();
     arrangeControls();
     scanning = std::make_unique<TScansione>(PanelScansione, setup.profile.scan, device);
@@ -514,35 +500,13 @@ void Tesegui::changeEvent(QEvent* event)
 
 bool Tesegui::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == PaintCanvas) {
-        if (event->type() == QEvent::Paint) {
-            QPainter painter(PaintCanvas);
-            painter.drawImage(0, 0, screen);
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonPress) {
-            auto mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton)
-                canvasMouseDown(mouse->position().toPoint());
-            return true;
-        }
-    } else if (watched == panelSfondo && event->type() == QEvent::Resize) {
+    if (watched == panelSfondo && event->type() == QEvent::Resize) {
         PaintCanvas->setGeometry(panelSfondo->rect());
         arrangeControls();
         if (exerciseLoaded)
             relayout();
-        else {
-            clearPicture();
-            showScreen();
-        }
-    } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const bool in = event->type() == QEvent::FocusIn;
-        if (watched == nonImportanteBut)
-            setGlyph(nonImportanteBut, nonImportante, in);
-        else if (watched == importanteBut)
-            setGlyph(importanteBut, importante, in);
-        else if (watched == moltoImportanteBut)
-            setGlyph(moltoImportanteBut, moltoImportante, in);
+        else
+            PaintCanvas->redraw();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -559,10 +523,7 @@ void Tesegui::setFineEnabled(bool enabled)
 void Tesegui::arrangeControls()
 {
     const int w = panelSfondo->width();
-    const int third = w / 3;
-    nonImportanteBut->setGeometry(bevel, bevel, third, answerHeight);
-    importanteBut->setGeometry(bevel + third, bevel, w - 2 * third, answerHeight);
-    moltoImportanteBut->setGeometry(bevel + w - third, bevel, third, answerHeight);
+    levelButtons->setGeometry(bevel, bevel, w, answerHeight);
 
     const bool speech = SpeechAvailable && options.useSpeech && !scanningAccess;
     int fineHeight = 0;
@@ -604,74 +565,39 @@ void Tesegui::arrangeControls()
     if (fineWidth > 0)
         fineBot->setGeometry(x, gap / 2, 60, h);
 
-    if (!glyphs[0].isNull()) {
-        for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut, nonBot, impBot,
-                               moltoBot})
-            fitGlyph(b);
-    }
+    fitScannedGlyphs();
     suggBut->move(w - suggBut->width() - bevel, 1);
     suggBut->raise();
-}
-
-void Tesegui::clearPicture()
-{
-    const QSize size = PaintCanvas->size().expandedTo(QSize(1, 1));
-    if (textPicture.size() != size)
-        textPicture = QImage(size, QImage::Format_RGB32);
-    textPicture.fill(Qt::white);
-}
-
-void Tesegui::showScreen()
-{
-    screen = textPicture;
-    PaintCanvas->update();
 }
 
 void Tesegui::relayout()
 {
     if (!model)
         return;
-    clearPicture();
-    const int height = textPicture.height();
-    int total = 0;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        total = model->layout(textPicture.width() - suggBut->width(), painter);
-    }
-    const QSignalBlocker block(ScrollBar1);
-    ScrollBar1->setSingleStep(10);
-    ScrollBar1->setPageStep(height);
+    const int total = PaintCanvas->layout();
     if (run.displayMode == wholeText) {
-        ScrollBar1->setRange(0, std::max(total, height) - height);
+        PaintCanvas->setScrollRange(total);
         redraw();
     } else {
         placeShownSentence();
         paintShownSentence();
-        showScreen();
+        PaintCanvas->showPicture();
     }
 }
 
 void Tesegui::redraw()
 {
-    if (!model)
-        return;
-    clearPicture();
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    model->paintAll(painter, ScrollBar1->value(), true, textPicture.height());
-    painter.end();
-    showScreen();
+    if (model)
+        PaintCanvas->redraw();
 }
 
 void Tesegui::placeShownSentence()
 {
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    shownHeight = model->sentenceHeight(shownSentence, painter);
-    painter.end();
-    const int height = textPicture.height();
+    shownHeight = PaintCanvas->sentenceHeight(shownSentence);
+    const int height = std::max(1, PaintCanvas->height());
     const QSignalBlocker block(ScrollBar1);
+    ScrollBar1->setSingleStep(10);
+    ScrollBar1->setPageStep(height);
     if (shownHeight > height) {
         ScrollBar1->setRange(0, shownHeight - height);
         shownTop = 0;
@@ -684,10 +610,7 @@ void Tesegui::placeShownSentence()
 
 void Tesegui::paintShownSentence()
 {
-    clearPicture();
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    model->paintSentence(painter, shownTop - ScrollBar1->value(), shownSentence, false);
+    PaintCanvas->paintSentence(shownTop - ScrollBar1->value(), shownSentence);
 }
 
 void Tesegui::scrolled(int)
@@ -698,7 +621,7 @@ void Tesegui::scrolled(int)
         redraw();
     } else {
         paintShownSentence();
-        showScreen();
+        PaintCanvas->showPicture();
     }
 }
 
@@ -710,18 +633,7 @@ void Tesegui::scrollTo(int position)
 
 void Tesegui::bringIntoView(int n)
 {
-    std::pair<int, int> extent;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        extent = model->sentenceExtent(painter, n);
-    }
-    const int position = ScrollBar1->value();
-    const int view = textPicture.height();
-    if (extent.first < position)
-        scrollTo(extent.first);
-    else if (position + view < extent.second)
-        scrollTo(extent.second - view);
+    PaintCanvas->scrollIntoView(n);
 }
 
 void Tesegui::chooseSentence(int n, int scroll)
@@ -739,21 +651,16 @@ void Tesegui::chooseSentence(int n, int scroll)
 
 int Tesegui::sentenceTop(int n)
 {
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    return model->sentenceExtent(painter, n).first;
+    return PaintCanvas->sentenceExtent(n).first;
 }
 
-void Tesegui::canvasMouseDown(const QPoint& at)
+void Tesegui::canvasMouseDown(QMouseEvent* event)
 {
+    if (event->type() != QEvent::MouseButtonPress || event->button() != Qt::LeftButton)
+        return;
     if (run.displayMode != wholeText || !exerciseLoaded || !model)
         return;
-    HitResult hit;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        hit = model->hitTest(at.x(), at.y() + ScrollBar1->value(), painter);
-    }
+    const HitResult hit = PaintCanvas->hitTest(event->position().toPoint());
     if (hit.sentence < 0 || hit.sentence == model->currentSentence)
         return;
     model->currentSentence = hit.sentence;
@@ -803,6 +710,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         PanelScansione->repaint();
     }
 
+    PaintCanvas->setText(nullptr);
     model.reset();
     rules.start(nullptr, options);
     exerciseLoaded = false;
@@ -832,8 +740,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         return true;
     }
     arrangeControls();
-    clearPicture();
-    showScreen();
+    PaintCanvas->redraw();
     return false;
 }
 
@@ -849,6 +756,7 @@ bool Tesegui::loadExercise(const QString& path)
         return false;
     }
     model = std::move(loaded);
+    PaintCanvas->setText(model.get());
     exerciseLoaded = true;
     suggBut->setEnabled(true);
     model->hideAnswers();
@@ -953,16 +861,13 @@ void Tesegui::clickImportanza(QObject* sender)
         model->setImportance(k, ImportanceLevel(level));
         model->currentImportance = ImportanceLevel(level);
         bringIntoView(k);
-        clearPicture();
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        model->paintAll(painter, ScrollBar1->value(), true, textPicture.height());
+        redraw();
     } else {
         k = shownSentence;
         model->setImportance(k, ImportanceLevel(level));
         paintShownSentence();
+        PaintCanvas->showPicture();
     }
-    showScreen();
     rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
@@ -984,13 +889,14 @@ void Tesegui::nextSentence()
     auto shown = [this]() {
         PaintCanvas->repaint();
     };
+    QImage& screen = PaintCanvas->screenPicture();
     dissolveToColour(screen, 0, shownTop, Qt::white, 6, shownHeight, PaintCanvas->width(), shown);
     ++shownSentence;
     placeShownSentence();
     paintShownSentence();
-    revealBands(screen, 0, shownTop, textPicture, 1, shownHeight, PaintCanvas->width(), shown);
-    screen = textPicture;
-    PaintCanvas->update();
+    revealBands(screen, 0, shownTop, PaintCanvas->picture(), 1, shownHeight, PaintCanvas->width(),
+                shown);
+    PaintCanvas->showPicture();
     if (options.maxSentenceTime > 0 && run.displayMode == sentenceBySentence)
         limit->start();
 }
@@ -1000,7 +906,7 @@ void Tesegui::showSentenceAtOnce(int n)
     shownSentence = n;
     placeShownSentence();
     paintShownSentence();
-    screen = textPicture;
+    PaintCanvas->showPicture();
     PaintCanvas->repaint();
 }
 
@@ -1081,17 +987,7 @@ bool Tesegui::handleKey(int key)
 
 void Tesegui::focusAnswer(bool right)
 {
-    QWidget* focused = focusWidget();
-    QPushButton* target = nullptr;
-    if (focused == nonImportanteBut)
-        target = right ? importanteBut : moltoImportanteBut;
-    else if (focused == importanteBut)
-        target = right ? moltoImportanteBut : nonImportanteBut;
-    else if (focused == moltoImportanteBut)
-        target = right ? nonImportanteBut : importanteBut;
-    else
-        target = right ? moltoImportanteBut : nonImportanteBut;
-    target->setFocus(Qt::OtherFocusReason);
+    levelButtons->focusNext(right, Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------
@@ -1412,14 +1308,7 @@ bool Tesegui::confirmClose()
 
 void Tesegui::chooseFont()
 {
-    QFont font = textFont;
-    if (!dialogs().chooseFont(font, QStringLiteral("Scelta del font")))
-        return;
-    if (font.pointSize() > 48)
-        font.setPointSize(48);
-    copyFont(font, textFont);
-    PaintCanvas->setFont(textFont);
-    if (exerciseLoaded)
+    if (PaintCanvas->chooseFont() && exerciseLoaded)
         relayout();
 }
 

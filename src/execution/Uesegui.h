@@ -2,6 +2,8 @@
 
 #include "access/Uscans.h"
 #include "common/AppContext.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
 #include "common/Utabella.h"
 #include "execution/Uanimaf.h"
 #include "execution/RunRules.h"
@@ -11,8 +13,6 @@
 
 #include <QDialog>
 #include <QImage>
-#include <QPixmap>
-#include <array>
 #include <functional>
 #include <memory>
 
@@ -108,8 +108,8 @@ public:
     // time limit resolved).
     PupilProfile profileInForce;
 
-    QImage textPicture;
-    QFont textFont;
+    // The font the text is drawn in.
+    const QFont& textFont() const;
 
     // --- controls
     QMenuBar* menuBar;
@@ -121,11 +121,12 @@ public:
     QAction* sceltadelfont1;
     QAction* configurasintesi1;
     QFrame* panelSfondo;
-    QWidget* PaintCanvas;
+    TMarkedTextView* PaintCanvas;
     QPushButton* suggBut;
     QFrame* PanelScroll;
     QScrollBar* ScrollBar1;
     QFrame* panelBottoni;
+    TLevelButtons* levelButtons;
     QPushButton* nonImportanteBut;
     QPushButton* importanteBut;
     QPushButton* moltoImportanteBut;
@@ -151,7 +152,7 @@ public:
 
     // What the screen shows of the text (the picture copied to the screen,
     // and the square by square effects drawn on it).
-    const QImage& screenPicture() const { return screen; }
+    const QImage& screenPicture() const;
 
 public slots:
     void reject() override;
@@ -180,13 +181,11 @@ private:
     int sentenceTop(int n);
     void bringIntoView(int n);
     void redraw();
-    void showScreen();
-    void clearPicture();
     void placeShownSentence();
     void paintShownSentence();
     void scrollTo(int position);
     void scrolled(int position);
-    void canvasMouseDown(const QPoint& at);
+    void canvasMouseDown(QMouseEvent* event);
     void focusAnswer(bool right);
     void timeLimit();
     void stopSpeech();
@@ -214,8 +213,8 @@ private:
     void setScanningSuspended(bool suspended);
     QAbstractButton* answerButtonFor(int level) const;
     int levelOf(QObject* sender) const;
-    void setGlyph(QPushButton* button, int level, bool focused);
-    void fitGlyph(QPushButton* button);
+    // The pictures of the scanned answer buttons, fitted to their size.
+    void fitScannedGlyphs();
 
     bool complete = false;
     TBottoneSeriale* serialSwitches = nullptr;
@@ -226,8 +225,7 @@ private:
     // The time limit kept by Timer1, held while a window is open over this one.
     std::unique_ptr<SentenceTimeLimit> limit;
     std::unique_ptr<WindowsOver> windowsOver;
-    std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
-    QImage screen;
+    bool glyphsLoaded = false;
     // The time limit was on when the checks of "&fine esercizio" began.
     bool endCheckTimerWasOn = false;
     Qt::WindowStates mainWindowState;

@@ -1,6 +1,6 @@
 #include "execution/Uprofilo.h"
 
-#include "model/DialogService.h"
+#include "common/TextFont.h"
 
 #include <QCheckBox>
 #include <QDoubleSpinBox>
@@ -46,10 +46,7 @@ QLabel* buddyLabel(const QString& text, QWidget* buddy)
 
 QFont TprofiloForm::defaultTextFont()
 {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSize(16);
-    font.setStyleStrategy(QFont::PreferDefault);
-    return font;
+    return textFontAt(16);
 }
 
 TprofiloForm::TprofiloForm(const QString& pupilName, const PupilProfile& profile, QWidget* parent)
@@ -219,7 +216,7 @@ void TprofiloForm::fontButClick()
         font.setFamily(fontFamily);
         font.setPointSize(fontSize);
     }
-    if (!dialogs().chooseFont(font, QStringLiteral("Scelta del font")))
+    if (!chooseTextFont(font))
         return;
     fontFamily = font.family();
     fontSize = std::clamp(font.pointSize() > 0 ? font.pointSize() : 16, PupilProfile::minFontSize,

@@ -2,6 +2,8 @@
 
 #include "access/Gestoret.h"
 #include "common/Hint.h"
+#include "common/MarkedTextView.h"
+#include "common/TextFont.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -22,7 +24,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
 
 namespace {
 
@@ -36,12 +37,8 @@ bool isStep(const QString& first)
     return first != resetMark;
 }
 
-QFont textFont()
-{
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSize(14);
-    return font;
-}
+// The size of the texts, on screen and in print.
+constexpr int textSize = 14;
 
 void setHint(QWidget* control, const QString& hint)
 {
@@ -162,35 +159,7 @@ double meanError(const Tevidenziatore& assigned, const QStringList& doneLines, c
 }
 
 // ---------------------------------------------------------------------------
-// Surfaces
-
-TPaintSurface::TPaintSurface(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void TPaintSurface::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    if (picture.isNull())
-        painter.fillRect(rect(), Qt::white);
-    else
-        painter.drawImage(0, 0, picture);
-}
-
-void TPaintSurface::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    emit resized();
-}
-
-void TPaintSurface::wheelEvent(QWheelEvent* event)
-{
-    const int steps = -event->angleDelta().y() / 40;
-    if (steps != 0)
-        emit wheelTurned(steps);
-    event->accept();
-}
+// Legend
 
 TLegenda::TLegenda(QWidget* parent) : QWidget(parent) {}
 
@@ -230,7 +199,7 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     setWindowTitle(QStringLiteral("  risultati"));
     setModal(true);
     setMinimumSize(640, 480);
-    printFont = textFont();
+    printFont = textFontAt(textSize);
     // Esc closes the window as a dialog's key does; the handler only keeps
     // the keys that a list or a menu took from reaching it.
     keyHandler = std::make_unique<TgestoreAlternativoTastiera>(qApp, nullptr, this);
@@ -251,7 +220,7 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
 
     panelLeft = panel(this, "panelLeft");
     Panel1 = title(panelLeft, "Panel1", QStringLiteral("  testo assegnato"));
-    PaintCanvas1 = new TPaintSurface(panelLeft);
+    PaintCanvas1 = new TMarkedTextView(textSize, panelLeft);
     PaintCanvas1->setObjectName(QStringLiteral("PaintCanvas1"));
     panelCenter = panel(this, "panelCenter");
     ScrollBarCenter = new QScrollBar(Qt::Vertical, panelCenter);
@@ -260,8 +229,12 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     ScrollBarCenter->setPageStep(10);
     panelRight = panel(this, "panelRight");
     Panel2 = title(panelRight, "Panel2", QStringLiteral("  esercizio svolto"));
-    PaintCanvas2 = new TPaintSurface(panelRight);
+    PaintCanvas2 = new TMarkedTextView(textSize, panelRight);
     PaintCanvas2->setObjectName(QStringLiteral("PaintCanvas2"));
+    // One scroll bar serves both texts; only the pupil's shows the step's sentence.
+    PaintCanvas1->setScrollBar(ScrollBarCenter);
+    PaintCanvas2->setScrollBar(ScrollBarCenter);
+    PaintCanvas1->setMarkCurrent(false);
 
     panelBottom = panel(this, "panelBottom");
     PaintLegenda = new TLegenda(panelBottom);
@@ -317,13 +290,7 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     connect(ComboPassi, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &Trisultati::ComboPassiChange);
     connect(ScrollBarCenter, &QScrollBar::valueChanged, this, &Trisultati::ScrollBarCenterScroll);
-    connect(PaintCanvas2, &TPaintSurface::resized, this, &Trisultati::canvasResized);
-    for (TPaintSurface* surface : {PaintCanvas1, PaintCanvas2}) {
-        connect(surface, &TPaintSurface::wheelTurned, this, [this](int stepsTurned) {
-            ScrollBarCenter->setValue(ScrollBarCenter->value()
-                                      + stepsTurned * ScrollBarCenter->singleStep());
-        });
-    }
+    PaintCanvas2->installEventFilter(this);
 
     resize(640, 480);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -381,13 +348,15 @@ void Trisultati::resizeEvent(QResizeEvent* event)
     Memo1->setGeometry(10, 82, GroupBox2->width() - 20, groupHeight - 90);
 }
 
+bool Trisultati::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == PaintCanvas2 && event->type() == QEvent::Resize)
+        canvasResized();
+    return QDialog::eventFilter(watched, event);
+}
+
 void Trisultati::canvasResized()
 {
-    for (TPaintSurface* surface : {PaintCanvas1, PaintCanvas2}) {
-        QImage picture(surface->size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        picture.fill(Qt::white);
-        surface->picture = picture;
-    }
     if (runLoaded())
         refreshViews();
 }
@@ -405,6 +374,8 @@ bool Trisultati::loadRun(const QString& runIdentifier)
                     + QString::fromUtf8(" non è più nell'archivio."));
         return false;
     }
+    PaintCanvas1->setText(nullptr);
+    PaintCanvas2->setText(nullptr);
     assignedText.reset();
     doneText.reset();
     Memo1->clear();
@@ -431,7 +402,8 @@ bool Trisultati::loadRun(const QString& runIdentifier)
     params.source = run.textLines;
     assignedText = std::make_unique<Tevidenziatore>(params);
     doneText = std::make_unique<Tevidenziatore>(params);
-    laidOutWidth = -1;
+    PaintCanvas1->setText(assignedText.get());
+    PaintCanvas2->setText(doneText.get());
     selectStep(steps);
     return true;
 }
@@ -469,24 +441,18 @@ void Trisultati::selectStep(int item)
 
 void Trisultati::layoutTexts()
 {
-    const int width = PaintCanvas2->picture.width();
-    if (width == laidOutWidth)
-        return;
-    QPainter left(&PaintCanvas1->picture);
-    left.setFont(textFont());
-    assignedText->layout(width, left);
-    QPainter right(&PaintCanvas2->picture);
-    right.setFont(textFont());
-    textHeight = doneText->layout(width, right);
-    laidOutWidth = width;
+    // Both texts at the width of the pupil's, so that their lines correspond
+    // and one scroll bar serves both. The layout does not depend on the
+    // levels: the texts keep it until the width changes.
+    const int width = PaintCanvas2->layoutWidth();
+    PaintCanvas1->layout(width);
+    textHeight = PaintCanvas2->layout(width);
 }
 
 void Trisultati::refreshViews()
 {
     if (!runLoaded())
         return;
-    if (PaintCanvas1->picture.isNull() || PaintCanvas2->picture.isNull())
-        canvasResized();
     const int s = selectedStep();
     const bool final = s >= steps || s < 0;
     const int r = final ? steps - 1 : s;
@@ -507,28 +473,15 @@ void Trisultati::refreshViews()
     }
     showingStep = !final;
 
-    // The layout does not depend on the levels: it is redone only for a new
-    // width or a new run.
     layoutTexts();
-    const int viewHeight = PaintCanvas1->picture.height();
-    const int h = std::max(textHeight, viewHeight);
     int position = ScrollBarCenter->value();
-    if (!final && doneText->currentSentence >= 0) {
-        QPainter measure(&PaintCanvas2->picture);
-        measure.setFont(textFont());
-        const auto [top, bottom] = doneText->sentenceExtent(measure, doneText->currentSentence);
-        if (top < position)
-            position = top;
-        else if (position + ScrollBarCenter->height() < bottom)
-            position = bottom - PaintCanvas2->height();
-    } else if (final) {
+    if (!final && doneText->currentSentence >= 0)
+        position = PaintCanvas2->positionShowing(doneText->currentSentence, position);
+    else if (final)
         position = 0;
-    }
+    PaintCanvas1->setScrollRange(textHeight);
     {
         const QSignalBlocker blocker(ScrollBarCenter);
-        ScrollBarCenter->setRange(0, h - viewHeight);
-        ScrollBarCenter->setSingleStep(10);
-        ScrollBarCenter->setPageStep(std::max(1, viewHeight));
         ScrollBarCenter->setValue(position);
     }
     drawViews();
@@ -538,15 +491,9 @@ void Trisultati::drawViews()
 {
     if (!runLoaded())
         return;
-    const int position = ScrollBarCenter->value();
-    for (auto [surface, text, mark] : {std::tuple{PaintCanvas1, assignedText.get(), false},
-                                       std::tuple{PaintCanvas2, doneText.get(), showingStep}}) {
-        surface->picture.fill(Qt::white);
-        QPainter painter(&surface->picture);
-        painter.setFont(textFont());
-        text->paintAll(painter, position, mark, surface->picture.height());
-        surface->update();
-    }
+    PaintCanvas2->setMarkCurrent(showingStep);
+    PaintCanvas1->redraw();
+    PaintCanvas2->redraw();
 }
 
 void Trisultati::ScrollBarCenterScroll(int)

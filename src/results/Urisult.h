@@ -1,13 +1,13 @@
 #pragma once
 
 #include "common/AppContext.h"
+#include "common/MarkedTextView.h"
 #include "common/Utabella.h"
 #include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
 
 #include <QDialog>
 #include <QFont>
-#include <QImage>
 #include <QStringList>
 #include <memory>
 
@@ -40,25 +40,6 @@ AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList
 // |given - expected| summed over sentences where both are decided, over all sentences.
 double meanError(const Tevidenziatore& assigned, const QStringList& doneLines,
                  const StoredRun& run);
-
-// A paint surface that shows a picture kept by its window and tells the
-// window when it is resized or the wheel turns over it.
-class TPaintSurface : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPaintSurface(QWidget* parent = nullptr);
-    QImage picture;
-
-signals:
-    void resized();
-    void wheelTurned(int steps);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-};
 
 // The legend of the three levels in their colours.
 class TLegenda : public QWidget
@@ -108,12 +89,12 @@ public:
     QAction* Esci1;
     QWidget* panelLeft;
     QLabel* Panel1;
-    TPaintSurface* PaintCanvas1;
+    TMarkedTextView* PaintCanvas1;
     QWidget* panelCenter;
     QScrollBar* ScrollBarCenter;
     QWidget* panelRight;
     QLabel* Panel2;
-    TPaintSurface* PaintCanvas2;
+    TMarkedTextView* PaintCanvas2;
     QWidget* panelBottom;
     TLegenda* PaintLegenda;
     QGroupBox* GroupBox1;
@@ -137,6 +118,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ComboPassiChange(int item);
@@ -155,7 +137,6 @@ private:
     StoredRun run;
     QString identifier;
     int steps = 0;
-    int laidOutWidth = -1;     // the texts' layout width; the layout does not depend on levels
     int textHeight = 0;
     bool showingStep = false;  // the views mark the step's sentence
 };

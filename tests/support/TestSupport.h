@@ -4,6 +4,8 @@
 #include "model/Clock.h"
 
 #include <QByteArray>
+#include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -73,5 +75,19 @@ QStringList referenceLayout(const QStringList& source, int width, const QFontMet
 // long, so that a busy machine does not leave a window waiting for ever. When
 // a check inside `action` fails, the window is closed afterwards.
 void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs = 60000);
+
+// What Qt's font dialog shows as it opens: the font it starts from, the sizes
+// its list offers, and whether its size field takes each of `typed`.
+struct FontDialogSeen {
+    bool found = false;          // the window was a font dialog
+    QFont current;               // the font the dialog starts from
+    QString family;              // the family selected in its list
+    QString style;               // the style selected in its list
+    QString size;                // the text of its size field
+    QList<int> sizes;            // the sizes of its list
+    QList<bool> typedTaken;      // per entry of `typed`: the size field takes it
+};
+// Reads the font dialog `modal` and presses its OK button.
+FontDialogSeen readFontDialogAndAccept(QWidget* modal, const QStringList& typed);
 
 } // namespace testsupport

@@ -12,6 +12,8 @@
 TMarkedTextView::TMarkedTextView(int fontSize, QWidget* parent)
     : QWidget(parent), font(textFontAt(fontSize)), measuring(1, 1, QImage::Format_RGB32)
 {
+    // The windows name their text areas (PaintCanvas, PaintCanvas1, ...).
+    setObjectName(QStringLiteral("PaintCanvas"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFont(font);
     clearPicture();

@@ -828,14 +828,7 @@ int Tesegui::levelOf(QObject* sender) const
 
 QAbstractButton* Tesegui::answerButtonFor(int level) const
 {
-    switch (level) {
-    case importante:
-        return importanteBut;
-    case moltoImportante:
-        return moltoImportanteBut;
-    default:
-        return nonImportanteBut;
-    }
+    return levelButtons->button(ImportanceLevel(level));
 }
 
 void Tesegui::clickImportanza(QObject* sender)

@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 MsClock::~MsClock() = default;
+WallClock::~WallClock() = default;
 
 namespace {
 
@@ -17,6 +18,7 @@ private:
 };
 
 MsClock* installedClock = nullptr;
+WallClock* installedWallClock = nullptr;
 
 MsClock& monotonicClock()
 {
@@ -44,4 +46,16 @@ void waitTicks(qint64 ms)
     const qint64 start = clock.milliseconds();
     while (clock.milliseconds() - start < ms) {
     }
+}
+
+QDateTime localNow()
+{
+    return installedWallClock ? installedWallClock->now() : QDateTime::currentDateTime();
+}
+
+WallClock* setWallClock(WallClock* clock)
+{
+    WallClock* previous = installedWallClock;
+    installedWallClock = clock;
+    return previous;
 }

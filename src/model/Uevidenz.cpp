@@ -1,5 +1,6 @@
 #include "model/Uevidenz.h"
 
+#include "model/Clock.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
@@ -1035,7 +1036,7 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
           << withCrLf(compito)
           << QStringLiteral("DATA=")
-                 + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+                 + localNow().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
           << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
           << QStringLiteral("[testo]");

@@ -8,6 +8,7 @@
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
+#include "execution/Uripresa.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -39,6 +40,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -488,10 +490,20 @@ void Tesegui::firstActivate()
     if (!firstActivation || !isVisible())
         return;
     firstActivation = false;
-    releaseJoystick();
-    showIntroduction();
-    captureJoystick();
-    startExercise();
+    if (!pendingResume.isEmpty()) {
+        // An interrupted run goes on where it stopped, without the introduction.
+        const QString path = pendingResume;
+        pendingResume.clear();
+        if (!resumeRun(path)) {
+            QDialog::reject();
+            return;
+        }
+    } else {
+        releaseJoystick();
+        showIntroduction();
+        captureJoystick();
+        startExercise();
+    }
     if (isVisible())
         setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -796,8 +808,29 @@ void Tesegui::startExercise()
     QString chosen;
     DisplayMode display = wholeText;
     FeedbackMode feedback = noFeedback;
-    if (chooseExercise(chosen, display, feedback))
-        beginRun(chosen, display, feedback);
+    if (!chooseExercise(chosen, display, feedback))
+        return;
+    // The run in progress, if any, is given up now.
+    dropJournal();
+    // An interrupted run of this pupil on this exercise is offered first.
+    const QList<InterruptedRun> found = interruptedRuns(runJournalFolder(DataRoot));
+    for (const InterruptedRun& interrupted : found) {
+        if (!interrupted.readable || interrupted.start.exerciseName != chosen
+            || trimSpaces(interrupted.start.pupilName) != trimSpaces(run.pupilName))
+            continue;
+        const bool timed = scanning && scanning->running();
+        if (scanning)
+            scanning->stopScanning();
+        releaseJoystick();
+        const RunOffer offer =
+            offerInterruptedRun(this, DataRoot, interrupted, scanningAccess, device, serialSwitches);
+        captureJoystick();
+        if (timed)
+            scanning->startScanning();
+        if (offer == RunOffer::Resume && resumeRun(interrupted.path))
+            return;
+    }
+    beginRun(chosen, display, feedback);
 }
 
 bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode feedback)
@@ -814,19 +847,8 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         Timer1->setInterval(options.maxSentenceTime * 1000);
     run.feedbackMode = feedback;
     run.runFinished = false;
-
-    if (scanning) {
-        const bool whole = display == wholeText;
-        suBut->setProperty("tag", whole ? 0 : -1);
-        giuBut->setProperty("tag", whole ? 1 : -1);
-        suBut->setEnabled(whole);
-        giuBut->setEnabled(whole);
-        fineBot->setProperty("tag", whole ? 6 : -1);
-        fineBot->setVisible(whole);
-        arrangeControls();
-        scanning->rebuildList();
-        PanelScansione->repaint();
-    }
+    dropJournal();
+    prepareScanning(display);
 
     model.reset();
     exerciseLoaded = false;
@@ -855,6 +877,10 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         relayout();
         unsaved = true;
         keyboard->enabled = true;
+        randomDraws = 0;
+        timeUsedMs = 0;
+        timeMark = msClock().milliseconds();
+        startJournal();
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
             Timer1->start();
         return true;
@@ -865,11 +891,40 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     return false;
 }
 
+void Tesegui::prepareScanning(DisplayMode display)
+{
+    if (!scanning)
+        return;
+    const bool whole = display == wholeText;
+    suBut->setProperty("tag", whole ? 0 : -1);
+    giuBut->setProperty("tag", whole ? 1 : -1);
+    suBut->setEnabled(whole);
+    giuBut->setEnabled(whole);
+    fineBot->setProperty("tag", whole ? 6 : -1);
+    fineBot->setVisible(whole);
+    arrangeControls();
+    scanning->rebuildList();
+    PanelScansione->repaint();
+}
+
 bool Tesegui::loadExercise(const QString& path)
 {
-    auto loaded = openExercise(path);
-    if (!loaded)
+    QStringList text;
+    QString task;
+    if (!readExercise(path, text, task)) {
+        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
         return false;
+    }
+    return loadExerciseText(text, task);
+}
+
+bool Tesegui::loadExerciseText(const QStringList& text, const QString& task)
+{
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = text;
+    params.compito = task;
+    auto loaded = std::make_unique<Tevidenziatore>(params);
     if (loaded->sentenceCount == 0) {
         // Nothing to answer: no run can start on it.
         showMessage(QStringLiteral("L'esercizio ") + run.exerciseName
@@ -877,6 +932,8 @@ bool Tesegui::loadExercise(const QString& path)
         return false;
     }
     model = std::move(loaded);
+    exerciseText = text;
+    exerciseTask = task;
     exerciseLoaded = true;
     suggBut->setEnabled(true);
     model->hideAnswers();
@@ -1294,6 +1351,7 @@ void Tesegui::evaluateFeedback()
             jumpFrom = k;
             const int left = n - k;
             jumpDelay = randomSource().upTo(left >= 5 ? 4 : left - 1);
+            ++randomDraws;
         }
         if (jumpPending && jumpFrom + jumpDelay == k) {
             jumpPending = false;
@@ -1327,6 +1385,7 @@ void Tesegui::evaluateFeedback()
     run.historyThird << historyMessage(message);
     if (resetNoted)
         addResetEntry();
+    journalAnswer(end);
     if (end) {
         finishRun();
         close();
@@ -1340,6 +1399,7 @@ void Tesegui::endCheck()
     if (!exerciseLoaded || !model || run.runFinished)
         return;
     if (run.feedbackMode != midAndEnd) {
+        journalAnswer(true);
         finishRun();
         setFineEnabled(false);
         close();
@@ -1380,6 +1440,7 @@ void Tesegui::endCheck()
     }
     if (resetNoted)
         addResetEntry();
+    journalAnswer(mayEnd);
     if (mayEnd) {
         finishRun();
         setFineEnabled(false);
@@ -1404,6 +1465,8 @@ void Tesegui::finishRun()
     // asks again; a pupil who chose not to save is not asked twice.
     if (saved || !saveFailed)
         unsaved = false;
+    if (!saved && !saveFailed)
+        dropJournal();    // given up: nothing is left to resume
 }
 
 // ---------------------------------------------------------------------------
@@ -1518,37 +1581,13 @@ bool Tesegui::saveRun(const QString& title)
     if (scanning)
         scanning->keyInput = false;
     releaseJoystick();
-    auto now = []() {
-        return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    };
-    bool saved = false;
-    for (;;) {
-        TFormQuery query(this);
-        query.setWindowTitle(title);
-        query.Edit1->setText(now());
-        query.Label1->setText(QStringLiteral("Scrivi il nome dell'esercizio"));
-        bool ok = query.exec() == QDialog::Accepted;
-        QString name = query.Edit1->text();
-        while (ok && trimSpaces(name).isEmpty()) {
-            showMessage(QStringLiteral("Nessun nome specificato"));
-            query.Edit1->setText(now());
-            ok = query.exec() == QDialog::Accepted;
-            name = trimSpaces(query.Edit1->text());
-        }
-        if (!ok)
-            break;
-        name = trimSpaces(name).toUpper();
-        TesercizioSvolto stored = run;
-        stored.runName = name;
-        bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
-            run.runName = name;
-            unsaved = false;
-            saveFailed = false;
-            saved = true;
-            break;
-        }
+    bool fileFailed = false;
+    const bool saved =
+        storeRunAs(this, title, DataRoot + QStringLiteral("risult"), *model, run, fileFailed);
+    if (saved) {
+        unsaved = false;
+        dropJournal();
+    } else {
         saveFailed = fileFailed;
     }
     captureJoystick();
@@ -1567,13 +1606,160 @@ bool Tesegui::confirmClose()
         QStringLiteral("Attenzione!"),
         QStringLiteral("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?"),
         YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
-    if (answer == NoAnswerButton)
+    if (answer == NoAnswerButton) {
+        dropJournal();
         return true;
+    }
     if (answer == YesButton && saveRun(QStringLiteral("Salva con nome")))
         return true;
     if (timerWasOn && !run.runFinished)
         Timer1->start();
     return false;
+}
+
+// ---------------------------------------------------------------------------
+// The journal of the run, and going on with an interrupted run
+
+void Tesegui::startJournal()
+{
+    RunJournalStart start;
+    start.started = localNow();
+    start.pupilName = run.pupilName;
+    start.pupilInfo = run.pupilInfo;
+    // Pupil profiles do not exist yet: the journal keeps an empty place for
+    // the profile in force.
+    start.profile = QString();
+    start.exerciseName = run.exerciseName;
+    start.exerciseText = exerciseText;
+    start.exerciseTask = exerciseTask;
+    start.displayMode = run.displayMode;
+    start.feedbackMode = run.feedbackMode;
+    start.maxSentenceTime = options.maxSentenceTime;
+    start.feedbackThreshold = options.feedbackThreshold;
+    start.resetAnswersOnFeedback = options.resetAnswersOnFeedback;
+    start.useSpeech = options.useSpeech;
+    start.scanningAccess = scanningAccess;
+    start.accessDevice = device;
+    if (scanningAccess && (device == serialTwoSwitch || device == serialOneSwitch) && serialSwitches)
+        start.serialPort = serialSwitches->portDevice();
+    start.font = textFont.toString();
+    journal = std::make_unique<RunJournal>(runJournalFolder(DataRoot), start);
+}
+
+void Tesegui::journalAnswer(bool ended)
+{
+    if (!journal || !model)
+        return;
+    RunJournalState state;
+    state.historyFirst = run.historyFirst;
+    state.historySecond = run.historySecond;
+    state.historyThird = run.historyThird;
+    state.currentSentence = model->currentSentence;
+    state.shownSentence = shownSentence;
+    state.firstPartCheck = firstPartCheck;
+    state.secondPartCheck = secondPartCheck;
+    state.jumpPending = jumpPending;
+    state.jumpFrom = jumpFrom;
+    state.jumpDelay = jumpDelay;
+    state.lastStepError = run.lastStepError;
+    state.randomDraws = randomDraws;
+    state.timeUsedMs = timeUsedMs + (msClock().milliseconds() - timeMark);
+    state.ended = ended;
+    state.font = textFont.toString();
+    journal->record(state);
+}
+
+void Tesegui::dropJournal()
+{
+    if (journal)
+        journal->remove();
+    journal.reset();
+}
+
+bool Tesegui::resumeRun(const QString& path)
+{
+    InterruptedRun read;
+    std::unique_ptr<RunJournal> taken = RunJournal::takeOver(path, read);
+    if (!taken) {
+        showMessage(read.readable || read.path.isEmpty()
+                        ? QString::fromUtf8("La prova non si può riprendere: è in corso in un'altra "
+                                            "finestra, su questo o su un altro computer.")
+                        : read.damage);
+        return false;
+    }
+    dropJournal();
+    Timer1->stop();
+    const RunJournalStart& start = read.start;
+    const RunJournalState& state = read.state;
+
+    // The run as it started: pupil, exercise, modes and the options in force.
+    run = TesercizioSvolto();
+    run.pupilName = start.pupilName;
+    run.pupilInfo = start.pupilInfo;
+    run.exerciseName = start.exerciseName;
+    run.displayMode = DisplayMode(start.displayMode);
+    run.feedbackMode = FeedbackMode(start.feedbackMode);
+    options.maxSentenceTime = start.maxSentenceTime;
+    options.feedbackThreshold = start.feedbackThreshold;
+    options.resetAnswersOnFeedback = start.resetAnswersOnFeedback;
+    options.useSpeech = start.useSpeech;
+    if (run.displayMode == sentenceBySentence)
+        Timer1->setInterval(options.maxSentenceTime * 1000);
+    prepareScanning(run.displayMode);
+
+    model.reset();
+    exerciseLoaded = false;
+    if (!loadExerciseText(start.exerciseText, start.exerciseTask)) {
+        arrangeControls();
+        clearPicture();
+        showScreen();
+        return false;
+    }
+    QFont font;
+    if (!state.font.isEmpty() && font.fromString(state.font)) {
+        copyFont(font, textFont);
+        PaintCanvas->setFont(textFont);
+    }
+
+    // Where it stood after its last answer.
+    run.historyFirst = state.historyFirst;
+    run.historySecond = state.historySecond;
+    run.historyThird = state.historyThird;
+    run.lastStepError = state.lastStepError;
+    replayHistory(*model, run.historyFirst, run.historySecond, run.historyThird);
+    firstPartCheck = state.firstPartCheck;
+    secondPartCheck = state.secondPartCheck;
+    jumpPending = state.jumpPending;
+    jumpFrom = state.jumpFrom;
+    jumpDelay = state.jumpDelay;
+    randomDraws = state.randomDraws;
+    timeUsedMs = state.timeUsedMs;
+    timeMark = msClock().milliseconds();
+    const int last = model->sentenceCount - 1;
+    shownSentence = std::clamp(state.shownSentence, 0, last);
+    model->currentSentence = std::clamp(state.currentSentence, 0, last);
+    model->currentImportance = model->importanceOf(model->currentSentence);
+
+    fineBut->setVisible(run.displayMode == wholeText);
+    setFineEnabled(true);
+    scrollTo(0);
+    arrangeControls();
+    relayout();
+    if (run.displayMode == wholeText)
+        chooseSentence(model->currentSentence);
+    unsaved = true;
+    keyboard->enabled = true;
+    journal = std::move(taken);
+
+    if (state.ended) {
+        // Stopped after the last answer: the judgement and the save are left.
+        finishRun();
+        close();
+        return true;
+    }
+    if (run.displayMode == sentenceBySentence && options.maxSentenceTime > 0)
+        Timer1->start();
+    return true;
 }
 
 // ---------------------------------------------------------------------------

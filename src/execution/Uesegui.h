@@ -3,6 +3,7 @@
 #include "access/Uscans.h"
 #include "execution/Uanimaf.h"
 #include "execution/Uopzioni.h"
+#include "model/RunJournal.h"
 #include "model/Uevidenz.h"
 #include "results/Utabella.h"
 
@@ -77,6 +78,17 @@ public:
     // exercise chooser; false when it cannot be loaded (the user is told why).
     bool beginRun(const QString& name, DisplayMode display, FeedbackMode feedback);
     bool loadExercise(const QString& path);
+    // Goes on with the interrupted run whose journal is `path`, as if it had
+    // never stopped: the same sentence, history, modes, options and profile.
+    // False, the user told why, when its journal is being written elsewhere
+    // or cannot be read.
+    bool resumeRun(const QString& path);
+    // The window opens on the interrupted run `path` (resumeRun) instead of
+    // the introduction and the exercise chooser.
+    void resumeOnShow(const QString& path) { pendingResume = path; }
+    // The journal of the run in progress (none before the first run and
+    // after the run was stored or given up).
+    RunJournal* runJournal() const { return journal.get(); }
     void relayout();
     void arrangeControls();
     void nextSentence();
@@ -180,6 +192,14 @@ private:
     // "&fine esercizio" and its scanned twin are enabled together.
     void setFineEnabled(bool enabled);
     bool loadPictures();
+    bool loadExerciseText(const QStringList& text, const QString& task);
+    // The scanned buttons for a display mode.
+    void prepareScanning(DisplayMode display);
+    // The journal of the run: started with the run, written after every
+    // answer, removed when the run is stored or given up.
+    void startJournal();
+    void journalAnswer(bool ended);
+    void dropJournal();
     void firstActivate();
     void showIntroduction();
     FeedbackRequest feedbackRequest(int kind, int buttons);
@@ -237,4 +257,12 @@ private:
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
+    std::unique_ptr<RunJournal> journal;
+    // The exercise as read, before its answers were hidden.
+    QStringList exerciseText;
+    QString exerciseTask;
+    int randomDraws = 0;          // random numbers drawn by the run
+    qint64 timeUsedMs = 0;        // time of the run before timeMark
+    qint64 timeMark = 0;
+    QString pendingResume;
 };

@@ -2,6 +2,7 @@
 
 #include "access/SerBtn.h"
 #include "execution/Uesegui.h"
+#include "execution/Uripresa.h"
 #include "execution/Usceltae.h"
 #include "authoring/Uprepara.h"
 #include "model/DialogService.h"
@@ -24,6 +25,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 #include <QWindow>
@@ -308,6 +310,25 @@ void Tmaschera::finishStart()
     if (!SpeechAvailable)
         SpeechAvailable = startSpeech();
     SintesiBut->setEnabled(SpeechAvailable);
+    // Runs that a crash or a power cut interrupted are offered once the
+    // window is there.
+    QTimer::singleShot(0, this, &Tmaschera::offerInterruptedRuns);
+}
+
+void Tmaschera::offerInterruptedRuns()
+{
+    ::offerInterruptedRuns(this, DataRoot, serialSwitches.get(), [this](const InterruptedRun& found) {
+        RunSetup setup;
+        setup.pupilName = found.start.pupilName;
+        setup.pupilInfo = found.start.pupilInfo;
+        setup.scanningAccess = found.start.scanningAccess;
+        setup.device = AccessDevice(found.start.accessDevice);
+        Tesegui run(setup, runOptions, serialSwitches.get(), this);
+        if (!run.ready())
+            return;
+        run.resumeOnShow(found.path);
+        run.exec();
+    });
 }
 
 void Tmaschera::startAnimation()

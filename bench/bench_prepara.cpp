@@ -21,19 +21,20 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    AppContext context;
+    context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
     QTemporaryDir scratch;
-    DataRoot = scratch.path() + QLatin1Char('/');
-    QDir().mkpath(DataRoot + QStringLiteral("testi"));
-    QDir().mkpath(DataRoot + QStringLiteral("esercizi"));
-    const QString path = DataRoot + QStringLiteral("testi/lungo.txt");
+    context.dataRoot = scratch.path() + QLatin1Char('/');
+    QDir().mkpath(context.dataRoot + QStringLiteral("testi"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
+    const QString path = context.dataRoot + QStringLiteral("testi/lungo.txt");
     if (!saveText(italianText(1 << 20), path)) {
         std::printf("cannot write %s\n", qPrintable(path));
         return 1;
     }
     std::printf("text: %lld bytes\n", static_cast<long long>(QFileInfo(path).size()));
 
-    Tprepara window;
+    Tprepara window(context);
     if (!window.loadError().isEmpty()) {
         std::printf("%s\n", qPrintable(window.loadError()));
         return 1;

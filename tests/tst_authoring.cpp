@@ -1,4 +1,4 @@
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uloaddel.h"
@@ -36,14 +36,17 @@ using testsupport::writeBytes;
 
 namespace {
 
+// The context the windows under test are given, made afresh for each test.
+AppContext context;
+
 QString exercises()
 {
-    return DataRoot + QStringLiteral("esercizi/");
+    return context.dataRoot + QStringLiteral("esercizi/");
 }
 
 QString texts()
 {
-    return DataRoot + QStringLiteral("testi/");
+    return context.dataRoot + QStringLiteral("testi/");
 }
 
 QString writeText(const QString& name, const QString& text)
@@ -205,9 +208,8 @@ void TestAuthoring::init()
 {
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
-    ProgramFolder = folder->path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
-    QVERIFY(QDir().mkpath(ProgramFolder + QStringLiteral("immagini")));
+    context = testsupport::makeContext(folder->path());
+    QVERIFY(QDir().mkpath(context.programFolder + QStringLiteral("immagini")));
     QVERIFY(QDir().mkpath(exercises()));
     QVERIFY(QDir().mkpath(texts()));
     for (const char* name : {"nonBu1.bmp", "nonBu2.bmp", "impBu1.bmp", "impBu2.bmp",
@@ -256,7 +258,7 @@ void TestAuthoring::nameDialogAnswersOnlyItsButtons()
 
 void TestAuthoring::windowControlsAndLayout()
 {
-    Tprepara window;
+    Tprepara window(context);
     QVERIFY(window.loadError().isEmpty());
     QCOMPARE(window.objectName(), QStringLiteral("Tprepara"));
     QCOMPARE(window.windowTitle(), QStringLiteral("  preparazione degli esercizi"));
@@ -311,7 +313,7 @@ void TestAuthoring::windowControlsAndLayout()
     // The focused level button shows its "2" picture, the others their "1" picture.
     auto glyph = [](QPushButton* button) { return button->icon().pixmap(QSize(200, 80)).toImage(); };
     auto picture = [](const char* name) {
-        return QImage(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(name))
+        return QImage(context.programFolder + QStringLiteral("immagini/") + QLatin1String(name))
             .convertToFormat(QImage::Format_ARGB32_Premultiplied);
     };
     window.activateWindow();
@@ -330,7 +332,7 @@ void TestAuthoring::convertMarkWriteTaskSaveAndReopen()
     const QString path = writeText(QStringLiteral("gatto.txt"),
                                    QString::fromUtf8("Il gatto dorme. Il cane\r\nabbaia forte.  Fine della storia\r\n"
                                                      "\r\nPerché? Così.\r\nUltima. Davvero.\r\n"));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -431,7 +433,7 @@ void TestAuthoring::convertMarkWriteTaskSaveAndReopen()
     QVERIFY(readBytes(exercises() + QStringLiteral("ILGATTOE.S01")).contains("~importante~\r\nFine"));
 
     // Reopened in another window: the levels, the task with its two lines.
-    Tprepara other;
+    Tprepara other(context);
     other.show();
     chooseExercise(QStringLiteral("  scegli un esercizio"), QStringLiteral("Il gatto e il cane"));
     other.apri1->trigger();
@@ -452,7 +454,7 @@ void TestAuthoring::sentenceOperationsFromThePopupMenu()
     ScriptedDialogs script;
     const QString path = writeText(QStringLiteral("numeri.txt"),
                                    QStringLiteral("uno\\ due\\\\tre\\quattro\\"));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -579,7 +581,7 @@ void TestAuthoring::questionsAnsweredEachWay()
 {
     ScriptedDialogs script;
     const QString path = writeText(QStringLiteral("breve.txt"), QStringLiteral("Prima. Seconda."));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
 
     // No exercises yet: open and delete say so.
@@ -705,7 +707,7 @@ void TestAuthoring::failedSavesAreToldAndKeepTheExerciseModified()
 {
     ScriptedDialogs script;
     const QString path = writeText(QStringLiteral("breve.txt"), QStringLiteral("Prima. Seconda."));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     convertFile(script, window, path);
 
@@ -754,7 +756,7 @@ void TestAuthoring::whatCannotBeStoredIsRefusedWhenEntered()
 {
     ScriptedDialogs script;
     const QString path = writeText(QStringLiteral("breve.txt"), QStringLiteral("Prima. Seconda."));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     // A text file holding a reserved character is not converted.
     const QString reserved = QStringLiteral("Il testo contiene uno dei caratteri riservati ~, [, ]. "
@@ -832,7 +834,7 @@ void TestAuthoring::chooserListsSortedNamesAndFilesWithoutEntry()
                        "ZEBRA.S01=zebra a strisce\r\nALFA.S01=Mela\r\n"));
     for (const char* name : {"ZEBRA.S01", "ALFA.S01", "copia.s07", "note.txt"})
         QVERIFY(writeBytes(exercises() + QLatin1String(name), "[compito]\r\n[testo]\r\n~nonImportante~\r\nx\r\n"));
-    TcaricaElimina chooser;
+    TcaricaElimina chooser(context);
     QCOMPARE(chooser.count(), 3);
     QStringList listed;
     for (int i = 0; i < chooser.count(); ++i)
@@ -845,7 +847,7 @@ void TestAuthoring::chooserListsSortedNamesAndFilesWithoutEntry()
 
     // The hand-copied file opens under its listed name.
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     chooseExercise(QStringLiteral("  scegli un esercizio"), QStringLiteral("COPIA"));
     window.apri1->trigger();
@@ -856,7 +858,7 @@ void TestAuthoring::chooserListsSortedNamesAndFilesWithoutEntry()
 void TestAuthoring::missingPictureKeepsTheWindowClosed()
 {
     ScriptedDialogs script;
-    Tmaschera main;
+    Tmaschera main(context);
     main.show();
     QVERIFY(main.preparazioneBut->isEnabled());
     // With its pictures the window opens modally over the main window.
@@ -870,20 +872,20 @@ void TestAuthoring::missingPictureKeepsTheWindowClosed()
     QCOMPARE(opened, QStringLiteral("Tprepara"));
     QVERIFY(!QApplication::activeModalWidget());
 
-    QVERIFY(QFile::remove(ProgramFolder + QStringLiteral("immagini/impBu2.bmp")));
+    QVERIFY(QFile::remove(context.programFolder + QStringLiteral("immagini/impBu2.bmp")));
     QTest::mouseClick(main.preparazioneBut, Qt::LeftButton);
     QVERIFY(script.last().text.contains(QStringLiteral("immagini/impBu2.bmp")));
     QVERIFY(!QApplication::activeModalWidget());
     // A file that is there but is no picture is refused the same way.
-    QVERIFY(writeBytes(ProgramFolder + QStringLiteral("immagini/impBu2.bmp"), "non un'immagine"));
-    Tprepara window;
+    QVERIFY(writeBytes(context.programFolder + QStringLiteral("immagini/impBu2.bmp"), "non un'immagine"));
+    Tprepara window(context);
     QVERIFY(window.loadError().contains(QStringLiteral("immagini/impBu2.bmp")));
 }
 
 void TestAuthoring::editorSavesReopensAndConverts()
 {
     ScriptedDialogs script;
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -952,7 +954,7 @@ void TestAuthoring::editorQuestionsAndDelete()
     ScriptedDialogs script;
     writeText(QStringLiteral("vecchio.txt"), QStringLiteral("vecchio\r\n"));
     writeText(QStringLiteral("altro.txt"), QStringLiteral("altro\r\n"));
-    TeditForm editor(nullptr);
+    TeditForm editor(context, nullptr);
     editor.show();
     QTest::keyClicks(editor.MemoEdit, QStringLiteral("nuovo"));
 
@@ -1025,9 +1027,9 @@ void TestAuthoring::editorQuestionsAndDelete()
 void TestAuthoring::menusFontAndHelpFromTheKeyboard()
 {
     ScriptedDialogs script;
-    QVERIFY(writeBytes(ProgramFolder + QStringLiteral("consegna.txt"), "Scrivi la consegna.\r\n"));
+    QVERIFY(writeBytes(context.programFolder + QStringLiteral("consegna.txt"), "Scrivi la consegna.\r\n"));
     const QString path = writeText(QStringLiteral("breve.txt"), QStringLiteral("Prima. Seconda."));
-    Tprepara window;
+    Tprepara window(context);
     window.show();
     window.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&window));

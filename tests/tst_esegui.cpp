@@ -3,7 +3,7 @@
 #include "access/SerialLines.h"
 #include "access/Uregjoy.h"
 #include "access/Uscans.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Uanimaf.h"
 #include "execution/Ucaricae.h"
@@ -244,9 +244,19 @@ private:
     QTemporaryDir data;
     std::unique_ptr<ScriptedDialogs> scripted;
     std::unique_ptr<FakeClock> clock;
+    AppContext context;
 
-    QString exercises() const { return DataRoot + QStringLiteral("esercizi/"); }
-    QString archivePath() const { return DataRoot + QStringLiteral("risult/risult.sal"); }
+    // The context the run windows are given, with the options and the
+    // serial-switch object of one run.
+    AppContext runContext(const RunOptions& options = RunOptions(), TBottoneSeriale* serial = nullptr) const
+    {
+        AppContext given = context;
+        given.options = options;
+        given.serialSwitches = serial;
+        return given;
+    }
+    QString exercises() const { return context.dataRoot + QStringLiteral("esercizi/"); }
+    QString archivePath() const { return context.dataRoot + QStringLiteral("risult/risult.sal"); }
 
     // An exercise of one sentence per level given, under `longName`.
     void writeExercise(const QString& longName, const QList<int>& levels)
@@ -345,10 +355,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(data.isValid());
-        ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR) + QLatin1Char('/');
-        DataRoot = data.path() + QLatin1Char('/');
+        context = testsupport::makeContext(QStringLiteral(SALIENTA_ASSETS_DIR), data.path());
         QVERIFY(QDir().mkpath(exercises()));
-        QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
+        QVERIFY(QDir().mkpath(context.dataRoot + QStringLiteral("risult")));
     }
 
     void init()
@@ -372,7 +381,7 @@ private slots:
         writeExercise(QStringLiteral("Dieci frasi"), allNon(10));
         RunOptions options;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         QVERIFY(run.ready());
         ModalScript script;
         script.start(QStringLiteral("Dieci frasi"), 0, 1);
@@ -440,7 +449,7 @@ private slots:
     void wholeTextRefusedAndClosed()
     {
         writeExercise(QStringLiteral("Dieci bis"), allNon(10));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Dieci bis"), 0, 1);
         QVERIFY(open(run));
@@ -484,7 +493,7 @@ private slots:
         RunOptions options;
         options.feedbackThreshold = 0.3;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Sette frasi"), 1, 1);
         QVERIFY(open(run));
@@ -524,7 +533,7 @@ private slots:
     void oneAtATimeRefusedAndClosed()
     {
         writeExercise(QStringLiteral("Quattro bis"), allNon(4));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Quattro bis"), 1, 1);
         QVERIFY(open(run));
@@ -570,7 +579,7 @@ private slots:
         SeededRandom random(seedFor({{2, 1}, {1, 0}, {1, 1}}));
         RunOptions options;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Salti"), 1, 2);
         QVERIFY(open(run));
@@ -628,7 +637,7 @@ private slots:
         SeededRandom random(seedFor({{4, 2}, {4, 0}, {3, 0}}));
         RunOptions options;
         options.resetAnswersOnFeedback = reset;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Inizio"), 1, 2);
         QVERIFY(open(run));
@@ -685,7 +694,7 @@ private slots:
         QFETCH(int, errors);
         QFETCH(int, kind);
         writeExercise(QStringLiteral("Cento frasi"), allNon(100));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Cento frasi"), 0, 0);
         QVERIFY(open(run));
@@ -724,7 +733,7 @@ private slots:
     {
         writeExercise(QStringLiteral("Una frase"), allNon(1));
         {
-            Tesegui run(pupil(), RunOptions(), nullptr);
+            Tesegui run(pupil(), runContext());
             ModalScript script;
             script.start(QStringLiteral("Una frase"), 0, 1);
             QVERIFY(open(run));
@@ -735,7 +744,7 @@ private slots:
             QTest::mouseClick(run.fineBut, Qt::LeftButton);
             QVERIFY(finished(run, script));
         }
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Una frase"), 1, 1);
         QVERIFY(open(run));
@@ -759,7 +768,7 @@ private slots:
     {
         QVERIFY(testsupport::writeBytes(exercises() + fileNameFor(exercises(), QStringLiteral("Vuoto")),
                                         "[compito]\r\nNiente.\r\n[testo]\r\n\r\n"));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Vuoto"), 0, 0);
         run.show();
@@ -781,7 +790,7 @@ private slots:
         writeExercise(QStringLiteral("Tre frasi"), {1, 2, 1});
         RunOptions options;
         options.maxSentenceTime = 1;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Tre frasi"), 1, 0);
         QVERIFY(open(run));
@@ -808,7 +817,7 @@ private slots:
     {
         writeExercise(QStringLiteral("Due frasi"), allNon(2));
         {
-            Tesegui run(pupil(QStringLiteral("ANNA")), RunOptions(), nullptr);
+            Tesegui run(pupil(QStringLiteral("ANNA")), runContext());
             ModalScript script;
             script.start(QStringLiteral("Due frasi"), 0, 0);
             QVERIFY(open(run));
@@ -830,7 +839,7 @@ private slots:
         const QByteArray saved = readBytes(archivePath());
 
         // The same name again: kept, then the disk refuses, then given up.
-        Tesegui again(pupil(QStringLiteral("ANNA")), RunOptions(), nullptr);
+        Tesegui again(pupil(QStringLiteral("ANNA")), runContext());
         ModalScript second;
         second.start(QStringLiteral("Due frasi"), 0, 0);
         QVERIFY(open(again));
@@ -879,12 +888,12 @@ private slots:
         QTemporaryDir program;
         QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("immagini"))));
         for (const char* name : {"nonBu1.bmp", "nonBu2.bmp", "impBu1.bmp", "impBu2.bmp", "moltoBu1.bmp"})
-            QVERIFY(QFile::copy(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(name),
+            QVERIFY(QFile::copy(context.programFolder + QStringLiteral("immagini/") + QLatin1String(name),
                                 program.filePath(QStringLiteral("immagini/")) + QLatin1String(name)));
-        const QString kept = ProgramFolder;
-        ProgramFolder = program.path() + QLatin1Char('/');
-        Tesegui run(pupil(), RunOptions(), nullptr);
-        ProgramFolder = kept;
+        const QString kept = context.programFolder;
+        context.programFolder = program.path() + QLatin1Char('/');
+        Tesegui run(pupil(), runContext());
+        context.programFolder = kept;
         QVERIFY(!run.ready());
         QVERIFY(scripted->messages().last().endsWith(QStringLiteral("/immagini/moltoBu2.bmp")));
     }
@@ -896,7 +905,7 @@ private slots:
         writeExercise(QStringLiteral("Quattro frasi"), allNon(4));
         QWidget mainWindow;
         mainWindow.show();
-        Tesegui run(pupil(), RunOptions(), nullptr, &mainWindow);
+        Tesegui run(pupil(), runContext(), &mainWindow);
         ModalScript script;
         script.start(QStringLiteral("Quattro frasi"), 1, 0);
         QVERIFY(open(run));
@@ -955,7 +964,7 @@ private slots:
         RunSetup setup = pupil(QStringLiteral("PIA"));
         setup.scanningAccess = true;
         setup.device = spaceBarSwitch;
-        Tesegui run(setup, RunOptions(), nullptr);
+        Tesegui run(setup, runContext());
         QVERIFY(run.PanelScansione->isVisibleTo(&run));
         QVERIFY(!run.nonImportanteBut->isVisibleTo(&run));
         ModalScript script;
@@ -996,7 +1005,7 @@ private slots:
         RunSetup setup = pupil(QStringLiteral("PIA"));
         setup.scanningAccess = true;
         setup.device = spaceBarSwitch;
-        Tesegui run(setup, RunOptions(), nullptr);
+        Tesegui run(setup, runContext());
         ModalScript script;
         auto space = [](QWidget* w) {
             QTest::keyPress(w, Qt::Key_Space);
@@ -1065,7 +1074,7 @@ private slots:
         script.then(QStringLiteral("introduction"), [&](QWidget*) { press(false); });
         script.choose(QStringLiteral("Interruttori"), 1, 0);
         {
-            Tesegui run(setup, RunOptions(), &serial);
+            Tesegui run(setup, runContext(RunOptions(), &serial));
             QVERIFY(open(run));
             TScansione* scan = run.scansione();
             press(device == serialOneSwitch);        // select "non importante"
@@ -1124,7 +1133,7 @@ private slots:
             };
             script.then(QStringLiteral("introduction"), click);
             script.choose(QStringLiteral("Leva"), 1, 0);
-            Tesegui run(setup, RunOptions(), nullptr);
+            Tesegui run(setup, runContext());
             TJoystick* joy = run.scansione()->joystick();
             QVERIFY(joy && joy->captured());
             QCOMPARE(joy->centreX(), 30000);
@@ -1163,7 +1172,7 @@ private slots:
     void fromTheMainWindow()
     {
         writeExercise(QStringLiteral("Dal menu"), {2, 1});
-        Tmaschera window;
+        Tmaschera window(context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.esecuzioneBut->isEnabled());

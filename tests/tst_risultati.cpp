@@ -28,6 +28,9 @@ using testsupport::whenModalShown;
 
 namespace {
 
+// The context the windows under test are given, made afresh for each test.
+AppContext context;
+
 // The assigned text of the runs: the expected levels are non, imp, molto for
 // sentences 1..3 ... and one sentence the teacher left undecided.
 const QStringList exerciseLines{
@@ -65,7 +68,7 @@ bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& h
         run.historySecond << QString::fromUtf8(s.second);
         run.historyThird << QString::fromUtf8(s.third);
     }
-    return model.writeRun(resultsFolder(), resultsName, resultsExtension, run);
+    return model.writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, run);
 }
 
 // Steps, a reset between them and a reset after the last step.
@@ -245,15 +248,14 @@ void TestRisultati::init()
 {
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
-    ProgramFolder = folder->path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
-    QVERIFY(QDir().mkpath(resultsFolder()));
+    context = testsupport::makeContext(folder->path());
+    QVERIFY(QDir().mkpath(resultsFolderIn(context.dataRoot)));
 }
 
 void TestRisultati::emptyArchiveAndNoRunLoaded()
 {
     ScriptedDialogs script;
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.objectName(), QStringLiteral("Trisultati"));
@@ -275,7 +277,7 @@ void TestRisultati::emptyArchiveAndNoRunLoaded()
     QVERIFY(!window.Buttonmeno->isEnabled());
     QCOMPARE(window.countAnswers().total(), 0);
     // The archive file was created empty by the reading.
-    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolder(), resultsName, resultsExtension)));
+    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension)));
 }
 
 void TestRisultati::chooserListsPupilsOnceAndAsksForARun()
@@ -284,7 +286,7 @@ void TestRisultati::chooserListsPupilsOnceAndAsksForARun()
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QStringLiteral("LUCIA"), QStringLiteral("A^B"), {{"0", "0", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     bool checked = false;
     whenModalShown([&](QWidget* modal) {
@@ -330,7 +332,7 @@ void TestRisultati::replayEveryStepWithResets()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.resize(800, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -426,8 +428,8 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     // A block without its text and history sections, written by hand.
     QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^MONCA]"), QStringLiteral("[informazioni]"),
                          QStringLiteral("NOME=ANNA")},
-                        resultsFolder(), resultsName, resultsExtension));
-    Trisultati window;
+                        resultsFolderIn(context.dataRoot), resultsName, resultsExtension));
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -473,9 +475,9 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("SECONDA"), mainHistory));
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
+    const QString path = sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     const QByteArray before = testsupport::readBytes(path);
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
 
@@ -500,7 +502,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     script.answer(OkButton);
     deleteChosen(QStringLiteral("PRIMA"));
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    listValues(ids, resultsKey, resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     QCOMPARE(ids, QStringList{QStringLiteral("MARIO^SECONDA")});
     QVERIFY(window.runLoaded());
     QCOMPARE(window.loadedIdentifier(), QStringLiteral("MARIO^PRIMA"));
@@ -510,7 +512,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     // is said to be gone, and nothing is touched.
     script.answer(OkButton);
     whenModalShown([&](QWidget* modal) {
-        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolder(),
+        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolderIn(context.dataRoot),
                             resultsName, resultsExtension));
         choose(modal, QStringLiteral("MARIO"), QStringLiteral("SECONDA"));
     });
@@ -529,7 +531,7 @@ void TestRisultati::summaryShowsAndPrintsTheFinalCounts()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
     window.ComboPassi->setCurrentIndex(0);   // the summary shows the final state all the same
@@ -573,7 +575,7 @@ void TestRisultati::printingTheAssignedAndTheDoneText()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
     window.ComboPassi->setCurrentIndex(2);
@@ -670,7 +672,7 @@ void TestRisultati::longPrintoutGoesOnNewPages()
              << QStringLiteral("Frase numero %1 di un testo lungo, che va su diverse pagine.").arg(i);
     }
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("LUNGA"), {{"0", "2", ""}}, text));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("LUNGA"));
     const QString pdf = folder->filePath(QStringLiteral("lungo.pdf"));
@@ -707,7 +709,7 @@ void TestRisultati::exportToCsv()
     QVERIFY(storeRun(QString::fromUtf8("NICOLÒ"), QStringLiteral("PROVA \"UNO\"; BIS"), {{"2", "2", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
     QVERIFY(storeRun(QStringLiteral("@LUCA"), QStringLiteral("=SOMMA(A1:A9)"), {}));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
 
     const QString path = folder->filePath(QStringLiteral("esportati"));
@@ -759,11 +761,12 @@ void TestRisultati::exportToCsv()
     // One pupil only: "mario" in any case, both of the runs stored under either spelling.
     QString error;
     int count = 0;
-    QVERIFY(exportResultsCsv(QStringLiteral("mario"), path + QStringLiteral("2.csv"), error, &count));
+    const QString archive = resultsFolderIn(context.dataRoot);
+    QVERIFY(exportResultsCsv(archive, QStringLiteral("mario"), path + QStringLiteral("2.csv"), error, &count));
     QCOMPARE(count, 2);
     QCOMPARE(parseCsv(testsupport::readBytes(path + QStringLiteral("2.csv"))).size(), 3);
     // A file that cannot be written is reported and nothing is said to be done.
-    QVERIFY(!exportResultsCsv(QString(), folder->filePath(QStringLiteral("manca/x.csv")), error));
+    QVERIFY(!exportResultsCsv(archive, QString(), folder->filePath(QStringLiteral("manca/x.csv")), error));
     QVERIFY(error.startsWith(QStringLiteral("Errore nella scrittura del file")));
 }
 
@@ -771,7 +774,7 @@ void TestRisultati::windowLayoutAndKeys()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.resize(400, 300);
@@ -812,7 +815,7 @@ void TestRisultati::windowLayoutAndKeys()
 void TestRisultati::mainWindowOpensTheArchiveWithF9()
 {
     ScriptedDialogs script;
-    Tmaschera main;
+    Tmaschera main(context);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QVERIFY(main.risultatiBut->isEnabled());

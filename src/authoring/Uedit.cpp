@@ -5,7 +5,6 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
-#include "shell/Umascher.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -120,10 +119,10 @@ void TmemoControllato::insertFromMimeData(const QMimeData* source)
 
 // ---------------------------------------------------------------------------
 
-TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
+TeditForm::TeditForm(const AppContext& context, Tprepara* preparationWindow, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      preparation(preparationWindow)
+      preparation(preparationWindow), textsFolder(context.dataRoot + QStringLiteral("testi"))
 {
     setObjectName(QStringLiteral("TeditForm"));
     resize(640, 480);
@@ -262,7 +261,7 @@ bool TeditForm::confirmDiscard()
     switch (askWhetherToSave(text)) {
     case YesButton: {
         const QString path =
-            askSavePath(textPath.isEmpty() ? DataRoot + QStringLiteral("testi") : textPath);
+            askSavePath(textPath.isEmpty() ? textsFolder : textPath);
         return !path.isEmpty() && saveTo(path);
     }
     case NoAnswerButton:
@@ -292,7 +291,7 @@ void TeditForm::Apri1Click()
 {
     if (!confirmDiscard())
         return;
-    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), DataRoot + QStringLiteral("testi"),
+    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), textsFolder,
                                                 QStringLiteral("tutti i file (*)"));
     if (path.isEmpty())
         return;
@@ -317,14 +316,14 @@ void TeditForm::Salva1Click()
 
 void TeditForm::Salvaconnome1Click()
 {
-    const QString path = askSavePath(DataRoot + QStringLiteral("testi"));
+    const QString path = askSavePath(textsFolder);
     if (!path.isEmpty())
         saveTo(path);
 }
 
 void TeditForm::Elimina1Click()
 {
-    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), DataRoot + QStringLiteral("testi"),
+    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), textsFolder,
                                                 QStringLiteral("tutti i file (*)"));
     if (path.isEmpty())
         return;

@@ -9,6 +9,7 @@
 class QMenu;
 class QMenuBar;
 class Tprepara;
+struct AppContext;
 
 // The message that refuses a text holding "~", "[" or "]".
 QString reservedCharsMessage();
@@ -46,7 +47,8 @@ class TeditForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TeditForm(Tprepara* preparation, QWidget* parent = nullptr);
+    // The texts are those of the context's data root.
+    TeditForm(const AppContext& context, Tprepara* preparation, QWidget* parent = nullptr);
 
     bool confirmDiscard();
     // The lines of the text, as they are written (a final line break ends the
@@ -92,5 +94,6 @@ private:
     bool saveTo(const QString& path);
 
     Tprepara* preparation;
+    QString textsFolder;
     bool filling = false;
 };

@@ -1,7 +1,7 @@
 #include "authoring/Uloaddel.h"
 
+#include "common/AppContext.h"
 #include "model/Longname.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -16,7 +16,7 @@ void sortLongNames(QStringList& names)
     });
 }
 
-TcaricaElimina::TcaricaElimina(QWidget* parent) : QDialog(parent)
+TcaricaElimina::TcaricaElimina(const AppContext& context, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TcaricaElimina"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -45,7 +45,7 @@ TcaricaElimina::TcaricaElimina(QWidget* parent) : QDialog(parent)
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
 
     QStringList names;
-    listLongNames(names, DataRoot + QStringLiteral("esercizi/"), QStringLiteral("*.s??"));
+    listLongNames(names, context.dataRoot + QStringLiteral("esercizi/"), QStringLiteral("*.s??"));
     sortLongNames(names);
     ComboEsercizi->addItems(names);
     ComboEsercizi->setCurrentIndex(names.isEmpty() ? -1 : 0);

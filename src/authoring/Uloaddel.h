@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+struct AppContext;
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -15,7 +17,7 @@ class TcaricaElimina : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TcaricaElimina(QWidget* parent = nullptr);
+    explicit TcaricaElimina(const AppContext& context, QWidget* parent = nullptr);
 
     int count() const;
     QString chosenName() const;

@@ -3,14 +3,13 @@
 #include "access/Gestoret.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
-#include "authoring/UQuery.h"
 #include "authoring/Uloaddel.h"
 #include "authoring/Useparat.h"
+#include "common/Instruct.h"
+#include "common/UQuery.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
-#include "shell/Instruct.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QDir>
@@ -30,11 +29,6 @@
 #include <iterator>
 
 namespace {
-
-QString exercisesFolder()
-{
-    return DataRoot + QStringLiteral("esercizi/");
-}
 
 // The name under which `fileName` is in `folder`: the file of that exact name,
 // else one whose name differs only in case (a file copied by hand), else
@@ -90,9 +84,10 @@ DialogOfWindow::~DialogOfWindow()
     window->updateKeyHandler();
 }
 
-Tprepara::Tprepara(QWidget* parent)
+Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     setObjectName(QStringLiteral("Tprepara"));
     setWindowTitle(QStringLiteral("  preparazione degli esercizi"));
@@ -284,7 +279,7 @@ bool Tprepara::loadPictures()
 {
     for (size_t k = 0; k < glyphs.size(); ++k) {
         const QString relative = QStringLiteral("immagini/") + QLatin1String(pictureNames[k]);
-        const QString path = QDir(ProgramFolder).filePath(relative);
+        const QString path = QDir(context.programFolder).filePath(relative);
         if (!QFileInfo(path).isFile() || !glyphs[k].load(path)) {
             pictureError = QStringLiteral("La finestra di preparazione degli esercizi non si "
                                           "può aprire: manca il file ")
@@ -295,9 +290,9 @@ bool Tprepara::loadPictures()
     return true;
 }
 
-void Tprepara::openModal(QWidget* parent)
+void Tprepara::openModal(const AppContext& context, QWidget* parent)
 {
-    Tprepara window(parent);
+    Tprepara window(context, parent);
     if (!window.loadError().isEmpty()) {
         showMessage(window.loadError());
         return;
@@ -649,7 +644,7 @@ void Tprepara::Salva1Click()
 QString Tprepara::chooseExercise(const QString& caption)
 {
     const DialogOfWindow dialogOpen(this);
-    TcaricaElimina chooser(this);
+    TcaricaElimina chooser(context, this);
     chooser.setWindowTitle(caption);
     if (chooser.count() == 0) {
         showMessage(QStringLiteral("Non ci sono esercizi"));
@@ -708,7 +703,7 @@ void Tprepara::Aprifileditesto1Click()
     {
         const DialogOfWindow dialogOpen(this);
         path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                      DataRoot + QStringLiteral("testi"),
+                                      context.dataRoot + QStringLiteral("testi"),
                                       QStringLiteral("tutti i file (*)"));
         if (path.isEmpty())
             return;
@@ -732,7 +727,7 @@ void Tprepara::editorditesto1Click()
         return;
     {
         const DialogOfWindow dialogOpen(this);
-        TeditForm editor(this, this);
+        TeditForm editor(context, this, this);
         editor.exec();
     }
     handlerWanted = true;
@@ -756,19 +751,19 @@ void Tprepara::opzionidivisualizzazione1Click()
 void Tprepara::PreparazioneDelTestoClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
 }
 
 void Tprepara::ConsegnaClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
 }
 
 void Tprepara::ModificheAgliEserciziClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
 }
 
 // ---------------------------------------------------------------------------

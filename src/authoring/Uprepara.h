@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/AppContext.h"
 #include "model/Uevidenz.h"
 
 #include <QDialog>
@@ -47,7 +48,7 @@ class Tprepara : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tprepara(QWidget* parent = nullptr);
+    explicit Tprepara(const AppContext& context, QWidget* parent = nullptr);
     ~Tprepara() override;
 
     // Empty when the window is whole; otherwise why it cannot be shown (a
@@ -141,7 +142,7 @@ public:
 
     // Opens the preparation window modally over `parent`; a window that cannot
     // be made whole is not shown, and the reason is told.
-    static void openModal(QWidget* parent);
+    static void openModal(const AppContext& context, QWidget* parent);
 
 public slots:
     void reject() override;
@@ -172,7 +173,9 @@ private:
     bool hasCurrentSentence() const;
     // The long name chosen in the exercise chooser; empty when none.
     QString chooseExercise(const QString& caption);
+    QString exercisesFolder() const { return context.dataRoot + QStringLiteral("esercizi/"); }
 
+    AppContext context;
     std::unique_ptr<Tevidenziatore> model;
     std::unique_ptr<TgestoreAlternativoTastiera> keyHandler;
     // What the window's rules ask of the keyboard handler; it is on only

@@ -1,10 +1,10 @@
 #include "execution/Uanimaf.h"
 
-#include "execution/SoundPlayer.h"
+#include "common/AppContext.h"
+#include "common/Utabella.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
-#include "results/Utabella.h"
-#include "shell/Umascher.h"
+#include "sound/SoundPlayer.h"
 
 #include <QApplication>
 #include <QDir>
@@ -18,28 +18,6 @@
 #include <QTextEdit>
 
 namespace {
-
-struct KindText {
-    const char* name;
-    const char* message;
-};
-
-const KindText kinds[] = {
-    {"spieEs", ""},
-    {"selErr", "Nelle ultime frasi hai commesso un errore notevole. Vuoi tornare indietro di "
-               "alcune frasi ?"},
-    {"priErr", "Nella prima parte hai commesso troppi errori. Vuoi ripartire dal principio ?"},
-    {"priOk", "Stai andando bene, continua così !"},
-    {"secErr", "Nella seconda parte hai commesso troppi errori. Vuoi rivedere la seconda parte ?"},
-    {"spieEs", "L'esercizio consiste nell'evidenziare le frasi piu' importanti scegliendo il "
-               "comando rosso o celeste. Se vuoi correggere, usa il comando bianco"},
-    {"giuBuo", "L'esercizio è finito. Sei andato bene, bravo !"},
-    {"giuDis", "L'esercizio è finito. Sei andato abbastanza bene, ma puoi migliorare"},
-    {"giuNon",
-     "L'esercizio è finito. Non sei andato molto bene, la prossima volta stai più attento"},
-};
-
-constexpr int kindCount = int(sizeof kinds / sizeof kinds[0]);
 
 constexpr int bottomHeight = 49;
 constexpr int pictureHeight = 288;
@@ -95,16 +73,6 @@ QString portablePath(const QString& name)
     QString path = name;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
-}
-
-QString feedbackKindName(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].name) : QString();
-}
-
-QString feedbackMessage(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].message) : QString();
 }
 
 FeedbackScript readFeedbackScript(const QString& path, const QString& animationFolder)
@@ -187,7 +155,7 @@ QString feedbackSoundFile(const QString& audioFolder, const QString& name)
     return files.isEmpty() ? QString() : files.first();
 }
 
-TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial)
+TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContext& context)
     : QDialog(request.owner, Qt::Dialog | Qt::FramelessWindowHint), req(request)
 {
     setObjectName(QStringLiteral("animazioneForm"));
@@ -273,9 +241,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
         scan->startScanning();
     }
     if (req.scanningAccess && (req.device == serialTwoSwitch || req.device == serialOneSwitch)) {
-        serialSwitches = serial ? serial
-                                : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                         : nullptr);
+        serialSwitches = context.serialSwitches;
         if (serialSwitches) {
             keptHandler = serialSwitches->pressHandler();
             serialSwitches->setPressHandler(
@@ -285,12 +251,12 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     }
 
     const QString name = feedbackKindName(req.kind);
-    const QString animationFolder = ProgramFolder + QStringLiteral("animazio/");
+    const QString animationFolder = context.programFolder + QStringLiteral("animazio/");
     scriptRead = readFeedbackScript(animationFolder + name + QStringLiteral("1.txt"), animationFolder);
     if (!scriptRead.picture.isEmpty())
         showPicture(animationFolder + portablePath(scriptRead.picture));
 
-    const QString audioFolder = ProgramFolder + QStringLiteral("audio/");
+    const QString audioFolder = context.programFolder + QStringLiteral("audio/");
     const QString soundFile = feedbackSoundFile(audioFolder, name);
     player = makeSoundPlayer();
     if (!soundFile.isEmpty()) {

@@ -4,7 +4,7 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
@@ -14,8 +14,7 @@
 #include "model/Funzioni.h"
 #include "model/Clock.h"
 #include "model/Longname.h"
-#include "model/Random.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 
@@ -41,9 +40,6 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -51,26 +47,9 @@ constexpr int bevel = 2;            // bevel of the answer panel
 constexpr int answerHeight = 92;    // the answer buttons: the glyph and its border
 constexpr int finHeight = 33;       // the strip of "&fine esercizio"
 constexpr int scanGap = 14;         // room for the scanning frame between two buttons
-constexpr int pauseMs = 800;        // the pause before the next sentence
 
 const char* const pictureNames[6] = {"nonBu1.bmp", "nonBu2.bmp",   "impBu1.bmp",
                                      "impBu2.bmp", "moltoBu1.bmp", "moltoBu2.bmp"};
-
-QString historyMessage(int number)
-{
-    switch (number) {
-    case 1:
-        return QStringLiteral("Torna indietro di 5 frasi");
-    case 2:
-        return QStringLiteral("Nella prima parte ci sono troppi errori");
-    case 3:
-        return QStringLiteral("Sei andato bene nella prima parte");
-    case 4:
-        return QStringLiteral("Nella seconda parte ci sono troppi errori");
-    default:
-        return QString();
-    }
-}
 
 QPixmap arrowPicture(bool up)
 {
@@ -107,83 +86,13 @@ QPixmap speakerPicture()
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Marking
-
-namespace marking {
-
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n)
-{
-    if (n < 0 || n >= model.hiddenAnswers.size())
-        return daDeterminare;
-    return Tevidenziatore::parseTag(model.hiddenAnswers.at(n));
-}
-
-int errorSum(const Tevidenziatore& model, int n)
-{
-    int sum = 0;
-    const int last = std::min(n, model.sentenceCount);
-    for (int i = 0; i < last; ++i) {
-        const int expected = expectedLevel(model, i);
-        const int given = model.importanceOf(i);
-        if (expected != daDeterminare && given != daDeterminare)
-            sum += std::abs(given - expected);
-    }
-    return sum;
-}
-
-long double firstPartMean(const Tevidenziatore& model, int mid)
-{
-    if (mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, mid)) / mid;
-}
-
-long double secondPartMean(const Tevidenziatore& model, int mid)
-{
-    const int n = model.sentenceCount;
-    if (n - mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, n) - errorSum(model, mid)) / (n - mid);
-}
-
-int judgementKind(const Tevidenziatore& model)
-{
-    const int n = model.sentenceCount;
-    const double mean = n > 0 ? static_cast<double>(errorSum(model, n)) / n : 0.0;
-    if (mean < 0.4)
-        return 6;
-    if (mean < 0.7)
-        return 7;
-    return 8;
-}
-
-AnswerCounts countAnswers(const Tevidenziatore& model)
-{
-    AnswerCounts counts;
-    for (int i = 0; i < model.sentenceCount; ++i) {
-        const QString tag = model.hiddenAnswers.value(i);
-        int expected = 0;
-        if (tag == QLatin1String("~nonImportante~"))
-            expected = 1;
-        else if (tag == QLatin1String("~importante~"))
-            expected = 2;
-        else if (tag == QLatin1String("~moltoImportante~"))
-            expected = 3;
-        counts.add(expected, model.importanceOf(i));
-    }
-    return counts;
-}
-
-} // namespace marking
-
-// ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -407,7 +316,7 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(ProgramFolder).filePath(QStringLiteral("immagini")));
+    const QDir folder(QDir(context.programFolder).filePath(QStringLiteral("immagini")));
     for (int i = 0; i < 6; ++i) {
         const QString path = folder.filePath(QLatin1String(pictureNames[i]));
         QPixmap picture;
@@ -813,7 +722,7 @@ void Tesegui::startExercise()
     // The run in progress, if any, is given up now.
     dropJournal();
     // An interrupted run of this pupil on this exercise is offered first.
-    const QList<InterruptedRun> found = interruptedRuns(runJournalFolder(DataRoot));
+    const QList<InterruptedRun> found = interruptedRuns(runJournalFolder(context.dataRoot));
     for (const InterruptedRun& interrupted : found) {
         if (!interrupted.readable || interrupted.start.exerciseName != chosen
             || trimSpaces(interrupted.start.pupilName) != trimSpaces(run.pupilName))
@@ -823,7 +732,7 @@ void Tesegui::startExercise()
             scanning->stopScanning();
         releaseJoystick();
         const RunOffer offer =
-            offerInterruptedRun(this, DataRoot, interrupted, scanningAccess, device, serialSwitches);
+            offerInterruptedRun(this, context.dataRoot, interrupted, scanningAccess, device, serialSwitches);
         captureJoystick();
         if (timed)
             scanning->startScanning();
@@ -851,6 +760,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     prepareScanning(display);
 
     model.reset();
+    rules.start(nullptr, options);
     exerciseLoaded = false;
     unsaved = false;
     suggBut->setEnabled(false);
@@ -858,7 +768,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -868,16 +778,11 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         setFineEnabled(true);
         scrollTo(0);
         shownSentence = 0;
-        firstPartCheck = true;
-        secondPartCheck = true;
-        jumpPending = false;
-        jumpFrom = -1;
-        jumpDelay = std::numeric_limits<int>::max();
+        rules.start(model.get(), options);
         arrangeControls();
         relayout();
         unsaved = true;
         keyboard->enabled = true;
-        randomDraws = 0;
         timeUsedMs = 0;
         timeMark = msClock().milliseconds();
         startJournal();
@@ -938,7 +843,6 @@ bool Tesegui::loadExerciseText(const QStringList& text, const QString& task)
     suggBut->setEnabled(true);
     model->hideAnswers();
     Memo1->setPlainText(QString(model->compito).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    midPoint = model->sentenceCount / 2;
     return true;
 }
 
@@ -1049,13 +953,8 @@ void Tesegui::clickImportanza(QObject* sender)
         model->setImportance(k, ImportanceLevel(level));
         paintShownSentence();
     }
-    const int expected = marking::expectedLevel(*model, k);
-    run.historyFirst << QString::number(k);
-    run.historySecond << QString::number(level - 1);
     showScreen();
-    run.lastStepError = std::abs(level - expected);
-
-    evaluateFeedback();
+    rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
     inAnswer = false;
@@ -1224,242 +1123,44 @@ void Tesegui::joystickDirection(int direction)
 }
 
 // ---------------------------------------------------------------------------
-// Feedback and marking
+// What the run rules ask of the window
 
-int Tesegui::errorSum(int n) const
+void Tesegui::fineButCliccato()
 {
-    return model ? marking::errorSum(*model, n) : 0;
+    stopSpeech();
+    rules.endCheck();
 }
 
-AnswerCounts Tesegui::countAnswers() const
+void Tesegui::goToSentence(int n, bool toTextStart)
 {
-    return model ? marking::countAnswers(*model) : AnswerCounts();
+    chooseSentence(n, toTextStart ? 0 : sentenceTop(n));
 }
 
-void Tesegui::resetAnswers(int first, int last)
+void Tesegui::moveOn(int from, bool pause)
 {
-    if (!options.resetAnswersOnFeedback)
-        return;
-    for (int n = first; n <= last; ++n)
-        model->setImportance(n, nonImportante);
-    resetNoted = true;
-    resetFirst = first;
-    resetLast = last;
-}
-
-void Tesegui::addResetEntry()
-{
-    run.historyFirst << QStringLiteral("-1");
-    run.historySecond << QString::number(resetFirst);
-    run.historyThird << QString::number(resetLast);
-    resetNoted = false;
-}
-
-void Tesegui::moveOn(bool pause)
-{
+    shownSentence = from;
     if (pause)
-        waitTicks(pauseMs);
+        waitTicks(RunRules::pauseMs);
     nextSentence();
 }
 
-void Tesegui::evaluateFeedback()
+void Tesegui::dispatchEvents()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    const bool whole = run.displayMode == wholeText;
-    const int k = whole ? model->currentSentence : shownSentence;
-    int message = 0;
-    bool end = false;
-    resetNoted = false;
-
-    switch (run.feedbackMode) {
-    case midAndEnd:
-        if (whole) {
-            if (secondPartCheck && k == n - 1) {
-                if (marking::secondPartMean(*model, mid) > threshold) {
-                    message = 4;
-                    const FeedbackAnswer answer = showFeedback(4);
-                    if (answer == answerYes) {
-                        resetAnswers(mid, n - 1);
-                        chooseSentence(mid, sentenceTop(mid));
-                    } else if (answer == answerNo) {
-                        secondPartCheck = false;
-                    }
-                }
-            } else if (firstPartCheck && mid > 0 && k + 1 >= mid) {
-                if (marking::firstPartMean(*model, mid) > threshold) {
-                    message = 2;
-                    const FeedbackAnswer answer = showFeedback(2);
-                    if (answer == answerYes) {
-                        resetAnswers(0, k);
-                        chooseSentence(0, 0);
-                    } else if (answer == answerNo) {
-                        firstPartCheck = false;
-                    }
-                } else {
-                    firstPartCheck = false;
-                    message = 3;
-                    showFeedback(3);
-                }
-            }
-        } else if (k == n - 1) {
-            if (marking::secondPartMean(*model, mid) > threshold) {
-                message = 4;
-                if (showFeedback(4) == answerYes) {
-                    secondPartCheck = true;
-                    resetAnswers(mid, n - 1);
-                    shownSentence = mid - 1;
-                    moveOn(false);
-                } else {
-                    secondPartCheck = false;
-                    end = true;
-                }
-            } else {
-                end = true;
-            }
-        } else if (!firstPartCheck) {
-            moveOn(true);
-        } else if (k + 1 == mid) {
-            if (marking::firstPartMean(*model, mid) > threshold) {
-                message = 2;
-                const FeedbackAnswer answer = showFeedback(2);
-                if (answer == answerYes) {
-                    resetAnswers(0, k);
-                    shownSentence = -1;
-                    moveOn(false);
-                } else if (answer == answerNo) {
-                    firstPartCheck = false;
-                }
-            } else {
-                firstPartCheck = false;
-                message = 3;
-                showFeedback(3);
-                moveOn(false);
-            }
-        } else {
-            moveOn(true);
-        }
-        break;
-    case everySentence:
-        if (whole)
-            break;
-        if (!jumpPending && run.lastStepError == 2) {
-            jumpPending = true;
-            jumpFrom = k;
-            const int left = n - k;
-            jumpDelay = randomSource().upTo(left >= 5 ? 4 : left - 1);
-            ++randomDraws;
-        }
-        if (jumpPending && jumpFrom + jumpDelay == k) {
-            jumpPending = false;
-            message = 1;
-            if (showFeedback(1) == answerYes) {
-                const int back = k < 5 ? 0 : k - 5;
-                resetAnswers(back, k);
-                showSentenceAtOnce(back);
-            } else if (k == n - 1) {
-                end = true;
-            } else {
-                QCoreApplication::processEvents();
-                moveOn(false);
-            }
-        } else if (k < n - 1) {
-            moveOn(true);
-        } else {
-            end = true;
-        }
-        break;
-    case noFeedback:
-        if (!whole) {
-            if (k < n - 1)
-                moveOn(true);
-            else
-                end = true;
-        }
-        break;
-    }
-
-    run.historyThird << historyMessage(message);
-    if (resetNoted)
-        addResetEntry();
-    journalAnswer(end);
-    if (end) {
-        finishRun();
-        close();
-    }
     QCoreApplication::processEvents();
 }
 
-void Tesegui::endCheck()
+void Tesegui::holdInput()
 {
-    stopSpeech();
-    if (!exerciseLoaded || !model || run.runFinished)
-        return;
-    if (run.feedbackMode != midAndEnd) {
-        journalAnswer(true);
-        finishRun();
-        setFineEnabled(false);
-        close();
-        return;
-    }
-    bool timerWasOn = false;
-    beginAnswerWork(timerWasOn);
-    resetNoted = false;
-
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    bool first = firstPartCheck && mid > 0 && marking::firstPartMean(*model, mid) > threshold;
-    const bool second = secondPartCheck && marking::secondPartMean(*model, mid) > threshold;
-    bool mayEnd = true;
-    if (first) {
-        const FeedbackAnswer answer = showFeedback(2);
-        if (answer == answerYes) {
-            firstPartCheck = true;
-            resetAnswers(0, model->currentSentence);
-            chooseSentence(0, 0);
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            firstPartCheck = false;
-        }
-        first = answer == answerYes;
-    }
-    if (second && !first) {
-        const FeedbackAnswer answer = showFeedback(4);
-        if (answer == answerYes) {
-            secondPartCheck = true;
-            resetAnswers(mid, n - 1);
-            chooseSentence(mid, sentenceTop(mid));
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            secondPartCheck = false;
-        }
-    }
-    if (resetNoted)
-        addResetEntry();
-    journalAnswer(mayEnd);
-    if (mayEnd) {
-        finishRun();
-        setFineEnabled(false);
-    }
-    endAnswerWork(timerWasOn);
-    if (mayEnd)
-        close();
+    beginAnswerWork(endCheckTimerWasOn);
 }
 
-void Tesegui::finishRun()
+void Tesegui::releaseInput()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    Timer1->stop();
-    const int kind = marking::judgementKind(*model);
-    releaseJoystick();
-    showJudgement(kind);
-    captureJoystick();
-    run.runFinished = true;
+    endAnswerWork(endCheckTimerWasOn);
+}
+
+void Tesegui::saveFinishedRun()
+{
     const bool saved = saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
     // A save that the file refused leaves the run unsaved, so that closing
     // asks again; a pupil who chose not to save is not asked twice.
@@ -1467,6 +1168,16 @@ void Tesegui::finishRun()
         unsaved = false;
     if (!saved && !saveFailed)
         dropJournal();    // given up: nothing is left to resume
+}
+
+void Tesegui::disableEnd()
+{
+    setFineEnabled(false);
+}
+
+void Tesegui::closeRun()
+{
+    close();
 }
 
 // ---------------------------------------------------------------------------
@@ -1482,7 +1193,7 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     return result;
 }
 
-FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
+FeedbackRequest Tesegui::feedbackRequest(FeedbackKind kind, int buttons)
 {
     FeedbackRequest request;
     request.owner = this;
@@ -1495,18 +1206,18 @@ FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
 
 void Tesegui::showIntroduction()
 {
-    FeedbackRequest request = feedbackRequest(5, offerOk);
+    FeedbackRequest request = feedbackRequest(FeedbackKind::spieEs, offerOk);
     request.customSize = true;
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1527,31 +1238,35 @@ bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& 
     return true;
 }
 
-FeedbackAnswer Tesegui::showFeedback(int kind)
+FeedbackAnswer Tesegui::showFeedback(FeedbackKind kind, int offeredButtons)
 {
-    const FeedbackRequest request =
-        feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
+    const FeedbackRequest request = feedbackRequest(kind, offeredButtons);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
-void Tesegui::showJudgement(int kind)
+void Tesegui::showJudgement(FeedbackKind kind, const AnswerCounts& counts)
 {
-    FeedbackRequest request = feedbackRequest(kind, offerOk);
-    request.customSize = true;
-    request.windowWidth = 640;
-    request.windowHeight = 480;
-    request.tableWidth = 390;
-    TanimazioneForm form(request, serialSwitches);
+    Timer1->stop();
+    releaseJoystick();
+    {
+        FeedbackRequest request = feedbackRequest(kind, offerOk);
+        request.customSize = true;
+        request.windowWidth = 640;
+        request.windowHeight = 480;
+        request.tableWidth = 390;
+        TanimazioneForm form(request, context);
 
-    form.showTable(countAnswers());
+        form.showTable(counts);
 
-    keyboard->blockMouse = false;
-    keyboard->blockKeys = false;
-    setScanningSuspended(false);
-    form.exec();
+        keyboard->blockMouse = false;
+        keyboard->blockKeys = false;
+        setScanningSuspended(false);
+        form.exec();
+    }
+    captureJoystick();
 }
 
 void Tesegui::suggButClick()
@@ -1583,7 +1298,7 @@ bool Tesegui::saveRun(const QString& title)
     releaseJoystick();
     bool fileFailed = false;
     const bool saved =
-        storeRunAs(this, title, DataRoot + QStringLiteral("risult"), *model, run, fileFailed);
+        storeRunAs(this, title, context.dataRoot + QStringLiteral("risult"), *model, run, fileFailed);
     if (saved) {
         unsaved = false;
         dropJournal();
@@ -1643,7 +1358,12 @@ void Tesegui::startJournal()
     if (scanningAccess && (device == serialTwoSwitch || device == serialOneSwitch) && serialSwitches)
         start.serialPort = serialSwitches->portDevice();
     start.font = textFont.toString();
-    journal = std::make_unique<RunJournal>(runJournalFolder(DataRoot), start);
+    journal = std::make_unique<RunJournal>(runJournalFolder(context.dataRoot), start);
+}
+
+void Tesegui::recorded(bool ended)
+{
+    journalAnswer(ended);
 }
 
 void Tesegui::journalAnswer(bool ended)
@@ -1656,13 +1376,13 @@ void Tesegui::journalAnswer(bool ended)
     state.historyThird = run.historyThird;
     state.currentSentence = model->currentSentence;
     state.shownSentence = shownSentence;
-    state.firstPartCheck = firstPartCheck;
-    state.secondPartCheck = secondPartCheck;
-    state.jumpPending = jumpPending;
-    state.jumpFrom = jumpFrom;
-    state.jumpDelay = jumpDelay;
+    state.firstPartCheck = rules.firstPartCheck;
+    state.secondPartCheck = rules.secondPartCheck;
+    state.jumpPending = rules.jumpPending;
+    state.jumpFrom = rules.jumpFrom;
+    state.jumpDelay = rules.jumpDelay;
     state.lastStepError = run.lastStepError;
-    state.randomDraws = randomDraws;
+    state.randomDraws = rules.randomDraws;
     state.timeUsedMs = timeUsedMs + (msClock().milliseconds() - timeMark);
     state.ended = ended;
     state.font = textFont.toString();
@@ -1715,6 +1435,7 @@ bool Tesegui::resumeRun(const QString& path)
         showScreen();
         return false;
     }
+    rules.start(model.get(), options);
     QFont font;
     if (!state.font.isEmpty() && font.fromString(state.font)) {
         copyFont(font, textFont);
@@ -1727,12 +1448,12 @@ bool Tesegui::resumeRun(const QString& path)
     run.historyThird = state.historyThird;
     run.lastStepError = state.lastStepError;
     replayHistory(*model, run.historyFirst, run.historySecond, run.historyThird);
-    firstPartCheck = state.firstPartCheck;
-    secondPartCheck = state.secondPartCheck;
-    jumpPending = state.jumpPending;
-    jumpFrom = state.jumpFrom;
-    jumpDelay = state.jumpDelay;
-    randomDraws = state.randomDraws;
+    rules.firstPartCheck = state.firstPartCheck;
+    rules.secondPartCheck = state.secondPartCheck;
+    rules.jumpPending = state.jumpPending;
+    rules.jumpFrom = state.jumpFrom;
+    rules.jumpDelay = state.jumpDelay;
+    rules.randomDraws = state.randomDraws;
     timeUsedMs = state.timeUsedMs;
     timeMark = msClock().milliseconds();
     const int last = model->sentenceCount - 1;
@@ -1753,7 +1474,7 @@ bool Tesegui::resumeRun(const QString& path)
 
     if (state.ended) {
         // Stopped after the last answer: the judgement and the save are left.
-        finishRun();
+        rules.finishRun();
         close();
         return true;
     }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "common/AppContext.h"
+#include "common/Utabella.h"
 #include "execution/Uanimaf.h"
-#include "execution/Uopzioni.h"
+#include "execution/RunRules.h"
 #include "model/RunJournal.h"
+#include "model/RunOptions.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QImage>
@@ -35,34 +37,18 @@ struct RunSetup {
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
 };
 
-// The marking of a run, worked out on its text model (the pupil's levels in
-// the tag lines, the teacher's in hiddenAnswers).
-namespace marking {
-// The level the teacher gave sentence n (daDeterminare when it has none).
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n);
-// The error of the first n sentences: |given - expected| summed over the
-// sentences where both are real levels.
-int errorSum(const Tevidenziatore& model, int n);
-// Mean error of the first part (sentences 0 .. mid - 1) and of the second
-// part (mid .. N - 1), in extended precision. An empty part has mean 0.
-long double firstPartMean(const Tevidenziatore& model, int mid);
-long double secondPartMean(const Tevidenziatore& model, int mid);
-// The final judgement for the whole text: 6 (good), 7 (fair) or 8 (poor).
-int judgementKind(const Tevidenziatore& model);
-AnswerCounts countAnswers(const Tevidenziatore& model);
-} // namespace marking
-
 // The window in which a pupil runs an exercise, shows each sentence (the
 // whole text or one sentence at a time), takes the pupil's answers, marks
 // them, gives feedback and stores the run with its history in the results
 // archive. Driven by mouse and keyboard or wholly by scanning.
-class Tesegui : public QDialog
+class Tesegui : public QDialog, private RunHost
 {
     Q_OBJECT
 
 public:
-    Tesegui(const RunSetup& setup, const RunOptions& options, TBottoneSeriale* serial,
-            QWidget* parent = nullptr);
+    // The run follows the context's general options and uses its folders and
+    // serial-switch object.
+    Tesegui(const RunSetup& setup, const AppContext& context, QWidget* parent = nullptr);
     ~Tesegui() override;
 
     // What the set-up dialog says about the pupil and the access device.
@@ -93,7 +79,7 @@ public:
     void arrangeControls();
     void nextSentence();
     void clickImportanza(QObject* sender);
-    void fineButCliccato() { endCheck(); }
+    void fineButCliccato();
     void suButClick();
     void giuButClick();
     void PlayButtonClick();
@@ -102,16 +88,10 @@ public:
     bool saveRun(const QString& title);
     bool confirmClose();
 
-    // --- marking and feedback
-    int errorSum(int n) const;
-    void evaluateFeedback();
-    void endCheck();
-    void finishRun();
-    AnswerCounts countAnswers() const;
-
     // --- state
     TesercizioSvolto run;
-    RunOptions options;
+    AppContext context;
+    RunOptions options;   // the context's options
     RunSetup setup;
     bool exerciseLoaded = false;
     bool unsaved = false;
@@ -122,13 +102,8 @@ public:
     int shownSentence = 0;
     int shownTop = 0;
     int shownHeight = 0;
-    // Feedback state.
-    bool firstPartCheck = true;
-    bool secondPartCheck = true;
-    bool jumpPending = false;
-    int jumpFrom = -1;
-    int jumpDelay = 0;
-    int midPoint = 0;
+    // The marking and feedback rules of the run.
+    RunRules rules{*this, run};
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
 
@@ -202,7 +177,7 @@ private:
     void dropJournal();
     void firstActivate();
     void showIntroduction();
-    FeedbackRequest feedbackRequest(int kind, int buttons);
+    FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
     void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
@@ -223,12 +198,19 @@ private:
     void stopSpeech();
     void beginAnswerWork(bool& timerWasOn);
     void endAnswerWork(bool timerWasOn);
-    void moveOn(bool pause);
-    void showSentenceAtOnce(int n);
-    void resetAnswers(int first, int last);
-    void addResetEntry();
-    FeedbackAnswer showFeedback(int kind);
-    void showJudgement(int kind);
+    // What the run rules ask of the window.
+    FeedbackAnswer showFeedback(FeedbackKind kind, int offeredButtons) override;
+    void goToSentence(int n, bool toTextStart) override;
+    void moveOn(int from, bool pause) override;
+    void showSentenceAtOnce(int n) override;
+    void dispatchEvents() override;
+    void holdInput() override;
+    void releaseInput() override;
+    void showJudgement(FeedbackKind kind, const AnswerCounts& counts) override;
+    void saveFinishedRun() override;
+    void disableEnd() override;
+    void closeRun() override;
+    void recorded(bool ended) override;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();
@@ -250,10 +232,8 @@ private:
     std::unique_ptr<TScansione> scanning;
     std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
     QImage screen;
-    // A reset noted by the feedback rules for the next history entry.
-    bool resetNoted = false;
-    int resetFirst = 0;
-    int resetLast = 0;
+    // The time limit was on when the checks of "&fine esercizio" began.
+    bool endCheckTimerWasOn = false;
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
@@ -261,7 +241,6 @@ private:
     // The exercise as read, before its answers were hidden.
     QStringList exerciseText;
     QString exerciseTask;
-    int randomDraws = 0;          // random numbers drawn by the run
     qint64 timeUsedMs = 0;        // time of the run before timeMark
     qint64 timeMark = 0;
     QString pendingResume;

@@ -2,7 +2,8 @@
 
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
+#include "model/ResultsFile.h"
 #include "execution/Udomanda.h"
 #include "model/Clock.h"
 #include "model/DialogService.h"
@@ -183,11 +184,10 @@ bool storeRunAs(QWidget* owner, const QString& title, const QString& resultsFold
         }
         if (!ok)
             return false;
-        name = trimSpaces(name).toUpper();
+        name = RunIdentifier::storedName(name);
         TesercizioSvolto stored = run;
         stored.runName = name;
-        if (model.writeRun(resultsFolder, QStringLiteral("risult"), QStringLiteral("sal"), stored,
-                           &fileFailed)) {
+        if (model.writeRun(resultsFolder, resultsName, resultsExtension, stored, &fileFailed)) {
             run.runName = name;
             fileFailed = false;
             return true;
@@ -209,7 +209,7 @@ RunOffer offerInterruptedRun(QWidget* owner, const QString& dataRoot, const Inte
                     DialogIcon::Warning);
         return deleteOrKeep(owner, run, false, device, serial) ? RunOffer::Deleted : RunOffer::Kept;
     }
-    const QString results = QDir(dataRoot).filePath(QStringLiteral("risult"));
+    const QString results = resultsFolderIn(dataRoot);
     if (run.damage.isEmpty() && alreadyStored(run, results)) {
         // Nothing is left to do with it.
         removeRunJournal(run.path);

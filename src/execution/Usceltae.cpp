@@ -3,10 +3,11 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "common/AppContext.h"
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -19,6 +20,8 @@
 #include <QSet>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int maxInfoLength = 120;
@@ -28,9 +31,8 @@ constexpr int maxInfoLength = 120;
 // ("[identificatore=" + name + "^" + run + "]").
 QString nameProblem(const QString& name)
 {
-    if (name.contains(QLatin1Char('^')) || name.contains(QLatin1Char('['))
-        || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('\n'))
-        || name.contains(QLatin1Char('\r')))
+    const QString forbidden = RunIdentifier::forbiddenInPupil() + QStringLiteral("\r\n");
+    if (std::any_of(name.cbegin(), name.cend(), [&](QChar c) { return forbidden.contains(c); }))
         return QStringLiteral("Il nome non può contenere i caratteri ^, [, ] né andare a capo. "
                               "Eliminali e ripeti l'operazione");
     if (!fitsCp1252(name))
@@ -44,12 +46,8 @@ QString nameProblem(const QString& name)
 QString infoProblem(const QStringList& lines)
 {
     for (const QString& line : lines) {
-        QString key;
-        QString value;
-        lineKeyValue(line, key, value);
         if (line.contains(QLatin1Char('[')) || line.contains(QLatin1Char(']'))
-            || trimSpaces(line).startsWith(QLatin1Char('='))
-            || key == QLatin1String("identificatore"))
+            || trimSpaces(line).startsWith(QLatin1Char('=')) || isRunHeader(line))
             return QStringLiteral("Le altre informazioni non possono contenere i caratteri [, ] "
                                   "né righe che iniziano con = o con identificatore=. "
                                   "Correggile e ripeti l'operazione");
@@ -70,11 +68,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
 
 } // namespace
 
-TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
-    : QDialog(parent),
-      serialSwitches(serial ? serial
-                            : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                     : nullptr))
+TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
+    : QDialog(parent), serialSwitches(context.serialSwitches)
 {
     setObjectName(QStringLiteral("sceltaEs"));
     setWindowTitle(QStringLiteral("  esercizio"));
@@ -161,13 +156,10 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
 
     // Every pupil with stored runs, once, in the order of the first run.
-    QStringList identifiers;
-    listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
-               QStringLiteral("risult"), QStringLiteral("sal"));
     QStringList names;
     QSet<QString> listed;
-    for (const QString& identifier : std::as_const(identifiers)) {
-        const QString name = trimSpaces(identifier.section(QLatin1Char('^'), 0, 0));
+    for (const RunIdentifier& identifier : ResultsArchive::in(context.dataRoot).runs()) {
+        const QString name = identifier.pupil();
         if (!listed.contains(name)) {
             listed.insert(name);
             names << name;
@@ -308,10 +300,10 @@ bool TsceltaEs::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow)
 {
-    TsceltaEs setUp(owner, serial);
+    TsceltaEs setUp(context, owner);
     if (setUp.exec() != QDialog::Accepted)
         return false;
     runWindow(setUp);

@@ -13,6 +13,7 @@ class QPlainTextEdit;
 class QPushButton;
 class TBottoneSeriale;
 class TRadioGroup;
+struct AppContext;
 
 // Items of the access choice of TsceltaEs, in order.
 enum AccessChoice : int {
@@ -30,10 +31,9 @@ class TsceltaEs : public QDialog
     Q_OBJECT
 
 public:
-    // `serial` is the program's serial-switch object (borrowed; the main
-    // window's when nullptr). The names come from the results archive under
-    // DataRoot.
-    explicit TsceltaEs(QWidget* parent = nullptr, TBottoneSeriale* serial = nullptr);
+    // The serial devices use the context's serial-switch object (borrowed).
+    // The names come from the results archive under the context's data root.
+    explicit TsceltaEs(const AppContext& context, QWidget* parent = nullptr);
     ~TsceltaEs() override;
 
     // The pupil's name as the run stores it: the name box in upper case,
@@ -76,5 +76,5 @@ private:
 // modally over `owner` and, when it closes with "&avanti", calls `runWindow`
 // with it (the run window is created, shown and destroyed there, while the
 // set-up dialog still exists). Returns whether the run window was called.
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow);

@@ -93,6 +93,11 @@ void readBlock(QStringList& out, const QString& key, const QString& value, bool 
 void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
                 const QString& extension);
 
+// The whole file as readBlock reads it (an append in progress left out
+// through its journal), without creating it and without a message: a missing
+// file reads as empty. False when the file cannot be read.
+bool readSectionBytes(const QString& path, QByteArray& bytes);
+
 // Every change of a section file holds its lock and cuts back an append that
 // a crash left unfinished first (see model/SafeFile.h); readers do not wait
 // for the lock but see the file either before a change or after it (an

@@ -3,6 +3,7 @@
 #include "model/Clock.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
 #include "model/SafeFile.h"
 
 #include <QDateTime>
@@ -818,44 +819,17 @@ QString exerciseSectionWord(const QString& line)
     return trimSpaces(line.mid(start, close - start));
 }
 
-// True when a line of a stored run would switch the reader to another section.
-bool readsAsRunSection(const QString& line)
-{
-    const qsizetype open = line.indexOf(QLatin1Char('['));
-    const qsizetype close = line.indexOf(QLatin1Char(']'));
-    if (open < 0 || close < 0)
-        return false;
-    QStringList words;
-    const qsizetype a = std::min(open, close);
-    const qsizetype b = std::max(open, close);
-    words << trimSpaces(line.mid(a + 1, b - a - 1));
-    const qsizetype after = line.indexOf(QLatin1Char(']'), open);
-    if (after > open)
-        words << trimSpaces(line.mid(open + 1, after - open - 1));
-    for (const QString& w : words) {
-        if (w == QLatin1String("informazioni") || w == QLatin1String("testo")
-            || w == QLatin1String("storia"))
-            return true;
-    }
-    return false;
-}
-
-const QString runKey = QStringLiteral("identificatore");
-
 // Why a line of a run block would not read back as written, or empty.
 QString runLineProblem(const QString& line)
 {
     const QString bad = firstUnwritable(line);
     if (!bad.isEmpty())
         return describeChar(bad) + QStringLiteral(", che non si può scrivere nel file");
-    QString key;
-    QString value;
-    lineKeyValue(line, key, value);
-    if (key == runKey) {
+    if (isRunHeader(line)) {
         return QStringLiteral("la riga ") + quoted(line)
                + QStringLiteral(", che verrebbe letta come l'inizio di un altro risultato");
     }
-    if (readsAsRunSection(line)) {
+    if (runSectionOf(line) != RunSection::None) {
         return QStringLiteral("la riga ") + quoted(line)
                + QStringLiteral(", che verrebbe letta come l'inizio di una sezione");
     }
@@ -989,12 +963,13 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     };
     const QString pupil = trimSpaces(run.pupilName);
     const QString runName = trimSpaces(run.runName);
-    const QString id = pupil + QLatin1Char('^') + runName;
+    const RunIdentifier id(pupil, runName);
 
     // Everything is checked before the file is touched: a block that would
     // not read back as written is not written at all.
-    if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), QStringLiteral("^[]"))
-        || !checkRunField(runName, QStringLiteral("il nome della prova"), QStringLiteral("[]"))
+    if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), RunIdentifier::forbiddenInPupil())
+        || !checkRunField(runName, QStringLiteral("il nome della prova"),
+                          RunIdentifier::forbiddenInRunName())
         || !checkRunField(run.exerciseName, QStringLiteral("il nome dell'esercizio"), QString())
         || !checkRunItems(run.pupilInfo, QStringLiteral("il testo delle altre informazioni"))
         || !checkRunItems({compito}, QStringLiteral("il compito")))
@@ -1029,8 +1004,8 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
 
     QStringList block;
     block.reserve(text.size() + history.size() + 16);
-    block << QStringLiteral("[identificatore=") + id + QLatin1Char(']')
-          << QStringLiteral("[informazioni]") << QStringLiteral("NOME=") + pupil
+    block << runHeaderLine(id) << runSectionLine(RunSection::Informazioni)
+          << QStringLiteral("NOME=") + pupil
           << QStringLiteral("ALTRE INFORMAZIONI:");
     block.append(withCrLf(run.pupilInfo));
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
@@ -1039,9 +1014,9 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
                  + localNow().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
           << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
-          << QStringLiteral("[testo]");
+          << runSectionLine(RunSection::Testo);
     block.append(text);
-    block << QStringLiteral("[storia]");
+    block << runSectionLine(RunSection::Storia);
     block.append(history);
 
     // The archive's lock is held from the look for the identifier to the
@@ -1058,12 +1033,12 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
                 return failedFile();
             }
             QStringList values;
-            listValues(values, runKey, folder, name, extension);
-            if (!values.contains(id))
+            listValues(values, resultsKey, folder, name, extension);
+            if (!values.contains(id.text()))
                 return appendLines(block, folder, name, extension) || failedFile();
             if (replaceAllowed) {
                 // One rewrite: the old run stays until the new one takes its place.
-                if (replaceBlock(runKey, id, block, folder, name, extension))
+                if (replaceBlock(resultsKey, id.text(), block, folder, name, extension))
                     return true;
                 showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova "
                                               "precedente con lo stesso nome è rimasta nel file."));

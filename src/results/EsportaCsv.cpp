@@ -3,12 +3,10 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -64,65 +62,6 @@ QString infoValue(const QStringList& info, const QString& key)
     return QString();
 }
 
-QString pupilOf(const QString& id)
-{
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return trimSpaces(caret < 0 ? id : id.left(caret));
-}
-
-QString runNameOf(const QString& id)
-{
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return caret < 0 ? QString() : trimSpaces(id.mid(caret + 1));
-}
-
-struct Block {
-    QString id;
-    QStringList lines;
-};
-
-// Every run of the archive in one reading, grouped as readBlock groups them:
-// the lines of every block with the same identifier, header dropped, trimmed,
-// blank ones dropped.
-bool readAllRuns(QVector<Block>& blocks, QString& error)
-{
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Errore di lettura del file ") + resultsName;
-        return false;
-    }
-    const QStringList lines = splitLines(decodeCp1252(file.readAll()));
-    QHash<QString, int> index;
-    int current = -1;
-    QString key;
-    QString value;
-    for (const QString& raw : lines) {
-        lineKeyValue(raw, key, value);
-        if (key == resultsKey) {
-            if (current >= 0 && blocks.at(current).id == value)
-                continue;
-            auto found = index.constFind(value);
-            if (found == index.constEnd()) {
-                current = int(blocks.size());
-                index.insert(value, current);
-                blocks.append(Block{value, {}});
-            } else {
-                current = *found;
-            }
-            continue;
-        }
-        if (current < 0)
-            continue;
-        const QString line = trimSpaces(raw);
-        if (!line.isEmpty())
-            blocks[current].lines << line;
-    }
-    return true;
-}
-
 bool writeFile(const QString& path, const QString& text, QString& error)
 {
     QSaveFile file(path);
@@ -158,10 +97,11 @@ QString sentencesPathFor(const QString& runsPath)
     return info.dir().filePath(base + QStringLiteral("_frasi.csv"));
 }
 
-bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
+bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const QString& runsPath,
+                      QString& error, int* runs)
 {
-    QVector<Block> blocks;
-    if (!readAllRuns(blocks, error))
+    QList<StoredBlock> blocks;
+    if (!ResultsArchive(archiveFolder).readAll(blocks, error))
         return false;
     static const char* const shortNames[] = {"non", "imp", "molto"};
     QStringList header{QStringLiteral("alunno"), QStringLiteral("esercizio"),
@@ -179,8 +119,8 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
     const QString wanted = pupil.toCaseFolded();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
     int written = 0;
-    for (const Block& block : std::as_const(blocks)) {
-        const QString who = pupilOf(block.id);
+    for (const StoredBlock& block : std::as_const(blocks)) {
+        const QString who = block.id.pupil();
         if (!wanted.isEmpty() && who.toCaseFolded() != wanted)
             continue;
         const StoredRun run = splitRunSections(block.lines);
@@ -195,7 +135,7 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         const QString exercise = infoValue(run.infoLines, QStringLiteral("NOME ESERCIZIO="));
         QStringList fields{who,
                            exercise,
-                           runNameOf(block.id),
+                           block.id.runName(),
                            infoValue(run.infoLines, QStringLiteral("DATA=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI VISUALIZZAZIONE=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
@@ -206,7 +146,7 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {
             assigned.sentenceLines(n, sentence);
-            sentencesText += row({who, runNameOf(block.id), exercise, QString::number(n + 1),
+            sentencesText += row({who, block.id.runName(), exercise, QString::number(n + 1),
                                   levelName(assigned.importanceOf(n)),
                                   levelName(done.importanceOf(n)),
                                   sentence.join(QLatin1Char(' '))});
@@ -251,14 +191,14 @@ QString TesportaForm::chosenPupil() const
     return ComboAlunni->currentIndex() > 0 ? ComboAlunni->currentText() : QString();
 }
 
-void exportResultsInteractively(QWidget* parent)
+void exportResultsInteractively(const AppContext& context, QWidget* parent)
 {
-    QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    const QString archiveFolder = resultsFolderIn(context.dataRoot);
+    const QList<RunIdentifier> ids = ResultsArchive(archiveFolder).runs();
     QStringList pupils;
     QSet<QString> seen;
-    for (const QString& id : std::as_const(ids)) {
-        const QString who = pupilOf(id);
+    for (const RunIdentifier& id : ids) {
+        const QString who = id.pupil();
         if (!seen.contains(who.toCaseFolded())) {
             seen.insert(who.toCaseFolded());
             pupils << who;
@@ -271,7 +211,7 @@ void exportResultsInteractively(QWidget* parent)
     TesportaForm form(pupils, parent);
     if (form.exec() != QDialog::Accepted)
         return;
-    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), DataRoot,
+    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), context.dataRoot,
                                                 QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
@@ -280,7 +220,7 @@ void exportResultsInteractively(QWidget* parent)
         target += QStringLiteral(".csv");
     QString error;
     int runs = 0;
-    if (!exportResultsCsv(form.chosenPupil(), target, error, &runs)) {
+    if (!exportResultsCsv(archiveFolder, form.chosenPupil(), target, error, &runs)) {
         showMessage(error + QString::fromUtf8(": l'esportazione non è stata completata."));
         return;
     }

@@ -1,5 +1,6 @@
 #include "results/Urisult.h"
 
+#include "common/Hint.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
@@ -7,7 +8,6 @@
 #include "results/Uscform.h"
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QGuiApplication>
@@ -22,15 +22,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-const QString resultsName = QStringLiteral("risult");
-const QString resultsExtension = QStringLiteral("sal");
-const QString resultsKey = QStringLiteral("identificatore");
-
-QString resultsFolder()
-{
-    return DataRoot + QStringLiteral("risult");
-}
-
 namespace {
 
 Trisultati* theResultsWindow = nullptr;
@@ -41,19 +32,6 @@ const QString resetMark = QStringLiteral("-1");
 bool isStep(const QString& first)
 {
     return first != resetMark;
-}
-
-QString sectionOf(const QString& line)
-{
-    const qsizetype open = line.indexOf(QLatin1Char('['));
-    const qsizetype close = line.indexOf(QLatin1Char(']'));
-    if (open < 0 || close < 0 || close < open)
-        return QString();
-    const QString word = trimSpaces(line.mid(open + 1, close - open - 1));
-    if (word == QLatin1String("informazioni") || word == QLatin1String("testo")
-        || word == QLatin1String("storia"))
-        return word;
-    return QString();
 }
 
 QFont textFont()
@@ -99,39 +77,6 @@ QLabel* title(QWidget* parent, const char* name, const QString& caption)
 
 // ---------------------------------------------------------------------------
 // A stored run
-
-int StoredRun::stepCount() const
-{
-    int n = 0;
-    for (const QString& first : historyFirst)
-        n += isStep(first) ? 1 : 0;
-    return n;
-}
-
-StoredRun splitRunSections(const QStringList& blockLines)
-{
-    StoredRun run;
-    QString section;
-    TTokenizer fields(QLatin1Char('|'), QString());
-    for (const QString& line : blockLines) {
-        const QString word = sectionOf(line);
-        if (!word.isEmpty()) {
-            section = word;
-            continue;
-        }
-        if (section == QLatin1String("informazioni")) {
-            run.infoLines << line;
-        } else if (section == QLatin1String("testo")) {
-            run.textLines << line;
-        } else if (section == QLatin1String("storia")) {
-            fields.setText(line);
-            run.historyFirst << trimSpaces(fields.nextToken());
-            run.historySecond << trimSpaces(fields.nextToken());
-            run.historyThird << trimSpaces(fields.nextToken());
-        }
-    }
-    return run;
-}
 
 ImportanceLevel levelOfAnswerCode(const QString& code)
 {
@@ -273,9 +218,10 @@ void TLegenda::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------------------
 // The window
 
-Trisultati::Trisultati(QWidget* parent)
+Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     theResultsWindow = this;
     setObjectName(QStringLiteral("Trisultati"));
@@ -446,13 +392,11 @@ void Trisultati::canvasResized()
 
 bool Trisultati::loadRun(const QString& runIdentifier)
 {
-    QStringList lines;
-    readBlock(lines, resultsKey, runIdentifier, false, resultsFolder(), resultsName,
-              resultsExtension);
+    const RunIdentifier id = RunIdentifier::fromStored(runIdentifier);
+    const QStringList lines = ResultsArchive::in(context.dataRoot).readRun(id);
     if (lines.isEmpty()) {
-        const qsizetype caret = runIdentifier.indexOf(QLatin1Char('^'));
-        showMessage(QStringLiteral("L'esercizio ") + runIdentifier.mid(caret + 1)
-                    + QStringLiteral(" svolto da ") + runIdentifier.left(caret)
+        showMessage(QStringLiteral("L'esercizio ") + id.runName()
+                    + QStringLiteral(" svolto da ") + id.pupil()
                     + QString::fromUtf8(" non è più nell'archivio."));
         return false;
     }
@@ -634,19 +578,19 @@ AnswerCounts Trisultati::countAnswers() const
 
 void Trisultati::Aprieserciziosvolto1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  scegli un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
         return;
     }
     if (chooser.exec() == QDialog::Accepted)
-        loadRun(chooser.chosenIdentifier());
+        loadRun(chooser.chosenIdentifier().text());
 }
 
 void Trisultati::Eliminaesercizio1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  elimina un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi da eliminare"));
@@ -654,7 +598,7 @@ void Trisultati::Eliminaesercizio1Click()
     }
     if (chooser.exec() != QDialog::Accepted)
         return;
-    const QString id = chooser.chosenIdentifier();
+    const RunIdentifier id = chooser.chosenIdentifier();
     const QString runName = chooser.chosenRunName();
     const QString pupil = chooser.chosenPupil();
     if (askQuestion(QStringLiteral("Attenzione!"),
@@ -665,19 +609,18 @@ void Trisultati::Eliminaesercizio1Click()
         return;
     // The archive may have changed since the list was read (another copy of
     // the program on a shared folder): a run that is gone is said to be gone.
-    QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
-    if (!ids.contains(id)) {
+    const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+    if (!archive.holds(id)) {
         showMessage(QStringLiteral("L'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
                     + QString::fromUtf8(" non è più nell'archivio: non c'è niente da eliminare."));
         return;
     }
-    removeBlock(resultsKey, id, resultsFolder(), resultsName, resultsExtension);
+    archive.removeRun(id);
 }
 
 void Trisultati::Esportacsv1Click()
 {
-    exportResultsInteractively(this);
+    exportResultsInteractively(context, this);
 }
 
 void Trisultati::sintesiButClick()

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "common/AppContext.h"
+#include "common/Utabella.h"
+#include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QFont>
@@ -18,26 +20,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
 
-// Where the results archive lies: DataRoot + "risult", file "risult.sal".
-QString resultsFolder();
-extern const QString resultsName;
-extern const QString resultsExtension;
-extern const QString resultsKey;   // "identificatore"
-
-// One stored run split into its sections, as read from its block.
-struct StoredRun {
-    QStringList infoLines;      // "[informazioni]", trimmed, in file order
-    QStringList textLines;      // "[testo]": the marked text with the expected levels
-    QStringList historyFirst;   // "[storia]", field by field
-    QStringList historySecond;
-    QStringList historyThird;
-
-    // The number of step records (entries whose first field is not "-1").
-    int stepCount() const;
-};
-
-// Splits the lines of a run's block (header dropped) into its sections.
-StoredRun splitRunSections(const QStringList& blockLines);
 
 // The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
 ImportanceLevel levelOfAnswerCode(const QString& code);
@@ -94,7 +76,7 @@ class Trisultati : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Trisultati(QWidget* parent = nullptr);
+    explicit Trisultati(const AppContext& context, QWidget* parent = nullptr);
     ~Trisultati() override;
 
     // The one results window while it is open.
@@ -164,6 +146,7 @@ private:
     void drawViews();
     void layoutTexts();
 
+    AppContext context;
     std::unique_ptr<Tevidenziatore> assignedText;
     std::unique_ptr<Tevidenziatore> doneText;
     StoredRun run;

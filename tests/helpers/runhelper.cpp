@@ -29,7 +29,7 @@
 // question was asked.
 
 #include "access/SerBtn.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Uanimaf.h"
 #include "execution/Ucaricae.h"
@@ -40,7 +40,6 @@
 #include "model/DialogService.h"
 #include "model/Random.h"
 #include "model/RunJournal.h"
-#include "shell/Umascher.h"
 #include "support/FakeSwitches.h"
 #include "support/TestSupport.h"
 
@@ -395,8 +394,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const bool fresh = args.at(1) == QLatin1String("fresh");
-    ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
-    DataRoot = QDir(args.at(2)).absolutePath() + QLatin1Char('/');
+    const QString dataRoot = QDir(args.at(2)).absolutePath() + QLatin1Char('/');
     killAt = std::atol(qgetenv("RUNHELPER_KILL_AT").constData());
 
     LoggedDialogs dialogs;
@@ -406,21 +404,22 @@ int main(int argc, char** argv)
     setWallClock(&wall);
     FakeSwitches switches;
     switches.serial.openPort(QStringLiteral("/dev/ttyS0"));
+    AppContext context = testsupport::makeContext(QStringLiteral(SALIENTA_ASSETS_DIR "/"), dataRoot);
+    context.serialSwitches = &switches.serial;
 
     int exitCode = 0;
     if (fresh && args.size() == 7) {
         SeededRandom random(args.at(6).toUInt());
-        RunOptions options;
-        options.maxSentenceTime = 0;
-        options.feedbackThreshold = 0.4;
-        options.resetAnswersOnFeedback = args.at(5) == QLatin1String("1");
+        context.options.maxSentenceTime = 0;
+        context.options.feedbackThreshold = 0.4;
+        context.options.resetAnswersOnFeedback = args.at(5) == QLatin1String("1");
         Pupil pupil(switches, DisplayMode(args.at(3).toInt()), FeedbackMode(args.at(4).toInt()));
         RunSetup setup;
         setup.pupilName = QStringLiteral("GIULIA");
         setup.pupilInfo = QStringList{QStringLiteral("classe quarta")};
         setup.scanningAccess = true;
         setup.device = serialTwoSwitch;
-        Tesegui run(setup, options, &switches.serial);
+        Tesegui run(setup, context);
         armed = true;
         run.exec();
         armed = false;
@@ -432,20 +431,19 @@ int main(int argc, char** argv)
         SeededRandom random(args.at(3).toUInt());
         // The numbers the run has drawn are drawn again, so the run goes on
         // with the ones it would have had.
-        const QList<InterruptedRun> runs = interruptedRuns(runJournalFolder(DataRoot));
+        const QList<InterruptedRun> runs = interruptedRuns(runJournalFolder(dataRoot));
         if (!runs.isEmpty())
             for (int i = 0; i < runs.first().state.randomDraws; ++i)
                 random.upTo(1);
         Pupil pupil(switches, wholeText, noFeedback);
         armed = true;
-        offerInterruptedRuns(nullptr, DataRoot, &switches.serial, [&](const InterruptedRun& found) {
+        offerInterruptedRuns(nullptr, dataRoot, &switches.serial, [&](const InterruptedRun& found) {
             RunSetup setup;
             setup.pupilName = found.start.pupilName;
             setup.pupilInfo = found.start.pupilInfo;
             setup.scanningAccess = found.start.scanningAccess;
             setup.device = AccessDevice(found.start.accessDevice);
-            RunOptions options;
-            Tesegui run(setup, options, &switches.serial);
+            Tesegui run(setup, context);
             run.resumeOnShow(found.path);
             run.exec();
         });

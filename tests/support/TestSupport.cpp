@@ -34,6 +34,17 @@ qint64 FakeClock::milliseconds()
 
 namespace testsupport {
 
+AppContext makeContext(const QString& programFolder, const QString& dataRoot)
+{
+    auto withSlash = [](const QString& folder) {
+        return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    };
+    AppContext context;
+    context.programFolder = withSlash(programFolder);
+    context.dataRoot = withSlash(dataRoot.isEmpty() ? programFolder : dataRoot);
+    return context;
+}
+
 QByteArray readBytes(const QString& path)
 {
     QFile file(path);

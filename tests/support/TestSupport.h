@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/AppContext.h"
 #include "model/Clock.h"
 
 #include <QByteArray>
@@ -32,6 +33,11 @@ private:
 };
 
 namespace testsupport {
+
+// A context for windows under test on `programFolder` and `dataRoot` (the
+// program folder when empty), each given its final "/": the default options,
+// no serial switches.
+AppContext makeContext(const QString& programFolder, const QString& dataRoot = QString());
 
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);

@@ -1,4 +1,4 @@
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 
 #include <QKeyEvent>
 #include <QLabel>

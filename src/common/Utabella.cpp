@@ -1,4 +1,4 @@
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
 #include "model/Uevidenz.h"
 

@@ -1292,6 +1292,10 @@ bool Tesegui::saveRun(const QString& title)
     if (!model)
         return false;
     saveFailed = false;
+    // The journal says the run ended before the results file holds it, so a
+    // crash in between never offers a stored run again.
+    if (journal)
+        journal->waitForWriter();
     const bool keyInputBefore = scanning ? scanning->keyInput : false;
     if (scanning)
         scanning->keyInput = false;

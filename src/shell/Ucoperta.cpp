@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 QPixmap buildTitlePicture(const QImage& cover, const QImage& lettering, QPoint at)
@@ -170,6 +171,11 @@ Tcopertina::Tcopertina(const QString& programFolder, QWidget* parent) : QDialog(
 void Tcopertina::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // The first window of the program has no main window to stand over.
+    if (!parentWidget()) {
+        if (const QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
     PaintCopertina->restartWipe();
 }
 

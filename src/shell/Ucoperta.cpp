@@ -117,8 +117,10 @@ QLabel* creditLabel(QWidget* parent, const QString& text, int x, int y, int pixe
     label->setPalette(colours);
     label->setAutoFillBackground(false);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->move(x, y);
-    label->adjustSize();
+    // Room to the picture's right edge, one line high: measuring the text
+    // would read the fonts before the cover is on screen, which waits for
+    // them only when it paints.
+    label->setGeometry(x, y, parent->width() - x, pixelSize * 3 / 2);
     return label;
 }
 

@@ -1,4 +1,5 @@
 #include "execution/Uopzioni.h"
+#include "execution/Usceltae.h"
 #include "common/Hint.h"
 #include "common/Instruct.h"
 #include "shell/Ucoperta.h"
@@ -10,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QTranslator>
@@ -45,6 +47,7 @@ private slots:
     void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
     void programStartsOnTheCoverAndBuildsTheMainWindowBehindIt();
+    void escapeClosingADropDownLeavesItsDialogOpen();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
@@ -564,6 +567,35 @@ void TestShell::programStartsOnTheCoverAndBuildsTheMainWindowBehindIt()
     QVERIFY(window->isVisible());
     QVERIFY(!QApplication::activeModalWidget());
     window->hide();
+}
+
+// F10 from the main window opens the run set-up; Esc in its list of names
+// closes the list only, and a second Esc closes the set-up.
+void TestShell::escapeClosingADropDownLeavesItsDialogOpen()
+{
+    Tmaschera window(context);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool listClosed = false;
+    bool setUpStayed = false;
+    whenModalShown([&](QWidget* modal) {
+        auto setUp = qobject_cast<TsceltaEs*>(modal);
+        QVERIFY(setUp);
+        setUp->comboNomi->addItems({QStringLiteral("ANNA"), QStringLiteral("LUCA")});
+        setUp->comboNomi->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget()->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        listClosed = true;
+        QTest::qWait(50);
+        setUpStayed = setUp->isVisible();
+        QTest::keyClick(setUp->windowHandle(), Qt::Key_Escape);
+    });
+    QTest::keyClick(window.windowHandle(), Qt::Key_F10);
+    QVERIFY(listClosed);
+    QVERIFY(setUpStayed);
+    QVERIFY(!QApplication::activeModalWidget());
+    window.hide();
 }
 
 void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()

@@ -28,22 +28,6 @@ namespace {
 
 constexpr double frameMs = 16.0;
 
-// Every reading moves on by a second: the waits of the window cost nothing.
-class FastClock final : public MsClock
-{
-public:
-    qint64 milliseconds() override { return now += 1000; }
-
-private:
-    qint64 now = 0;
-};
-
-Times summary(std::vector<double> all)
-{
-    std::sort(all.begin(), all.end());
-    return Times{all.empty() ? 0 : all[all.size() / 2], all.empty() ? 0 : all.back()};
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -69,15 +53,7 @@ int main(int argc, char** argv)
     static const char* const tags[] = {"~nonImportante~", "~importante~", "~moltoImportante~"};
     for (qsizetype n = 0; n < text.size(); ++n)
         lines << QLatin1String(tags[n % 3]) << text.at(n);
-    Tparametri params;
-    params.mode = fromExercise;
-    params.source = lines;
-    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-    {
-        Tevidenziatore model(params);
-        const QString folder = context.dataRoot + QStringLiteral("esercizi/");
-        model.saveExercise(folder, fileNameFor(folder, QStringLiteral("Un mega")));
-    }
+    saveBenchExercise(context.dataRoot, QStringLiteral("Un mega"), lines);
 
     RunSetup setup;
     setup.pupilName = QStringLiteral("BENCH");
@@ -152,11 +128,11 @@ int main(int argc, char** argv)
     }
     const bool failed = run.runJournal()->failed();
 
-    const Times answer = summary(answered);
+    const Times answer = timesFrom(answered);
     report("answer with its journal record", answer, "<= 16 ms");
-    const Times own = summary(handed);
+    const Times own = timesFrom(handed);
     report("the journal's share of it (the record handed)", own, "<= 16 ms");
-    report("answer until its record is on the disk", summary(onDisk), "not waited for");
+    report("answer until its record is on the disk", timesFrom(onDisk), "not waited for");
     std::printf("journal of %lld history entries: %.1f KB%s\n",
                 static_cast<long long>(run.run.historyFirst.size()), double(journalBytes) / 1024,
                 failed ? " (A WRITE FAILED)" : "");

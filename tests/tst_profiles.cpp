@@ -144,17 +144,7 @@ private:
 
     void writeExercise(const QString& longName, const QList<int>& levels)
     {
-        QStringList lines;
-        for (int i = 0; i < levels.size(); ++i)
-            lines << tagLineFor(ImportanceLevel(levels.at(i)))
-                  << QStringLiteral("Frase numero %1 della storia.").arg(i + 1);
-        Tparametri params;
-        params.mode = fromExercise;
-        params.source = lines;
-        params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-        Tevidenziatore model(params);
-        const QString folder = dataRoot + QStringLiteral("esercizi/");
-        QVERIFY(model.saveExercise(folder, fileNameFor(folder, longName)));
+        QVERIFY(testsupport::writeStoryExercise(dataRoot, longName, levels));
     }
 
     // The bytes of the stored run `id`, from its header to the next one.

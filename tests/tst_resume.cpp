@@ -44,17 +44,7 @@ private:
 
     void writeExercise(const QList<int>& levels)
     {
-        QStringList lines;
-        for (int i = 0; i < levels.size(); ++i)
-            lines << tagLineFor(ImportanceLevel(levels.at(i)))
-                  << QStringLiteral("Frase numero %1 della storia.").arg(i + 1);
-        Tparametri params;
-        params.mode = fromExercise;
-        params.source = lines;
-        params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-        Tevidenziatore model(params);
-        const QString folder = context.dataRoot + QStringLiteral("esercizi/");
-        QVERIFY(model.saveExercise(folder, fileNameFor(folder, QStringLiteral("Storia"))));
+        QVERIFY(testsupport::writeStoryExercise(context.dataRoot, QStringLiteral("Storia"), levels));
     }
 
     static RunSetup giulia()

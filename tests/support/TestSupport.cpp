@@ -1,6 +1,8 @@
 #include "support/TestSupport.h"
 
+#include "model/Longname.h"
 #include "model/Token.h"
+#include "model/Uevidenz.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -78,6 +80,21 @@ QDateTime FakeClock::dateTime()
 }
 
 namespace testsupport {
+
+bool writeStoryExercise(const QString& dataRoot, const QString& longName, const QList<int>& levels)
+{
+    QStringList lines;
+    for (int i = 0; i < levels.size(); ++i)
+        lines << tagLineFor(ImportanceLevel(levels.at(i)))
+              << QStringLiteral("Frase numero %1 della storia.").arg(i + 1);
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = lines;
+    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
+    Tevidenziatore model(params);
+    const QString folder = dataRoot + QStringLiteral("esercizi/");
+    return model.saveExercise(folder, fileNameFor(folder, longName));
+}
 
 AppContext makeContext(const QString& programFolder, const QString& dataRoot)
 {

@@ -61,6 +61,11 @@ namespace testsupport {
 // no serial switches.
 AppContext makeContext(const QString& programFolder, const QString& dataRoot = QString());
 
+// Saves the exercise `longName` under `dataRoot`'s "esercizi/": for each
+// level of `levels` (0, 1, 2) a sentence "Frase numero N della storia.", and
+// the task "Evidenzia le frasi importanti.". False when it is not written.
+bool writeStoryExercise(const QString& dataRoot, const QString& longName, const QList<int>& levels);
+
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // A string as windows-1252 bytes, and back.

@@ -16,6 +16,7 @@
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
 #include "speech/SpeechEngine.h"
+#include "support/FakeSwitches.h"
 #include "support/ModalSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -169,21 +170,6 @@ public:
     QStringList proposed;
     QStringList titles;
 };
-
-// Serial switch lines pressed by the test.
-class SwitchLines final : public SerialLines
-{
-public:
-    int errorCode() const override { return 0; }
-    QString errorText() const override { return QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return cts; }
-    bool readDSR() override { return dsr; }
-    bool cts = false;
-    bool dsr = false;
-};
-
 
 // The pixels of the scanning frame's colour in what `widget` shows.
 int magentaPixels(QWidget* widget)
@@ -1077,9 +1063,9 @@ private slots:
         QFETCH(int, device);
         writeExercise(QStringLiteral("Interruttori"), {1, 2, 3});
         TBottoneSeriale serial;
-        SwitchLines* lines = nullptr;
+        FakeSwitchLines* lines = nullptr;
         serial.setPortFactory([&lines](const QString&) {
-            auto made = std::make_unique<SwitchLines>();
+            auto made = std::make_unique<FakeSwitchLines>(0);
             lines = made.get();
             return std::unique_ptr<SerialLines>(std::move(made));
         });

@@ -21,6 +21,7 @@
 #include "model/SafeFile.h"
 #include "common/AppContext.h"
 #include "speech/SpeechOutput.h"
+#include "support/FakeSwitches.h"
 #include "support/ModalSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -85,20 +86,6 @@ private:
 };
 
 using Modals = ModalSteps<Tesegui>;
-
-// Serial switch lines pressed by the test.
-class SwitchLines final : public SerialLines
-{
-public:
-    int errorCode() const override { return 0; }
-    QString errorText() const override { return QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return cts; }
-    bool readDSR() override { return dsr; }
-    bool cts = false;
-    bool dsr = false;
-};
 
 void press(QWidget* w)
 {
@@ -654,9 +641,9 @@ private slots:
         }
 
         TBottoneSeriale serial;
-        SwitchLines* lines = nullptr;
+        FakeSwitchLines* lines = nullptr;
         serial.setPortFactory([&lines](const QString&) {
-            auto made = std::make_unique<SwitchLines>();
+            auto made = std::make_unique<FakeSwitchLines>(0);
             lines = made.get();
             return std::unique_ptr<SerialLines>(std::move(made));
         });

@@ -445,6 +445,53 @@ void Tevidenziatore::insertSentence(int n, const QStringList& textLines, Importa
     sentenceCount = countSentences();
 }
 
+QStringList Tevidenziatore::sentenceBlock(int n) const
+{
+    const int t = tagLineIndex(n);
+    if (t < 0)
+        return {};
+    return lines.mid(t, 1 + sentenceIndex.at(n).textCount);
+}
+
+void Tevidenziatore::replaceSentences(int first, int count, const QStringList& block)
+{
+    const int total = countSentences();
+    if (first < 0 || count < 0 || first + count > total) {
+        sentenceCount = total;
+        return;
+    }
+    const int at = first == total ? int(lines.size()) : tagLineIndex(first);
+    const int end = first + count == total ? int(lines.size()) : tagLineIndex(first + count);
+    int added = 0;
+    for (const QString& line : block) {
+        if (isTagLine(line))
+            ++added;
+    }
+    dropIndex();
+    lines.remove(at, end - at);
+    lines.insert(at, block.size(), QString());
+    for (qsizetype i = 0; i < block.size(); ++i)
+        lines[at + i] = block.at(i);
+    reindex();
+    // The new sentences wait for their layout; the ones below move.
+    QVector<int>& changed = laidOut.changed;
+    QVector<int> kept;
+    for (const int c : std::as_const(changed)) {
+        if (c < first)
+            kept.append(c);
+        else if (c >= first + count)
+            kept.append(c - count + added);
+    }
+    for (int n = first; n < first + added; ++n)
+        kept.append(n);
+    std::sort(kept.begin(), kept.end());
+    changed = kept;
+    // Text lines with no tag line of their own would join the sentence above.
+    if (!block.isEmpty() && !isTagLine(block.first()))
+        laidOut.valid = false;
+    sentenceCount = countSentences();
+}
+
 void Tevidenziatore::hideAnswers()
 {
     ensureIndex();

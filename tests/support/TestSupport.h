@@ -55,8 +55,13 @@ namespace testsupport {
 
 // A context for windows under test on `programFolder` and `dataRoot` (the
 // program folder when empty), each given its final "/": the default options,
-// no serial switches.
+// no serial switches, the recovery folder "utente/recupero/" of the program
+// folder.
 AppContext makeContext(const QString& programFolder, const QString& dataRoot = QString());
+
+// A short digest of an unsaved work (its name, task, current sentence and
+// lines), by which two processes tell whether they hold the same work.
+QString workDigest(const QString& name, const QString& task, int current, const QStringList& lines);
 
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);

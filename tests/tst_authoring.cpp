@@ -1473,15 +1473,10 @@ void TestAuthoring::everyChangeIsUndoneAndRedone()
 // what it holds and says what it lost; an unreadable one is said so.
 void TestAuthoring::unsavedWorkIsOfferedAfterACrash()
 {
-    struct FixedClock final : WallClock {
-        QDateTime now() override { return QDateTime(QDate(2026, 12, 8), QTime(9, 5, 30)); }
-    } clock;
-    setWallClock(&clock);
+    FakeClock clock;
+    clock.fixDateTime(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 30)));
     Trecupero::setDelayForTests(0);
-    const auto restore = qScopeGuard([] {
-        setWallClock(nullptr);
-        Trecupero::setDelayForTests(1000);
-    });
+    const auto restore = qScopeGuard([] { Trecupero::setDelayForTests(1000); });
     const QDir recovery(context.recoveryFolder);
     const auto files = [&] { return recovery.entryList({QStringLiteral("*.rec")}, QDir::Files); };
     const auto mirrored = [](Trecupero* mirror) {

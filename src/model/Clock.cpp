@@ -8,7 +8,6 @@
 #include <limits>
 
 MsClock::~MsClock() = default;
-WallClock::~WallClock() = default;
 
 void MsClock::wait(qint64 ms)
 {
@@ -43,7 +42,6 @@ private:
 };
 
 MsClock* installedClock = nullptr;
-WallClock* installedWallClock = nullptr;
 
 MsClock& monotonicClock()
 {
@@ -143,16 +141,4 @@ void ClockTimer::fire()
             wake->start(int(qMin<qint64>(intervalMs, std::numeric_limits<int>::max())));
     }
     emit timeout();
-}
-
-QDateTime localNow()
-{
-    return installedWallClock ? installedWallClock->now() : QDateTime::currentDateTime();
-}
-
-WallClock* setWallClock(WallClock* clock)
-{
-    WallClock* previous = installedWallClock;
-    installedWallClock = clock;
-    return previous;
 }

@@ -77,20 +77,3 @@ private:
     bool singleShot = false;
     bool active = false;
 };
-
-// The date and time of day that the program writes down (the date of a
-// stored run, the start of a run in progress, the time of an unsaved work).
-// The program reads the system's clock; tests install a fixed one, so that
-// two runs write the same bytes.
-class WallClock
-{
-public:
-    virtual ~WallClock();
-    virtual QDateTime now() = 0;
-};
-
-// The local date and time now, from the installed wall clock.
-QDateTime localNow();
-// Installs `clock` (not owned; nullptr puts the system's clock back) and
-// returns the one it replaces, or nullptr for the system's clock.
-WallClock* setWallClock(WallClock* clock);

@@ -204,7 +204,7 @@ RecoveryFile::RecoveryFile(const QString& folder, const QString& kind)
     : writer(std::make_unique<Writer>()), kindName(kind)
 {
     QDir().mkpath(folder);
-    const QString stamp = localNow().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    const QString stamp = msClock().dateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     for (int attempt = 0; attempt < 100; ++attempt) {
         writer->path = QFileInfo(QDir(folder).filePath(
                                      kind + QLatin1Char('-') + stamp + QLatin1Char('-')
@@ -234,7 +234,7 @@ RecoveryFile::~RecoveryFile()
 void RecoveryFile::mirror(RecoveredWork work)
 {
     work.kind = kindName;
-    work.saved = localNow();
+    work.saved = msClock().dateTime();
     std::lock_guard<std::mutex> guard(writer->mutex);
     writer->pending = std::move(work);
     writer->changed.notify_all();

@@ -462,6 +462,31 @@ void Tevidenziatore::replaceSentences(int first, int count, const QStringList& b
     }
     const int at = first == total ? int(lines.size()) : tagLineIndex(first);
     const int end = first + count == total ? int(lines.size()) : tagLineIndex(first + count);
+    // Only levels changed (a level change undone or redone): the structure
+    // stays, so the lines change in place, as setImportance does.
+    if (block.size() == end - at) {
+        bool levelsOnly = true;
+        for (qsizetype i = 0; i < block.size() && levelsOnly; ++i) {
+            const QString& old = lines.at(at + i);
+            levelsOnly = old == block.at(i) || (isTagLine(old) && isTagLine(block.at(i)));
+        }
+        if (levelsOnly) {
+            indexedLines = QStringList();
+            int n = first;
+            for (qsizetype i = 0; i < block.size(); ++i) {
+                if (!isTagLine(block.at(i)))
+                    continue;
+                if (lines.at(at + i) != block.at(i)) {
+                    lines[at + i] = block.at(i);
+                    sentenceLevels[n] = parseTag(block.at(i));
+                }
+                ++n;
+            }
+            indexedLines = lines;
+            sentenceCount = total;
+            return;
+        }
+    }
     int added = 0;
     for (const QString& line : block) {
         if (isTagLine(line))

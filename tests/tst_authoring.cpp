@@ -1241,6 +1241,7 @@ void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
     window.takeConvertedText({source.join(QLatin1Char(' '))}, QLatin1Char('.'));
     Tevidenziatore* model = window.textModel();
     QCOMPARE(model->sentenceCount, 40);
+    const int convertedHeight = window.ScrollBar1->maximum();
 
     auto answerSentence = [](const QString& text, int choice) {
         whenModalShown([=](QWidget* modal) {
@@ -1278,6 +1279,14 @@ void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
     window.rimuovi->trigger();
     expected.removeAt(10);
     QCOMPARE(model->sentenceCount, int(expected.size()));
+    QCOMPARE(model->currentSentence, 9);
+    // Undone, the text is laid out as it was converted; redone, as changed.
+    for (int i = 0; i < 4; ++i)
+        window.annullaModifica->trigger();
+    QCOMPARE(model->sentenceCount, 40);
+    QCOMPARE(window.ScrollBar1->maximum(), convertedHeight);
+    for (int i = 0; i < 4; ++i)
+        window.ripetiModifica->trigger();
     QCOMPARE(model->currentSentence, 9);
 
     // The same exercise written plainly and opened in a second window.
@@ -1605,6 +1614,20 @@ void TestAuthoring::unsavedWorkIsOfferedAfterACrash()
     window.editorditesto1->trigger();
     QVERIFY(script.messages().constFirst().contains(QString::fromUtf8("(«nuovo testo»)")));
     QCOMPARE(readBytes(texts() + QStringLiteral("salvato.txt")), QByteArray("Un testo mai salvato\n"));
+
+    // A recovery folder that cannot be written is said once; the work goes on.
+    AppContext blocked = context;
+    blocked.recoveryFolder = texts() + QStringLiteral("salvato.txt/recupero/");
+    Tprepara unsafe(blocked);
+    unsafe.show();
+    script.clear();
+    convertFile(script, unsafe, texts() + QStringLiteral("numeri.txt"), true);
+    for (int i = 0; i < 3; ++i) {
+        mirrored(unsafe.recovery());
+        QTest::mouseClick(unsafe.importanteBut, Qt::LeftButton);
+    }
+    QCOMPARE(script.messages().filter(QStringLiteral("copia di sicurezza")).size(), 1);
+    QVERIFY(unsafe.modified);
 }
 
 QTEST_MAIN(TestAuthoring)

@@ -60,8 +60,7 @@ int main(int argc, char* argv[])
     // no speech is not an error: the speech buttons stay disabled.
     int result = 0;
     {
-        Tmaschera mainWindow(context);
-        mainWindow.start();
+        const std::unique_ptr<Tmaschera> mainWindow = startProgram(context);
         result = QApplication::exec();
     }
     if (SpeechAvailable)

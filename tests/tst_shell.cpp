@@ -44,6 +44,7 @@ private slots:
     void optionsSpinRules();
     void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
+    void programStartsOnTheCoverAndBuildsTheMainWindowBehindIt();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
@@ -541,6 +542,28 @@ void TestShell::speechSetUpNeedsAWorkingEngine()
     QVERIFY(!window.bottoneSeriale()->portReady());
     // The windows it opens are lent the same serial-switch object.
     QCOMPARE(window.context().serialSwitches, window.bottoneSeriale());
+}
+
+void TestShell::programStartsOnTheCoverAndBuildsTheMainWindowBehindIt()
+{
+    context.programFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
+    bool coverFirst = false;
+    bool builtBehindIt = false;
+    whenModalShown([&](QWidget* cover) {
+        QVERIFY(qobject_cast<Tcopertina*>(cover));
+        coverFirst = !Tmaschera::instance() || !Tmaschera::instance()->isVisible();
+        // The main window is built once the cover is on screen, and waits.
+        QTRY_VERIFY(Tmaschera::instance());
+        builtBehindIt = !Tmaschera::instance()->isVisible() && cover->isVisible();
+        QTest::keyClick(cover, Qt::Key_Space);
+    });
+    const std::unique_ptr<Tmaschera> window = startProgram(context);
+    QVERIFY(coverFirst);
+    QVERIFY(builtBehindIt);
+    QCOMPARE(Tmaschera::instance(), window.get());
+    QVERIFY(window->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    window->hide();
 }
 
 void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()

@@ -1,6 +1,7 @@
 #include "shell/FontWarmUp.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "model/RecoveryFile.h"
 #include "speech/SpeechEngine.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
     context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
     const bool writable = dataInProgramFolder(context.programFolder, QCoreApplication::applicationDirPath());
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    context.recoveryFolder = recoveryFolder();
     if (!prepareDataRoot(context.programFolder, writable, userData, context.dataRoot)) {
         showMessage(QStringLiteral("Errore"), QStringLiteral("Impossibile creare la directory temporanea"),
                     DialogIcon::Error);

@@ -1,5 +1,6 @@
 #include "support/TestSupport.h"
 
+#include "model/CheckedLines.h"
 #include "model/Longname.h"
 #include "model/Token.h"
 #include "model/Uevidenz.h"
@@ -104,7 +105,15 @@ AppContext makeContext(const QString& programFolder, const QString& dataRoot)
     AppContext context;
     context.programFolder = withSlash(programFolder);
     context.dataRoot = withSlash(dataRoot.isEmpty() ? programFolder : dataRoot);
+    context.recoveryFolder = withSlash(programFolder) + QStringLiteral("utente/recupero/");
     return context;
+}
+
+QString workDigest(const QString& name, const QString& task, int current, const QStringList& lines)
+{
+    const QString all = name + QLatin1Char('\x01') + task + QLatin1Char('\x01') + QString::number(current)
+                        + QLatin1Char('\x01') + lines.join(QLatin1Char('\x02'));
+    return QString::number(fnv1a(all.toUtf8()), 16);
 }
 
 QByteArray readBytes(const QString& path)

@@ -10,7 +10,6 @@
 //   bench_startup          both series, medians and ratio
 //   bench_startup --one    one start of the program: prints the milliseconds
 //                          since its start and the wall clock at its first frame
-#include "shell/FontWarmUp.h"
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
@@ -101,7 +100,6 @@ int report(FirstFrame& frame)
 // The program's own start, as main() does it.
 int program(int argc, char* argv[])
 {
-    const FontWarmUp fonts;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("salienta"));
     QTranslator qtTranslator;

@@ -1,4 +1,3 @@
-#include "shell/FontWarmUp.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
 #include "model/RecoveryFile.h"
@@ -31,7 +30,6 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    const FontWarmUp fonts;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("salienta"));
     QCoreApplication::setApplicationVersion(QStringLiteral(SALIENTA_VERSION));

@@ -1017,11 +1017,21 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
         const QString first = run.historyFirst.value(i);
         const QString second = run.historySecond.value(i);
         const QString third = run.historyThird.value(i);
-        for (const QString* field : {&first, &second, &third}) {
+        const QString time = first == QLatin1String("-1") ? QString() : run.historyTime.value(i);
+        for (const QString* field : {&first, &second, &third, &time}) {
             if (!checkRunField(*field, where, QStringLiteral("|")))
                 return false;
         }
-        history << first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+        QString line = first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+        if (!time.isEmpty()) {
+            // The time is a fourth field. Readers that take the first three
+            // non-empty fields skip an empty one, so an empty message is
+            // written as a space: the time never takes the message's place.
+            if (trimSpaces(third).isEmpty())
+                line += QLatin1Char(' ');
+            line += QLatin1Char('|') + time;
+        }
+        history << line;
     }
     if (!checkRunItems(history, where))
         return false;

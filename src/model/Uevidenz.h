@@ -45,12 +45,17 @@ struct TesercizioSvolto {
     QString runName;                // name the run is saved under; empty until saved
     DisplayMode displayMode = wholeText;
     FeedbackMode feedbackMode = noFeedback;
-    // The history, one entry per index of the three lists. A step: sentence
+    // The history, one entry per index of the lists. A step: sentence
     // index, answer code ("0", "1", "2" for the levels 1, 2, 3), feedback
-    // message or empty. A reset: "-1", first and last reset sentence.
+    // message or empty, and the time the answer took. A reset: "-1", first
+    // and last reset sentence, no time.
     QStringList historyFirst;
     QStringList historySecond;
     QStringList historyThird;
+    // Milliseconds on the program's clock from the moment the sentence could
+    // be answered to the answer, in decimal; empty for a reset, or for a step
+    // whose time is not known.
+    QStringList historyTime;
     qint32 lastStepError = 0;       // error of the last answer
 };
 

@@ -128,9 +128,74 @@ StoredRun splitRunSections(const QStringList& blockLines)
             run.historyFirst << trimSpaces(fields.nextToken());
             run.historySecond << trimSpaces(fields.nextToken());
             run.historyThird << trimSpaces(fields.nextToken());
+            run.historyTime << trimSpaces(fields.nextToken());
         }
     }
     return run;
+}
+
+int StoredRun::entryOfStep(int step) const
+{
+    int seen = 0;
+    for (int i = 0; i < historyFirst.size(); ++i) {
+        if (isStep(historyFirst.at(i)) && seen++ == step)
+            return i;
+    }
+    return -1;
+}
+
+qint64 answerTimeMs(const QString& field)
+{
+    constexpr qint64 aDay = 24LL * 60 * 60 * 1000;
+    if (field.isEmpty() || field.size() > 12)
+        return -1;
+    for (const QChar c : field) {
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return -1;
+    }
+    const qint64 ms = field.toLongLong();
+    return ms <= aDay ? ms : -1;
+}
+
+QString answerTimeText(qint64 ms)
+{
+    if (ms < 0)
+        return QStringLiteral("-");
+    const qint64 tenths = (ms + 50) / 100;
+    const QString seconds = QStringLiteral("%1,%2 s").arg(tenths / 10 % 60).arg(tenths % 10);
+    if (tenths < 600)
+        return seconds;
+    const qint64 minutes = tenths / 600;
+    const QString padded = tenths / 10 % 60 < 10 ? QStringLiteral("0") + seconds : seconds;
+    return QStringLiteral("%1 min ").arg(minutes) + padded;
+}
+
+qint64 AnswerTimes::levelMean(int level) const
+{
+    if (level < 1 || level > 3 || levelCount[level - 1] == 0)
+        return -1;
+    return levelTotal[level - 1] / levelCount[level - 1];
+}
+
+AnswerTimes answerTimes(const StoredRun& run)
+{
+    AnswerTimes times;
+    for (int i = 0; i < run.historyFirst.size(); ++i) {
+        if (!isStep(run.historyFirst.at(i)))
+            continue;
+        ++times.steps;
+        const qint64 ms = answerTimeMs(run.historyTime.value(i));
+        if (ms < 0)
+            continue;
+        ++times.timed;
+        times.total += ms;
+        const int level = levelOfAnswerCode(run.historySecond.value(i));
+        if (level != daDeterminare) {
+            times.levelTotal[level - 1] += ms;
+            ++times.levelCount[level - 1];
+        }
+    }
+    return times;
 }
 
 ImportanceLevel levelOfAnswerCode(const QString& code)

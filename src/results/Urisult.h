@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QImage>
 #include <QStringList>
+#include <array>
 #include <memory>
 
 class QComboBox;
@@ -31,10 +32,38 @@ struct StoredRun {
     QStringList historyFirst;   // "[storia]", field by field
     QStringList historySecond;
     QStringList historyThird;
+    QStringList historyTime;    // the fourth field, empty when the line has none
 
     // The number of step records (entries whose first field is not "-1").
     int stepCount() const;
+    // The history entry of the step record `step` (0-based), -1 when there is none.
+    int entryOfStep(int step) const;
 };
+
+// The time an answer took, in milliseconds, from a history line's fourth
+// field; -1 when there is none or it is not a time (not a whole number of
+// milliseconds, negative, or longer than a day).
+qint64 answerTimeMs(const QString& field);
+// A time as the viewer shows it ("3,2 s", "1 min 05,0 s"); "-" for -1.
+QString answerTimeText(qint64 ms);
+
+// The times of a run's answers: the total and, for each level given
+// (nonImportante, importante, moltoImportante), their sum and number.
+struct AnswerTimes {
+    int steps = 0;             // step records
+    int timed = 0;             // steps with a time
+    qint64 total = 0;          // sum of the times there are
+    std::array<qint64, 3> levelTotal{};
+    std::array<int, 3> levelCount{};
+
+    // The total, -1 unless every step has a time.
+    qint64 knownTotal() const { return steps > 0 && timed == steps ? total : -1; }
+    // The mean time of the answers given `level` (1..3), -1 without any.
+    qint64 levelMean(int level) const;
+    // The mean time per answer, -1 without any time.
+    qint64 mean() const { return timed > 0 ? total / timed : -1; }
+};
+AnswerTimes answerTimes(const StoredRun& run);
 
 // Splits the lines of a run's block (header dropped) into its sections.
 StoredRun splitRunSections(const QStringList& blockLines);

@@ -729,7 +729,7 @@ void TestRisultati::exportToCsv()
     const QList<QStringList> runs = parseCsv(bytes);
     QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
-        QCOMPARE(row.size(), 17);
+        QCOMPARE(row.size(), 18);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
     QCOMPARE(runs[0][15], QStringLiteral("errore medio"));
     QCOMPARE(runs[1].mid(0, 3), (QStringList{"MARIO", "Il lupo e l'agnello", "PRIMA"}));
@@ -739,6 +739,8 @@ void TestRisultati::exportToCsv()
     // Errors 1 + 1 + 0 + 1 over five sentences, with an Italian decimal comma.
     QCOMPARE(runs[1][15], QStringLiteral("0,600"));
     QCOMPARE(runs[1][16], QStringLiteral("abbastanza bene"));
+    QCOMPARE(runs[0][17], QStringLiteral("tempo totale (s)"));
+    QCOMPARE(runs[1][17], QString());   // stored without times
     QCOMPARE(runs[2][0], QString::fromUtf8("NICOLÒ"));
     QCOMPARE(runs[2][2], QStringLiteral("PROVA \"UNO\"; BIS"));
     QCOMPARE(runs[3][0], QStringLiteral("Mario"));
@@ -750,10 +752,10 @@ void TestRisultati::exportToCsv()
         parseCsv(testsupport::readBytes(path + QStringLiteral("_frasi.csv")));
     QCOMPARE(sentences.size(), 1 + 4 * 5);
     QCOMPARE(sentences[0], (QStringList{"alunno", "prova", "esercizio", "frase", "livello atteso",
-                                        "livello dato", "testo"}));
+                                        "livello dato", "testo", "tempo (s)"}));
     QCOMPARE(sentences[3], (QStringList{"MARIO", "PRIMA", "Il lupo e l'agnello", "3",
                                         "molto importante", "molto importante",
-                                        QString::fromUtf8("Arrivò l'agnello a bere.")}));
+                                        QString::fromUtf8("Arrivò l'agnello a bere."), ""}));
     QCOMPARE(sentences[5][4], QStringLiteral("da determinare"));
 
     // One pupil only: "mario" in any case, both of the runs stored under either spelling.

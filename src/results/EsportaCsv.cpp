@@ -64,63 +64,26 @@ QString infoValue(const QStringList& info, const QString& key)
     return QString();
 }
 
-QString pupilOf(const QString& id)
+// The time spent answering each sentence: the sum of the times of its
+// answers; -1 for a sentence never answered or with an answer of unknown time.
+QVector<qint64> sentenceTimes(const StoredRun& run, int sentences)
 {
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return trimSpaces(caret < 0 ? id : id.left(caret));
-}
-
-QString runNameOf(const QString& id)
-{
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return caret < 0 ? QString() : trimSpaces(id.mid(caret + 1));
-}
-
-struct Block {
-    QString id;
-    QStringList lines;
-};
-
-// Every run of the archive in one reading, grouped as readBlock groups them:
-// the lines of every block with the same identifier, header dropped, trimmed,
-// blank ones dropped.
-bool readAllRuns(QVector<Block>& blocks, QString& error)
-{
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Errore di lettura del file ") + resultsName;
-        return false;
-    }
-    const QStringList lines = splitLines(decodeCp1252(file.readAll()));
-    QHash<QString, int> index;
-    int current = -1;
-    QString key;
-    QString value;
-    for (const QString& raw : lines) {
-        lineKeyValue(raw, key, value);
-        if (key == resultsKey) {
-            if (current >= 0 && blocks.at(current).id == value)
-                continue;
-            auto found = index.constFind(value);
-            if (found == index.constEnd()) {
-                current = int(blocks.size());
-                index.insert(value, current);
-                blocks.append(Block{value, {}});
-            } else {
-                current = *found;
-            }
+    QVector<qint64> times(sentences, 0);
+    QVector<bool> answered(sentences, false);
+    for (int i = 0; i < run.historyFirst.size(); ++i) {
+        bool ok = false;
+        const int n = run.historyFirst.at(i).toInt(&ok);
+        if (!ok || n < 0 || n >= sentences)
             continue;
-        }
-        if (current < 0)
-            continue;
-        const QString line = trimSpaces(raw);
-        if (!line.isEmpty())
-            blocks[current].lines << line;
+        answered[n] = true;
+        const qint64 ms = answerTimeMs(run.historyTime.value(i));
+        times[n] = (ms < 0 || times.at(n) < 0) ? -1 : times.at(n) + ms;
     }
-    return true;
+    for (int n = 0; n < sentences; ++n) {
+        if (!answered.at(n))
+            times[n] = -1;
+    }
+    return times;
 }
 
 bool writeFile(const QString& path, const QString& text, QString& error)
@@ -160,7 +123,7 @@ QString sentencesPathFor(const QString& runsPath)
 
 bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
 {
-    QVector<Block> blocks;
+    QVector<StoredBlock> blocks;
     if (!readAllRuns(blocks, error))
         return false;
     static const char* const shortNames[] = {"non", "imp", "molto"};
@@ -170,17 +133,22 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
     for (const char* e : shortNames)
         for (const char* g : shortNames)
             header << QStringLiteral("proposto %1 / svolto %2").arg(QLatin1String(e), QLatin1String(g));
-    header << QStringLiteral("errore medio") << QStringLiteral("giudizio");
+    header << QStringLiteral("errore medio") << QStringLiteral("giudizio")
+           << QStringLiteral("tempo totale (s)");
     QString runsText = row(header);
     QString sentencesText = row({QStringLiteral("alunno"), QStringLiteral("prova"),
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
                                  QStringLiteral("livello atteso"), QStringLiteral("livello dato"),
-                                 QStringLiteral("testo")});
+                                 QStringLiteral("testo"), QStringLiteral("tempo (s)")});
     const QString wanted = pupil.toCaseFolded();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
+    auto seconds = [&italian](qint64 ms) {
+        // An unknown time is an empty cell, which a spreadsheet's sums and means skip.
+        return ms < 0 ? QString() : italian.toString(double(ms) / 1000.0, 'f', 3);
+    };
     int written = 0;
-    for (const Block& block : std::as_const(blocks)) {
-        const QString who = pupilOf(block.id);
+    for (const StoredBlock& block : std::as_const(blocks)) {
+        const QString who = pupilOfIdentifier(block.id);
         if (!wanted.isEmpty() && who.toCaseFolded() != wanted)
             continue;
         const StoredRun run = splitRunSections(block.lines);
@@ -195,21 +163,23 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         const QString exercise = infoValue(run.infoLines, QStringLiteral("NOME ESERCIZIO="));
         QStringList fields{who,
                            exercise,
-                           runNameOf(block.id),
+                           runNameOfIdentifier(block.id),
                            infoValue(run.infoLines, QStringLiteral("DATA=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI VISUALIZZAZIONE=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
         for (int value : counts.values)
             fields << QString::number(value);
-        fields << italian.toString(mean, 'f', 3) << judgement(mean);
+        fields << italian.toString(mean, 'f', 3) << judgement(mean)
+               << seconds(answerTimes(run).knownTotal());
         runsText += row(fields);
+        const QVector<qint64> times = sentenceTimes(run, assigned.sentenceCount);
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {
             assigned.sentenceLines(n, sentence);
-            sentencesText += row({who, runNameOf(block.id), exercise, QString::number(n + 1),
+            sentencesText += row({who, runNameOfIdentifier(block.id), exercise, QString::number(n + 1),
                                   levelName(assigned.importanceOf(n)),
                                   levelName(done.importanceOf(n)),
-                                  sentence.join(QLatin1Char(' '))});
+                                  sentence.join(QLatin1Char(' ')), seconds(times.at(n))});
         }
         ++written;
     }
@@ -258,7 +228,7 @@ void exportResultsInteractively(QWidget* parent)
     QStringList pupils;
     QSet<QString> seen;
     for (const QString& id : std::as_const(ids)) {
-        const QString who = pupilOf(id);
+        const QString who = pupilOfIdentifier(id);
         if (!seen.contains(who.toCaseFolded())) {
             seen.insert(who.toCaseFolded());
             pupils << who;

@@ -10,6 +10,8 @@
 #include "shell/Umascher.h"
 
 #include <QComboBox>
+#include <QFile>
+#include <QHash>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -196,6 +198,57 @@ AnswerTimes answerTimes(const StoredRun& run)
         }
     }
     return times;
+}
+
+bool readAllRuns(QVector<StoredBlock>& blocks, QString& error)
+{
+    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
+    QFile file(path);
+    if (!file.exists())
+        return true;
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("Errore di lettura del file ") + resultsName;
+        return false;
+    }
+    const QStringList lines = splitLines(decodeCp1252(file.readAll()));
+    QHash<QString, int> index;
+    int current = -1;
+    QString key;
+    QString value;
+    for (const QString& raw : lines) {
+        lineKeyValue(raw, key, value);
+        if (key == resultsKey) {
+            if (current >= 0 && blocks.at(current).id == value)
+                continue;
+            auto found = index.constFind(value);
+            if (found == index.constEnd()) {
+                current = int(blocks.size());
+                index.insert(value, current);
+                blocks.append(StoredBlock{value, {}});
+            } else {
+                current = *found;
+            }
+            continue;
+        }
+        if (current < 0)
+            continue;
+        const QString line = trimSpaces(raw);
+        if (!line.isEmpty())
+            blocks[current].lines << line;
+    }
+    return true;
+}
+
+QString pupilOfIdentifier(const QString& id)
+{
+    const qsizetype caret = id.indexOf(QLatin1Char('^'));
+    return trimSpaces(caret < 0 ? id : id.left(caret));
+}
+
+QString runNameOfIdentifier(const QString& id)
+{
+    const qsizetype caret = id.indexOf(QLatin1Char('^'));
+    return caret < 0 ? QString() : trimSpaces(id.mid(caret + 1));
 }
 
 ImportanceLevel levelOfAnswerCode(const QString& code)

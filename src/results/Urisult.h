@@ -68,6 +68,20 @@ AnswerTimes answerTimes(const StoredRun& run);
 // Splits the lines of a run's block (header dropped) into its sections.
 StoredRun splitRunSections(const QStringList& blockLines);
 
+// The lines of one stored run, as readBlock gives them, with its identifier.
+struct StoredBlock {
+    QString id;
+    QStringList lines;
+};
+// Every run of the archive in one reading, grouped as readBlock groups them:
+// the lines of every block with the same identifier, header dropped,
+// trimmed, blank ones dropped, in the order the identifiers first appear.
+// A missing archive gives no run; false with `error` set when it cannot be read.
+bool readAllRuns(QVector<StoredBlock>& blocks, QString& error);
+// The pupil and the run name of an identifier (split at the first "^", trimmed).
+QString pupilOfIdentifier(const QString& id);
+QString runNameOfIdentifier(const QString& id);
+
 // The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
 ImportanceLevel levelOfAnswerCode(const QString& code);
 

@@ -182,7 +182,7 @@ void TestAndamento::chartOfAPupilWithRunsOfTwoExercises()
     QVERIFY2(QToolTip::text().startsWith(QStringLiteral("SECONDA VOLPE - 01/03/2024 11:00\n"
                                                         "La volpe e l'uva\nerrore medio 0,25")),
              qPrintable(QToolTip::text()));
-    QLineSeries* allTimes = lineSeries(times, QStringLiteral("tutti gli esercizi"));
+    QLineSeries* allTimes = lineSeries(times, QStringLiteral("Il lupo e l'agnello"));
     emit allTimes->hovered(allTimes->at(1) + QPointF(1000, 0.05), true);   // near the point
     QTRY_VERIFY(QToolTip::text().startsWith(QStringLiteral("SECONDA LUPO - 15/02/2024 09:00")));
     QVERIFY(QToolTip::text().endsWith(QStringLiteral("tempo medio per risposta 2,0 s")));
@@ -198,7 +198,7 @@ void TestAndamento::chartOfAPupilWithRunsOfTwoExercises()
              (QList<QPointF>{{at("05/02/2024 08:15:00"), 1.5}}));
 
     // A click on a point closes the window with that run chosen.
-    QLineSeries* annas = lineSeries(form.ChartErrori->chart(), QStringLiteral("tutti gli esercizi"));
+    QLineSeries* annas = lineSeries(form.ChartErrori->chart(), QStringLiteral("Il lupo e l'agnello"));
     emit annas->clicked(annas->at(0));
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(form.chosenIdentifier(), QStringLiteral("ANNA^UNO"));

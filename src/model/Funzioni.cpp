@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -73,11 +74,16 @@ QByteArray encodeCp1252(const QString& text)
 
 QString decodeCp1252(const QByteArray& bytes)
 {
+    return decodeCp1252(bytes.constData(), bytes.size());
+}
+
+QString decodeCp1252(const char* bytes, qsizetype length)
+{
     const auto& toUnicode = cp1252().toUnicode;
-    QString text(bytes.size(), Qt::Uninitialized);
+    QString text(length, Qt::Uninitialized);
     QChar* out = text.data();
-    for (const char b : bytes)
-        *out++ = QChar(toUnicode[uchar(b)]);
+    for (qsizetype i = 0; i < length; ++i)
+        *out++ = QChar(toUnicode[uchar(bytes[i])]);
     return text;
 }
 
@@ -508,6 +514,143 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
         if (isHeaderFor(p, n, wantedKey, lineValue))
             out.append(decodeCp1252(QByteArray(lineValue.p, lineValue.n)));
     });
+}
+
+namespace {
+
+// A header line found in a section file's bytes.
+struct HeaderLine {
+    const char* start = nullptr;  // first byte of the line
+    const char* next = nullptr;   // first byte of the line after it
+    ByteView value;
+};
+
+// The first header for `key` in the lines from `from` (a line start) on. A
+// line's key ends at its first "=", so only the lines whose first "=" comes
+// right after the key's bytes (and spaces) can be headers for it: the "="
+// are looked for, and the lines are checked only there.
+bool nextHeader(const char* from, const char* begin, const char* end, const QByteArray& key,
+                HeaderLine& header)
+{
+    if (key.isEmpty())
+        return false;
+    const char* search = from;
+    while (search < end) {
+        const char* equals = static_cast<const char*>(std::memchr(search, '=', size_t(end - search)));
+        if (!equals)
+            return false;
+        const char* keyEnd = equals;
+        while (keyEnd > search && keyEnd[-1] == ' ')
+            --keyEnd;
+        const bool keyBefore = keyEnd - search >= key.size()
+                               && std::memcmp(keyEnd - key.size(), key.constData(), size_t(key.size())) == 0;
+        // The line's end; a line whose first "=" is not after the key is passed over whole.
+        const char* lineEnd = equals;
+        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r')
+            ++lineEnd;
+        const char* next = lineEnd;
+        if (next < end)
+            next += (*next == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
+        if (keyBefore) {
+            const char* start = keyEnd - key.size();
+            while (start > begin && start > from && start[-1] != '\n' && start[-1] != '\r')
+                --start;
+            if (isHeaderFor(start, qsizetype(lineEnd - start), key, header.value)) {
+                header.start = start;
+                header.next = next;
+                return true;
+            }
+        }
+        search = next;
+    }
+    return false;
+}
+
+} // namespace
+
+bool readBlockBytes(QByteArray& bytes, QList<BlockBytes>& out, const QString& key,
+                    const QString& folder, const QString& name, const QString& extension,
+                    const std::function<bool(const QString&)>& wanted, QStringList* values)
+{
+    out.clear();
+    if (values)
+        values->clear();
+    if (!readSectionFile(sectionFilePath(folder, name, extension), name, bytes))
+        return false;
+    QByteArray wantedKey;
+    if (!wantedBytes(key, wantedKey) || wantedKey.isEmpty())
+        return true;
+    const char* const begin = bytes.constData();
+    const char* const end = begin + bytes.size();
+    // Block of each value in `out`, -1 for a value not wanted.
+    QHash<QByteArray, int> blockOf;
+    int current = -1;
+    QByteArray last;
+    HeaderLine header;
+    bool found = nextHeader(begin, begin, end, wantedKey, header);
+    bool first = true;
+    while (found) {
+        // A header with the value of the block before it goes on with that block.
+        if (first || !(header.value == last)) {
+            first = false;
+            last = QByteArray(header.value.p, header.value.n);
+            const auto known = blockOf.constFind(last);
+            if (known != blockOf.constEnd()) {
+                current = *known;
+            } else {
+                const QString value = decodeCp1252(last);
+                current = -1;
+                if (!wanted || wanted(value)) {
+                    current = int(out.size());
+                    out.append(BlockBytes{value, {}});
+                }
+                blockOf.insert(last, current);
+                if (values)
+                    values->append(value);
+            }
+        }
+        HeaderLine following;
+        found = nextHeader(header.next, begin, end, wantedKey, following);
+        if (current >= 0) {
+            const char* const bodyEnd = found ? following.start : end;
+            if (bodyEnd > header.next)
+                out[current].parts.append(QByteArrayView(header.next, bodyEnd - header.next));
+        }
+        header = following;
+    }
+    return true;
+}
+
+void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit)
+{
+    for (const QByteArrayView part : block.parts) {
+        forEachLine(QByteArray::fromRawData(part.data(), part.size()),
+                    [&visit](const char* p, qsizetype n, int) {
+                        const ByteView t = trimmedBytes(p, n);
+                        if (t.n > 0)
+                            visit(QByteArrayView(t.p, t.n));
+                    });
+    }
+}
+
+bool readBlocks(QList<SectionBlock>& out, const QString& key, const QString& folder,
+                const QString& name, const QString& extension,
+                const std::function<bool(const QString&)>& wanted, QStringList* values)
+{
+    out.clear();
+    QByteArray bytes;
+    QList<BlockBytes> blocks;
+    if (!readBlockBytes(bytes, blocks, key, folder, name, extension, wanted, values))
+        return false;
+    out.reserve(blocks.size());
+    for (const BlockBytes& block : std::as_const(blocks)) {
+        SectionBlock decoded{block.value, {}};
+        forEachBlockLine(block, [&decoded](QByteArrayView line) {
+            decoded.lines.append(decodeCp1252(line.data(), line.size()));
+        });
+        out.append(std::move(decoded));
+    }
+    return true;
 }
 
 namespace {

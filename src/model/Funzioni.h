@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -23,6 +25,7 @@ class QImage;
 // Every character must fit (see fitsCp1252); one that does not becomes '?'.
 QByteArray encodeCp1252(const QString& text);
 QString decodeCp1252(const QByteArray& bytes);
+QString decodeCp1252(const char* bytes, qsizetype length);
 // True when every character of `text` has a windows-1252 byte.
 bool fitsCp1252(const QString& text);
 bool fitsCp1252(const QStringList& lines);
@@ -92,6 +95,37 @@ void readBlock(QStringList& out, const QString& key, const QString& value, bool 
 // A missing file is created empty; read errors as readBlock.
 void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
                 const QString& extension);
+
+// One block of a section file: its value and its trimmed, non-blank lines
+// without the headers.
+struct SectionBlock {
+    QString value;
+    QStringList lines;
+};
+// Every block for key in one reading, those with the same value as one, in
+// the order their values first appear. Only the blocks whose value `wanted`
+// accepts are read into `out` (every block without `wanted`); `values`, when
+// given, receives every value once, in the same order. False when the file
+// cannot be read (shown as readBlock shows it; `out` stays empty).
+bool readBlocks(QList<SectionBlock>& out, const QString& key, const QString& folder,
+                const QString& name, const QString& extension,
+                const std::function<bool(const QString&)>& wanted = {},
+                QStringList* values = nullptr);
+
+// The same blocks as the file's own bytes, for readers that decode only what
+// they need: each block's lines after its header(s), as one or more parts of
+// `bytes` (which holds the file and must outlive them), in file order.
+struct BlockBytes {
+    QString value;
+    QList<QByteArrayView> parts;
+};
+bool readBlockBytes(QByteArray& bytes, QList<BlockBytes>& out, const QString& key,
+                    const QString& folder, const QString& name, const QString& extension,
+                    const std::function<bool(const QString&)>& wanted = {},
+                    QStringList* values = nullptr);
+// Calls `visit(line)` for every line of the parts of a block as readBlocks
+// keeps them: trimmed of spaces, blank ones skipped.
+void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit);
 
 // Every change of a section file holds its lock and cuts back an append that
 // a crash left unfinished first (see model/SafeFile.h); readers do not wait

@@ -123,9 +123,14 @@ QString sentencesPathFor(const QString& runsPath)
 
 bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
 {
-    QVector<StoredBlock> blocks;
-    if (!readAllRuns(blocks, error))
+    const QString wanted = pupil.toCaseFolded();
+    QList<SectionBlock> blocks;
+    if (!readAllRuns(blocks, [&wanted](const QString& id) {
+            return wanted.isEmpty() || pupilOfIdentifier(id).toCaseFolded() == wanted;
+        })) {
+        error = QStringLiteral("Errore di lettura del file ") + resultsName;
         return false;
+    }
     static const char* const shortNames[] = {"non", "imp", "molto"};
     QStringList header{QStringLiteral("alunno"), QStringLiteral("esercizio"),
                        QStringLiteral("prova"), QStringLiteral("data"),
@@ -140,17 +145,14 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
                                  QStringLiteral("livello atteso"), QStringLiteral("livello dato"),
                                  QStringLiteral("testo"), QStringLiteral("tempo (s)")});
-    const QString wanted = pupil.toCaseFolded();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
     auto seconds = [&italian](qint64 ms) {
         // An unknown time is an empty cell, which a spreadsheet's sums and means skip.
         return ms < 0 ? QString() : italian.toString(double(ms) / 1000.0, 'f', 3);
     };
     int written = 0;
-    for (const StoredBlock& block : std::as_const(blocks)) {
-        const QString who = pupilOfIdentifier(block.id);
-        if (!wanted.isEmpty() && who.toCaseFolded() != wanted)
-            continue;
+    for (const SectionBlock& block : std::as_const(blocks)) {
+        const QString who = pupilOfIdentifier(block.value);
         const StoredRun run = splitRunSections(block.lines);
         Tparametri params;
         params.mode = fromResults;
@@ -159,11 +161,11 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         Tevidenziatore done(params);
         replayHistory(done, run, -2);
         const AnswerCounts counts = countFinalAnswers(assigned, done.lines, run);
-        const double mean = meanError(assigned, done.lines, run);
+        const double mean = meanError(run);
         const QString exercise = infoValue(run.infoLines, QStringLiteral("NOME ESERCIZIO="));
         QStringList fields{who,
                            exercise,
-                           runNameOfIdentifier(block.id),
+                           runNameOfIdentifier(block.value),
                            infoValue(run.infoLines, QStringLiteral("DATA=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI VISUALIZZAZIONE=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
@@ -176,7 +178,7 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {
             assigned.sentenceLines(n, sentence);
-            sentencesText += row({who, runNameOfIdentifier(block.id), exercise, QString::number(n + 1),
+            sentencesText += row({who, runNameOfIdentifier(block.value), exercise, QString::number(n + 1),
                                   levelName(assigned.importanceOf(n)),
                                   levelName(done.importanceOf(n)),
                                   sentence.join(QLatin1Char(' ')), seconds(times.at(n))});

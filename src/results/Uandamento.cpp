@@ -26,6 +26,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSet>
+#include <QDateTime>
+#include <ctime>
 #include <QToolTip>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -34,21 +36,10 @@
 
 namespace {
 
-const QString dateKey = QStringLiteral("DATA=");
-const QString exerciseKey = QStringLiteral("NOME ESERCIZIO=");
 
 // The bounds of the final judgement on the mean error.
 constexpr double goodBound = 0.4;
 constexpr double fairBound = 0.7;
-
-QString infoValue(const QStringList& info, const QString& key)
-{
-    for (const QString& line : info) {
-        if (line.startsWith(key))
-            return trimSpaces(line.mid(key.size()));
-    }
-    return QString();
-}
 
 QString italianNumber(double value, int decimals)
 {
@@ -77,8 +68,9 @@ QLineSeries* pointSeries(const QString& name, const QColor& colour, qreal width,
     QPen pen(colour);
     pen.setWidthF(width);
     series->setPen(pen);
-    series->setPointsVisible(true);
-    series->setMarkerSize(marker);
+    series->setPointsVisible(marker > 0);
+    if (marker > 0)
+        series->setMarkerSize(marker);
     return series;
 }
 
@@ -87,8 +79,9 @@ QDateTimeAxis* dateAxis(const QVector<ProgressRun>& runs)
     auto axis = new QDateTimeAxis;
     axis->setFormat(QStringLiteral("dd/MM/yy"));
     axis->setTitleText(QStringLiteral("data"));
-    QDateTime first = runs.isEmpty() ? QDateTime::currentDateTime() : runs.first().date;
-    QDateTime last = runs.isEmpty() ? first : runs.last().date;
+    const QDateTime first = runs.isEmpty() ? QDateTime::currentDateTime()
+                                           : QDateTime::fromMSecsSinceEpoch(runs.first().moment);
+    const QDateTime last = runs.isEmpty() ? first : QDateTime::fromMSecsSinceEpoch(runs.last().moment);
     // Room on both sides, so that the first and the last point are not on the frame.
     const qint64 span = std::max<qint64>(first.msecsTo(last), 24LL * 3600 * 1000);
     axis->setRange(first.addMSecs(-span / 20), last.addMSecs(span / 20));
@@ -113,7 +106,7 @@ QAreaSeries* band(QChart* chart, const QString& name, double from, double to, co
     upper->setParent(area);
     area->setName(name);
     area->setColor(colour);
-    area->setBorderColor(colour);
+    area->setPen(Qt::NoPen);
     chart->addSeries(area);
     area->attachAxis(x);
     area->attachAxis(y);
@@ -159,32 +152,107 @@ QChart* newChart(const QString& title)
 // ---------------------------------------------------------------------------
 // The runs of a pupil
 
-QDateTime storedRunDate(const QString& value)
+namespace {
+
+// Milliseconds since 1970 of a local date and time, through the C library's
+// conversion of a moment (a QDateTime in local time, or mktime, looks at the
+// time zone files again for every date).
+qint64 localMoment(const QDate& date, const QTime& time)
+{
+    const qint64 asUtc = QDateTime(date, time, Qt::UTC).toSecsSinceEpoch();
+    auto offsetAt = [](qint64 seconds) {
+        const time_t t = time_t(seconds);
+        tm local{};
+        return localtime_r(&t, &local) ? qint64(local.tm_gmtoff) : 0;
+    };
+    const qint64 guess = asUtc - offsetAt(asUtc);
+    return (asUtc - offsetAt(guess)) * 1000 + time.msec();
+}
+
+// "dd/MM/yyyy HH:mm:ss", as this program writes it, read digit by digit.
+bool writtenMoment(const QString& text, qint64& moment)
+{
+    if (text.size() != 19)
+        return false;
+    static const char pattern[] = "00/00/0000 00:00:00";
+    int numbers[6] = {};
+    int field = 0;
+    for (int i = 0; i < 19; ++i) {
+        const QChar c = text.at(i);
+        if (pattern[i] == '0') {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return false;
+            numbers[field] = numbers[field] * 10 + (c.unicode() - '0');
+        } else if (c != QLatin1Char(pattern[i])) {
+            return false;
+        } else {
+            ++field;
+        }
+    }
+    const QDate date(numbers[2], numbers[1], numbers[0]);
+    const QTime time(numbers[3], numbers[4], numbers[5]);
+    if (!date.isValid() || !time.isValid())
+        return false;
+    moment = localMoment(date, time);
+    return true;
+}
+
+} // namespace
+
+bool storedRunMoment(const QString& value, qint64& moment, QString& shown)
 {
     const QString text = trimSpaces(value);
-    for (const char* format : {"dd/MM/yyyy HH:mm:ss", "d/M/yyyy H:mm:ss", "d/M/yyyy H:mm",
-                               "d/M/yy H:mm:ss", "d/M/yy H:mm", "d/M/yyyy", "d/M/yy",
-                               "d.M.yyyy H:mm:ss", "d-M-yyyy H:mm:ss", "yyyy-MM-dd HH:mm:ss"}) {
+    if (writtenMoment(text, moment)) {
+        shown = text.left(16);
+        return true;
+    }
+    for (const char* format : {"d/M/yyyy H:mm:ss", "d/M/yyyy H:mm", "d/M/yy H:mm:ss", "d/M/yy H:mm",
+                               "d/M/yyyy", "d/M/yy", "d.M.yyyy H:mm:ss", "d-M-yyyy H:mm:ss",
+                               "yyyy-MM-dd HH:mm:ss"}) {
         QDateTime date = QDateTime::fromString(text, QLatin1String(format));
         if (date.isValid()) {
             // A two-digit year is of this century.
             if (date.date().year() < 1970)
                 date = date.addYears(100);
-            return date;
+            moment = date.toMSecsSinceEpoch();
+            shown = dateText(date);
+            return true;
         }
     }
-    return QDateTime::fromString(text, Qt::ISODate);
+    const QDateTime date = QDateTime::fromString(text, Qt::ISODate);
+    if (!date.isValid())
+        return false;
+    moment = date.toMSecsSinceEpoch();
+    shown = dateText(date);
+    return true;
 }
 
-bool readPupilProgress(const QString& pupil, PupilProgress& progress, QString& error)
+bool readPupilProgress(const QString& pupil, PupilProgress& progress)
 {
     progress = PupilProgress();
-    QVector<StoredBlock> blocks;
-    if (!readAllRuns(blocks, error))
+    // The runs of the pupil asked for and of the first pupil, who is shown
+    // when the other is not in the archive; only what the charts need is
+    // read of them.
+    QString wanted = pupil.toCaseFolded();
+    QString first;
+    bool firstSeen = false;
+    QByteArray bytes;
+    QList<BlockBytes> blocks;
+    QStringList identifiers;
+    if (!readBlockBytes(bytes, blocks, resultsKey, resultsFolder(), resultsName, resultsExtension,
+                        [&wanted, &first, &firstSeen](const QString& id) {
+                            const QString who = pupilOfIdentifier(id).toCaseFolded();
+                            if (!firstSeen) {
+                                first = who;
+                                firstSeen = true;
+                            }
+                            return who == wanted || who == first;
+                        },
+                        &identifiers))
         return false;
     QSet<QString> seen;
-    for (const StoredBlock& block : std::as_const(blocks)) {
-        const QString who = pupilOfIdentifier(block.id);
+    for (const QString& id : std::as_const(identifiers)) {
+        const QString who = pupilOfIdentifier(id);
         if (!seen.contains(who.toCaseFolded())) {
             seen.insert(who.toCaseFolded());
             progress.pupils << who;
@@ -194,33 +262,28 @@ bool readPupilProgress(const QString& pupil, PupilProgress& progress, QString& e
         return true;
     progress.pupil = progress.pupils.first();
     for (const QString& who : std::as_const(progress.pupils)) {
-        if (who.toCaseFolded() == pupil.toCaseFolded())
+        if (who.toCaseFolded() == wanted)
             progress.pupil = who;
     }
-    const QString wanted = progress.pupil.toCaseFolded();
-    for (const StoredBlock& block : std::as_const(blocks)) {
-        if (pupilOfIdentifier(block.id).toCaseFolded() != wanted)
+    wanted = progress.pupil.toCaseFolded();
+    for (const BlockBytes& block : std::as_const(blocks)) {
+        if (pupilOfIdentifier(block.value).toCaseFolded() != wanted)
             continue;
-        const StoredRun run = splitRunSections(block.lines);
+        const RunSummary summary = summariseRun(block);
         ProgressRun point;
-        point.identifier = block.id;
-        point.runName = runNameOfIdentifier(block.id);
-        point.exerciseName = infoValue(run.infoLines, exerciseKey);
-        point.date = storedRunDate(infoValue(run.infoLines, dateKey));
-        if (!point.date.isValid()) {
+        point.identifier = block.value;
+        point.runName = runNameOfIdentifier(block.value);
+        point.exerciseName = summary.exerciseName;
+        if (!storedRunMoment(summary.date, point.moment, point.dateShown)) {
             ++progress.undated;
             continue;
         }
-        Tparametri params;
-        params.mode = fromResults;
-        params.source = run.textLines;
-        const Tevidenziatore assigned(params);
-        point.meanError = meanError(assigned, run.textLines, run);
-        point.meanTime = answerTimes(run).mean();
+        point.meanError = summary.meanError;
+        point.meanTime = summary.times.mean();
         progress.runs << point;
     }
     std::stable_sort(progress.runs.begin(), progress.runs.end(),
-                     [](const ProgressRun& a, const ProgressRun& b) { return a.date < b.date; });
+                     [](const ProgressRun& a, const ProgressRun& b) { return a.moment < b.moment; });
     return true;
 }
 
@@ -252,10 +315,10 @@ TandamentoForm::TandamentoForm(const QString& pupil, QWidget* parent)
     left->addLayout(top);
     ChartErrori = new QChartView(this);
     ChartErrori->setObjectName(QStringLiteral("ChartErrori"));
-    ChartErrori->setRenderHint(QPainter::Antialiasing);
+    ChartErrori->setRenderHint(QPainter::Antialiasing, false);
     ChartTempi = new QChartView(this);
     ChartTempi->setObjectName(QStringLiteral("ChartTempi"));
-    ChartTempi->setRenderHint(QPainter::Antialiasing);
+    ChartTempi->setRenderHint(QPainter::Antialiasing, false);
     left->addWidget(ChartErrori, 3);
     left->addWidget(ChartTempi, 2);
     LabelNote = new QLabel(this);
@@ -292,11 +355,8 @@ TandamentoForm::TandamentoForm(const QString& pupil, QWidget* parent)
 
 void TandamentoForm::showPupil(const QString& pupil)
 {
-    QString error;
-    if (!readPupilProgress(pupil, shown, error)) {
-        showMessage(error);
-        shown = PupilProgress();
-    }
+    // An archive that cannot be read has been reported; the charts stay empty.
+    readPupilProgress(pupil, shown);
     {
         const QSignalBlocker blocker(ComboAlunni);
         ComboAlunni->clear();
@@ -323,9 +383,8 @@ void TandamentoForm::showPupil(const QString& pupil)
     LabelNote->setText(notes.join(QLatin1Char(' ')));
 }
 
-void TandamentoForm::watchSeries(QXYSeries* series, const QVector<int>& runs, bool time)
+void TandamentoForm::watchSeries(QXYSeries* series, bool time)
 {
-    seriesRuns.insert(series, runs);
     connect(series, &QXYSeries::hovered, this, [this, series, time](const QPointF& point, bool state) {
         const int run = nearestRun(series, point);
         if (!state || run < 0) {
@@ -364,36 +423,7 @@ void TandamentoForm::buildErrorChart()
     band(chart, QStringLiteral("abbastanza bene"), goodBound, fairBound, QColor(250, 240, 190), x, y);
     band(chart, QStringLiteral("non molto bene"), fairBound, y->max(), QColor(250, 215, 210), x, y);
 
-    QLineSeries* all = pointSeries(QStringLiteral("tutti gli esercizi"), QColor(90, 90, 90), 1.5, 7);
-    QVector<int> allRuns;
-    QStringList exercises;
-    QHash<QString, QLineSeries*> perExercise;
-    QHash<QString, QVector<int>> exerciseRuns;
-    for (int i = 0; i < shown.runs.size(); ++i) {
-        const ProgressRun& run = shown.runs.at(i);
-        const QPointF point(double(run.date.toMSecsSinceEpoch()), run.meanError);
-        all->append(point);
-        allRuns << i;
-        if (!perExercise.contains(run.exerciseName)) {
-            exercises << run.exerciseName;
-            perExercise.insert(run.exerciseName,
-                               pointSeries(run.exerciseName, exerciseColour(int(exercises.size()) - 1),
-                                           2.5, 10));
-        }
-        perExercise.value(run.exerciseName)->append(point);
-        exerciseRuns[run.exerciseName] << i;
-    }
-    chart->addSeries(all);
-    all->attachAxis(x);
-    all->attachAxis(y);
-    watchSeries(all, allRuns, false);
-    for (const QString& exercise : std::as_const(exercises)) {
-        QLineSeries* series = perExercise.value(exercise);
-        chart->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-        watchSeries(series, exerciseRuns.value(exercise), false);
-    }
+    addRunSeries(chart, x, y, false);
     QChart* old = ChartErrori->chart();
     ChartErrori->setChart(chart);
     delete old;
@@ -417,42 +447,54 @@ void TandamentoForm::buildTimeChart()
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
 
-    QLineSeries* all = pointSeries(QStringLiteral("tutti gli esercizi"), QColor(90, 90, 90), 1.5, 7);
-    QVector<int> allRuns;
-    QStringList exercises;
-    QHash<QString, QLineSeries*> perExercise;
-    QHash<QString, QVector<int>> exerciseRuns;
-    for (int i = 0; i < shown.runs.size(); ++i) {
-        const ProgressRun& run = shown.runs.at(i);
-        // Every exercise keeps its colour of the first chart, with or without times.
-        if (!perExercise.contains(run.exerciseName)) {
-            exercises << run.exerciseName;
-            perExercise.insert(run.exerciseName,
-                               pointSeries(run.exerciseName, exerciseColour(int(exercises.size()) - 1),
-                                           2.5, 10));
-        }
-        if (run.meanTime < 0)
-            continue;
-        const QPointF point(double(run.date.toMSecsSinceEpoch()), double(run.meanTime) / 1000.0);
-        all->append(point);
-        allRuns << i;
-        perExercise.value(run.exerciseName)->append(point);
-        exerciseRuns[run.exerciseName] << i;
-    }
-    chart->addSeries(all);
-    all->attachAxis(x);
-    all->attachAxis(y);
-    watchSeries(all, allRuns, true);
-    for (const QString& exercise : std::as_const(exercises)) {
-        QLineSeries* series = perExercise.value(exercise);
-        chart->addSeries(series);
-        series->attachAxis(x);
-        series->attachAxis(y);
-        watchSeries(series, exerciseRuns.value(exercise), true);
-    }
+    addRunSeries(chart, x, y, true);
     QChart* old = ChartTempi->chart();
     ChartTempi->setChart(chart);
     delete old;
+}
+
+void TandamentoForm::addRunSeries(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, bool time)
+{
+    // The points of all runs, and of each exercise in the order the
+    // exercises first appear (each keeps its colour in both charts, with or
+    // without times). Each series gets its points at once.
+    struct Points {
+        QList<QPointF> points;
+        QVector<int> runs;
+    };
+    Points all;
+    QStringList exercises;
+    QHash<QString, Points> perExercise;
+    for (int i = 0; i < shown.runs.size(); ++i) {
+        const ProgressRun& run = shown.runs.at(i);
+        if (!perExercise.contains(run.exerciseName))
+            exercises << run.exerciseName;
+        Points& mine = perExercise[run.exerciseName];
+        if (time && run.meanTime < 0)
+            continue;
+        const QPointF point(double(run.moment), time ? double(run.meanTime) / 1000.0 : run.meanError);
+        all.points << point;
+        all.runs << i;
+        mine.points << point;
+        mine.runs << i;
+    }
+    auto add = [&](const QString& name, const QColor& colour, qreal width, qreal marker,
+                   const Points& points, bool pointed) {
+        QLineSeries* series = pointSeries(name, colour, width, marker);
+        series->replace(points.points);
+        chart->addSeries(series);
+        series->attachAxis(x);
+        series->attachAxis(y);
+        seriesRuns.insert(series, points.runs);
+        if (pointed)
+            watchSeries(series, time);
+    };
+    // All runs as a thin line. Its points are those of the exercises, drawn
+    // over it, which are pointed at and clicked (a line that is watched for
+    // the pointer costs Qt Charts an outline of its whole path).
+    add(QStringLiteral("tutti gli esercizi"), QColor(90, 90, 90), 1.5, 0, all, false);
+    for (int e = 0; e < exercises.size(); ++e)
+        add(exercises.at(e), exerciseColour(e), 2.5, 10, perExercise.value(exercises.at(e)), true);
 }
 
 int TandamentoForm::runOfPoint(const QXYSeries* series, int point) const
@@ -488,7 +530,7 @@ QString TandamentoForm::pointText(int index) const
     if (index < 0 || index >= shown.runs.size())
         return QString();
     const ProgressRun& run = shown.runs.at(index);
-    return run.runName + QStringLiteral(" - ") + dateText(run.date) + QLatin1Char('\n')
+    return run.runName + QStringLiteral(" - ") + run.dateShown + QLatin1Char('\n')
            + run.exerciseName + QStringLiteral("\nerrore medio ") + italianNumber(run.meanError, 2);
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QDateTime>
 #include <QDialog>
 #include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
+class QAbstractAxis;
 class QChart;
 class QChartView;
 class QComboBox;
@@ -22,7 +22,8 @@ struct ProgressRun {
     QString identifier;     // pupil + "^" + run name
     QString runName;
     QString exerciseName;   // as stored with the run
-    QDateTime date;         // when it was saved
+    qint64 moment = 0;      // when it was saved: milliseconds since 1970 (UTC)
+    QString dateShown;      // the same as shown: "dd/MM/yyyy HH:mm", local time
     double meanError = 0;   // per sentence, as the judgement takes it
     qint64 meanTime = -1;   // milliseconds per answer; -1 when the run has no times
 };
@@ -36,12 +37,14 @@ struct PupilProgress {
 };
 
 // The moment a run was saved, from its "DATA=" value (as this program writes
-// it, or a date with or without seconds); invalid when it cannot be read.
-QDateTime storedRunDate(const QString& value);
+// it, or a date with or without seconds, in local time): milliseconds since
+// 1970 and the date as shown; false when it cannot be read.
+bool storedRunMoment(const QString& value, qint64& moment, QString& shown);
 
 // Reads the archive once for the progress of `pupil` (compared without regard
-// to case; empty: the first pupil). False with `error` set when it cannot be read.
-bool readPupilProgress(const QString& pupil, PupilProgress& progress, QString& error);
+// to case; not found or empty: the first pupil). False when it cannot be read
+// (the user has been told).
+bool readPupilProgress(const QString& pupil, PupilProgress& progress);
 
 // A pupil's progress at a glance: the mean error of every stored run by date
 // (one series per exercise and one of all runs, over the bands of the final
@@ -85,7 +88,8 @@ public:
 private:
     void buildErrorChart();
     void buildTimeChart();
-    void watchSeries(QXYSeries* series, const QVector<int>& runs, bool time);
+    void addRunSeries(QChart* chart, QAbstractAxis* x, QAbstractAxis* y, bool time);
+    void watchSeries(QXYSeries* series, bool time);
     int nearestRun(const QXYSeries* series, const QPointF& value) const;
     QString askFileName(const QString& caption, const QString& filter, const QString& suffix);
 

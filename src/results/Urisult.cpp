@@ -10,8 +10,6 @@
 #include "shell/Umascher.h"
 
 #include <QComboBox>
-#include <QFile>
-#include <QHash>
 #include <QGuiApplication>
 #include <QGroupBox>
 #include <QLabel>
@@ -43,19 +41,6 @@ const QString resetMark = QStringLiteral("-1");
 bool isStep(const QString& first)
 {
     return first != resetMark;
-}
-
-QString sectionOf(const QString& line)
-{
-    const qsizetype open = line.indexOf(QLatin1Char('['));
-    const qsizetype close = line.indexOf(QLatin1Char(']'));
-    if (open < 0 || close < 0 || close < open)
-        return QString();
-    const QString word = trimSpaces(line.mid(open + 1, close - open - 1));
-    if (word == QLatin1String("informazioni") || word == QLatin1String("testo")
-        || word == QLatin1String("storia"))
-        return word;
-    return QString();
 }
 
 QFont textFont()
@@ -113,24 +98,33 @@ int StoredRun::stepCount() const
 StoredRun splitRunSections(const QStringList& blockLines)
 {
     StoredRun run;
-    QString section;
-    TTokenizer fields(QLatin1Char('|'), QString());
+    RunSection section = RunSection::none;
+    std::array<QStringView, 4> fields;
     for (const QString& line : blockLines) {
-        const QString word = sectionOf(line);
-        if (!word.isEmpty()) {
-            section = word;
-            continue;
+        // Only a line with both brackets can open a section.
+        if (line.contains(QLatin1Char(']'))) {
+            const RunSection opened = runSectionOf(QStringView(line));
+            if (opened != RunSection::none) {
+                section = opened;
+                continue;
+            }
         }
-        if (section == QLatin1String("informazioni")) {
+        switch (section) {
+        case RunSection::informazioni:
             run.infoLines << line;
-        } else if (section == QLatin1String("testo")) {
+            break;
+        case RunSection::testo:
             run.textLines << line;
-        } else if (section == QLatin1String("storia")) {
-            fields.setText(line);
-            run.historyFirst << trimSpaces(fields.nextToken());
-            run.historySecond << trimSpaces(fields.nextToken());
-            run.historyThird << trimSpaces(fields.nextToken());
-            run.historyTime << trimSpaces(fields.nextToken());
+            break;
+        case RunSection::storia:
+            historyFields(QStringView(line), fields);
+            run.historyFirst << fields[0].toString();
+            run.historySecond << fields[1].toString();
+            run.historyThird << fields[2].toString();
+            run.historyTime << fields[3].toString();
+            break;
+        case RunSection::none:
+            break;
         }
     }
     return run;
@@ -146,19 +140,6 @@ int StoredRun::entryOfStep(int step) const
     return -1;
 }
 
-qint64 answerTimeMs(const QString& field)
-{
-    constexpr qint64 aDay = 24LL * 60 * 60 * 1000;
-    if (field.isEmpty() || field.size() > 12)
-        return -1;
-    for (const QChar c : field) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
-            return -1;
-    }
-    const qint64 ms = field.toLongLong();
-    return ms <= aDay ? ms : -1;
-}
-
 QString answerTimeText(qint64 ms)
 {
     if (ms < 0)
@@ -172,71 +153,26 @@ QString answerTimeText(qint64 ms)
     return QStringLiteral("%1 min ").arg(minutes) + padded;
 }
 
-qint64 AnswerTimes::levelMean(int level) const
+QVector<HistoryEntry> historyEntries(const StoredRun& run)
 {
-    if (level < 1 || level > 3 || levelCount[level - 1] == 0)
-        return -1;
-    return levelTotal[level - 1] / levelCount[level - 1];
+    QVector<HistoryEntry> entries;
+    entries.reserve(run.historyFirst.size());
+    for (int i = 0; i < run.historyFirst.size(); ++i)
+        entries << historyEntry(QStringView(run.historyFirst.at(i)), run.historySecond.value(i),
+                                run.historyThird.value(i), run.historyTime.value(i));
+    return entries;
 }
 
 AnswerTimes answerTimes(const StoredRun& run)
 {
-    AnswerTimes times;
-    for (int i = 0; i < run.historyFirst.size(); ++i) {
-        if (!isStep(run.historyFirst.at(i)))
-            continue;
-        ++times.steps;
-        const qint64 ms = answerTimeMs(run.historyTime.value(i));
-        if (ms < 0)
-            continue;
-        ++times.timed;
-        times.total += ms;
-        const int level = levelOfAnswerCode(run.historySecond.value(i));
-        if (level != daDeterminare) {
-            times.levelTotal[level - 1] += ms;
-            ++times.levelCount[level - 1];
-        }
-    }
-    return times;
+    return answerTimesOf(historyEntries(run));
 }
 
-bool readAllRuns(QVector<StoredBlock>& blocks, QString& error)
+bool readAllRuns(QList<SectionBlock>& blocks, const std::function<bool(const QString&)>& wanted,
+                 QStringList* identifiers)
 {
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
-    QFile file(path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = QStringLiteral("Errore di lettura del file ") + resultsName;
-        return false;
-    }
-    const QStringList lines = splitLines(decodeCp1252(file.readAll()));
-    QHash<QString, int> index;
-    int current = -1;
-    QString key;
-    QString value;
-    for (const QString& raw : lines) {
-        lineKeyValue(raw, key, value);
-        if (key == resultsKey) {
-            if (current >= 0 && blocks.at(current).id == value)
-                continue;
-            auto found = index.constFind(value);
-            if (found == index.constEnd()) {
-                current = int(blocks.size());
-                index.insert(value, current);
-                blocks.append(StoredBlock{value, {}});
-            } else {
-                current = *found;
-            }
-            continue;
-        }
-        if (current < 0)
-            continue;
-        const QString line = trimSpaces(raw);
-        if (!line.isEmpty())
-            blocks[current].lines << line;
-    }
-    return true;
+    return readBlocks(blocks, resultsKey, resultsFolder(), resultsName, resultsExtension, wanted,
+                      identifiers);
 }
 
 QString pupilOfIdentifier(const QString& id)
@@ -251,48 +187,16 @@ QString runNameOfIdentifier(const QString& id)
     return caret < 0 ? QString() : trimSpaces(id.mid(caret + 1));
 }
 
-ImportanceLevel levelOfAnswerCode(const QString& code)
+QVector<ImportanceLevel> replayLevels(const StoredRun& run, int sentences, int item)
 {
-    if (code == QLatin1String("0"))
-        return nonImportante;
-    if (code == QLatin1String("1"))
-        return importante;
-    if (code == QLatin1String("2"))
-        return moltoImportante;
-    return daDeterminare;
+    return replayEntries(historyEntries(run), sentences, item);
 }
 
 void replayHistory(Tevidenziatore& text, const StoredRun& run, int item)
 {
-    const int count = text.countSentences();
-    // Every sentence starts "non importante" (as hideAnswers gives, without
-    // keeping the tags aside at every step).
-    for (int n = 0; n < count; ++n)
-        text.setImportance(n, nonImportante);
-    const int steps = run.stepCount();
-    if (item == -2 || item >= steps)
-        item = steps - 1;
-    int applied = 0;
-    for (int i = 0; i < run.historyFirst.size() && applied <= item; ++i) {
-        const QString& first = run.historyFirst.at(i);
-        if (isStep(first)) {
-            bool ok = false;
-            const int sentence = first.toInt(&ok);
-            const ImportanceLevel level = levelOfAnswerCode(run.historySecond.value(i));
-            if (ok && level != daDeterminare)
-                text.setImportance(sentence, level);
-            ++applied;
-            continue;
-        }
-        bool okFrom = false;
-        bool okTo = false;
-        const qint64 from = std::max<qint64>(0, run.historySecond.value(i).toLongLong(&okFrom));
-        const qint64 to = std::min<qint64>(count - 1, run.historyThird.value(i).toLongLong(&okTo));
-        if (!okFrom || !okTo)
-            continue;
-        for (qint64 n = from; n <= to; ++n)
-            text.setImportance(int(n), nonImportante);
-    }
+    const QVector<ImportanceLevel> levels = replayLevels(run, text.countSentences(), item);
+    for (int n = 0; n < levels.size(); ++n)
+        text.setImportance(n, levels.at(n));
 }
 
 namespace {
@@ -320,16 +224,16 @@ AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList
     return counts;
 }
 
-double meanError(const Tevidenziatore& assigned, const QStringList& doneLines, const StoredRun& run)
+double meanError(const StoredRun& run)
 {
-    int sentences = 0;
-    int errors = 0;
-    visitFinalAnswers(assigned, doneLines, run, [&](int e, int g) {
-        ++sentences;
-        if (e != daDeterminare && g != daDeterminare)
-            errors += std::abs(g - e);
-    });
-    return sentences > 0 ? double(errors) / sentences : 0.0;
+    QVector<ImportanceLevel> expected;
+    bool lastTagEndsText = false;
+    for (const QString& line : run.textLines) {
+        lastTagEndsText = line.contains(QLatin1Char('~'));
+        if (lastTagEndsText)
+            expected << Tevidenziatore::parseTag(line);
+    }
+    return finalMeanError(expected, lastTagEndsText, historyEntries(run));
 }
 
 // ---------------------------------------------------------------------------

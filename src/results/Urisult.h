@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/Funzioni.h"
+#include "model/RunHistory.h"
 #include "model/Uevidenz.h"
 #include "results/Utabella.h"
 
@@ -40,50 +42,26 @@ struct StoredRun {
     int entryOfStep(int step) const;
 };
 
-// The time an answer took, in milliseconds, from a history line's fourth
-// field; -1 when there is none or it is not a time (not a whole number of
-// milliseconds, negative, or longer than a day).
-qint64 answerTimeMs(const QString& field);
 // A time as the viewer shows it ("3,2 s", "1 min 05,0 s"); "-" for -1.
 QString answerTimeText(qint64 ms);
 
-// The times of a run's answers: the total and, for each level given
-// (nonImportante, importante, moltoImportante), their sum and number.
-struct AnswerTimes {
-    int steps = 0;             // step records
-    int timed = 0;             // steps with a time
-    qint64 total = 0;          // sum of the times there are
-    std::array<qint64, 3> levelTotal{};
-    std::array<int, 3> levelCount{};
-
-    // The total, -1 unless every step has a time.
-    qint64 knownTotal() const { return steps > 0 && timed == steps ? total : -1; }
-    // The mean time of the answers given `level` (1..3), -1 without any.
-    qint64 levelMean(int level) const;
-    // The mean time per answer, -1 without any time.
-    qint64 mean() const { return timed > 0 ? total / timed : -1; }
-};
+// The history's lines read as entries, and the times of the run's answers.
+QVector<HistoryEntry> historyEntries(const StoredRun& run);
 AnswerTimes answerTimes(const StoredRun& run);
 
 // Splits the lines of a run's block (header dropped) into its sections.
 StoredRun splitRunSections(const QStringList& blockLines);
 
-// The lines of one stored run, as readBlock gives them, with its identifier.
-struct StoredBlock {
-    QString id;
-    QStringList lines;
-};
-// Every run of the archive in one reading, grouped as readBlock groups them:
-// the lines of every block with the same identifier, header dropped,
-// trimmed, blank ones dropped, in the order the identifiers first appear.
-// A missing archive gives no run; false with `error` set when it cannot be read.
-bool readAllRuns(QVector<StoredBlock>& blocks, QString& error);
+// Every run of the archive in one reading (see readBlocks), or only those
+// whose identifier `wanted` accepts; `identifiers`, when given, receives every
+// identifier once. False when the archive cannot be read (the user has been told).
+bool readAllRuns(QList<SectionBlock>& blocks,
+                 const std::function<bool(const QString&)>& wanted = {},
+                 QStringList* identifiers = nullptr);
 // The pupil and the run name of an identifier (split at the first "^", trimmed).
 QString pupilOfIdentifier(const QString& id);
 QString runNameOfIdentifier(const QString& id);
 
-// The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
-ImportanceLevel levelOfAnswerCode(const QString& code);
 
 // Gives `text` the levels of the run after the step record `item` (0-based;
 // -2 or the number of steps mean the final state): every sentence starts
@@ -91,15 +69,17 @@ ImportanceLevel levelOfAnswerCode(const QString& code);
 // to that step. Records naming sentences that do not exist, or levels outside
 // the three codes, change nothing.
 void replayHistory(Tevidenziatore& text, const StoredRun& run, int item);
+// The same for the levels alone of a text of `sentences` sentences.
+QVector<ImportanceLevel> replayLevels(const StoredRun& run, int sentences, int item);
 
 // The counts of the final state of `done` (replayed on a copy) against the
 // expected levels of `assigned`.
 AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList& doneLines,
                                const StoredRun& run);
-// The mean error per sentence of the final state (0 with no sentences):
-// |given - expected| summed over sentences where both are decided, over all sentences.
-double meanError(const Tevidenziatore& assigned, const QStringList& doneLines,
-                 const StoredRun& run);
+// The mean error per sentence of the run's final state (0 with no
+// sentences): |given - expected| summed over the sentences where both are
+// decided, over all sentences; the expected levels are those of "[testo]".
+double meanError(const StoredRun& run);
 
 // A paint surface that shows a picture kept by its window and tells the
 // window when it is resized or the wheel turns over it.

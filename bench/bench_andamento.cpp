@@ -9,7 +9,7 @@
 #include "model/Funzioni.h"
 #include "results/Uandamento.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 
 #include <QApplication>
 #include <QChart>
@@ -123,9 +123,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    DataRoot = dir.path() + QLatin1Char('/');
-    QDir().mkpath(resultsFolder());
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
+    AppContext context;
+    context.dataRoot = dir.path() + QLatin1Char('/');
+    const QString folder = resultsFolderIn(context.dataRoot);
+    QDir().mkpath(folder);
+    const QString path = sectionFilePath(folder, resultsName, resultsExtension);
     {
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly)) {
@@ -158,7 +160,7 @@ int main(int argc, char** argv)
 
     // Reading and working out the points alone.
     PupilProgress progress;
-    const double readMs = medianMs(5, [&] { readPupilProgress(QStringLiteral("MARIO"), progress); });
+    const double readMs = medianMs(5, [&] { readPupilProgress(folder, QStringLiteral("MARIO"), progress); });
     if (progress.runs.size() != pupils)
         std::fprintf(stderr, "the pupil has %lld runs\n", static_cast<long long>(progress.runs.size()));
     std::printf("%-40s %9.1f ms  = %5.2f x plain read\n", "the pupil's points worked out", readMs,
@@ -184,7 +186,7 @@ int main(int argc, char** argv)
         wall.restart();
         cpu = threadMs();
         {
-            TandamentoForm form(QStringLiteral("MARIO"));
+            TandamentoForm form(context, QStringLiteral("MARIO"));
             form.show();
             form.ChartErrori->grab();
             form.ChartTempi->grab();
@@ -200,7 +202,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 7; ++i) {
         const double cpu = threadMs();
         PupilProgress p;
-        readPupilProgress(QStringLiteral("MARIO"), p);
+        readPupilProgress(folder, QStringLiteral("MARIO"), p);
         points1.push_back(threadMs() - cpu);
     }
     std::sort(points1.begin(), points1.end());
@@ -218,7 +220,7 @@ int main(int argc, char** argv)
         QByteArray bytes;
         QList<BlockBytes> none;
         QStringList ids;
-        readBlockBytes(bytes, none, resultsKey, resultsFolder(), resultsName, resultsExtension,
+        readBlockBytes(bytes, none, resultsKey, folder, resultsName, resultsExtension,
                        [](const QString&) { return false; }, &ids);
         bytes = QByteArray();
         scans.push_back(threadMs() - cpu);

@@ -4,10 +4,10 @@
 //
 //   bench_archive [runs]      (default 10000)
 
+#include "common/AppContext.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
 #include "results/Uscform.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -120,9 +120,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot create a temporary folder\n");
         return 1;
     }
-    // The archive where the program keeps it: DataRoot + "risult".
-    DataRoot = dir.path() + QLatin1Char('/');
-    const QString folder = DataRoot + QStringLiteral("risult");
+    // The archive where the program keeps it: the data root + "risult".
+    AppContext context;
+    context.dataRoot = dir.path() + QLatin1Char('/');
+    const QString folder = context.dataRoot + QStringLiteral("risult");
     QDir().mkpath(folder);
     const QString path = sectionFilePath(folder, fileName, extension);
 
@@ -167,7 +168,7 @@ int main(int argc, char** argv)
 
     int pupils = 0;
     const double chooserMs = medianMs(5, [&] {
-        TscegliRisultatiForm chooser;
+        TscegliRisultatiForm chooser(context);
         pupils = chooser.ComboBox1->count();
     });
     if (pupils != std::min(runs, 40))

@@ -21,19 +21,20 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    AppContext context;
+    context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
     QTemporaryDir scratch;
-    DataRoot = scratch.path() + QLatin1Char('/');
-    QDir().mkpath(DataRoot + QStringLiteral("testi"));
-    QDir().mkpath(DataRoot + QStringLiteral("esercizi"));
-    const QString path = DataRoot + QStringLiteral("testi/lungo.txt");
+    context.dataRoot = scratch.path() + QLatin1Char('/');
+    QDir().mkpath(context.dataRoot + QStringLiteral("testi"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
+    const QString path = context.dataRoot + QStringLiteral("testi/lungo.txt");
     if (!saveText(italianText(1 << 20), path)) {
         std::printf("cannot write %s\n", qPrintable(path));
         return 1;
     }
     std::printf("text: %lld bytes\n", static_cast<long long>(QFileInfo(path).size()));
 
-    Tprepara window;
+    Tprepara window(context);
     if (!window.loadError().isEmpty()) {
         std::printf("%s\n", qPrintable(window.loadError()));
         return 1;
@@ -50,9 +51,9 @@ int main(int argc, char** argv)
         Tparametri params;
         params.source = lines;
         Tevidenziatore model(params);
-        QImage picture(window.textPicture.size(), QImage::Format_RGB32);
+        QImage picture(window.PaintCanvas->picture().size(), QImage::Format_RGB32);
         QPainter canvas(&picture);
-        canvas.setFont(window.textFont);
+        canvas.setFont(window.textFont());
         QElapsedTimer timer;
         timer.start();
         model.layout(picture.width() - window.suggBut->width(), canvas);
@@ -111,12 +112,48 @@ int main(int argc, char** argv)
                QTest::keyClick(window.nonImportanteBut, Qt::Key_End);
                window.PaintCanvas->repaint();
            }), "16 ms");
-    // What a removed, replaced or inserted sentence and a resize cost: the
-    // whole text laid out again.
-    report("relayout after a sentence operation or resize", timesOf(3, [&] {
+    // The sentence commands near the middle of the text, as the window does
+    // them once their dialog is closed: the model changed, the text laid out
+    // again, the current sentence brought into view, the text repainted.
+    Tevidenziatore& model = *window.textModel();
+    auto nearMiddle = [&] {
+        model.currentSentence = model.sentenceCount / 2 + (next++ % 7);
+        window.scrollIntoView(model.currentSentence);
+    };
+    const QStringList edited = {QStringLiteral("Una frase cambiata dal maestro, con qualche parola "
+                                               "in più per andare a capo una volta o due."),
+                                QStringLiteral("Seconda riga della frase cambiata.")};
+    report("edit a sentence + relayout + repaint", timesOf(15, [&] {
+               nearMiddle();
+               const int n = model.currentSentence;
+               const ImportanceLevel level = model.importanceOf(n);
+               model.removeSentence(n);
+               model.insertSentence(n, edited, level);
+               window.relayout();
+               window.scrollIntoView(n);
+               window.PaintCanvas->repaint();
+           }), "16 ms");
+    report("insert a sentence + relayout + repaint", timesOf(15, [&] {
+               nearMiddle();
+               model.insertSentence(model.currentSentence, edited, importante);
+               window.relayout();
+               window.scrollIntoView(model.currentSentence);
+               window.PaintCanvas->repaint();
+           }), "16 ms");
+    report("remove a sentence + relayout + repaint", timesOf(15, [&] {
+               nearMiddle();
+               const int removed = model.currentSentence;
+               model.removeSentence(removed);
+               model.currentSentence = removed == 0 ? 0 : removed - 1;
                window.relayout();
                window.PaintCanvas->repaint();
-           }), "none (once per command)");
+           }), "16 ms");
+    // A new width lays the whole text out again.
+    int widen = 0;
+    report("resize by one pixel (whole layout) + repaint", timesOf(3, [&] {
+               window.resize(1000 + (++widen % 2), 700);
+               window.PaintCanvas->repaint();
+           }), "none (once per resize)");
     window.modified = false;
     return 0;
 }

@@ -9,7 +9,6 @@
 
 #include "model/Funzioni.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -115,8 +114,9 @@ int main(int argc, char** argv)
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    DataRoot = dir.path() + QLatin1Char('/');
-    QDir().mkpath(resultsFolder());
+    AppContext context;
+    context.dataRoot = dir.path() + QLatin1Char('/');
+    QDir().mkpath(resultsFolderIn(context.dataRoot));
 
     Tparametri params;
     params.mode = fromExercise;
@@ -145,14 +145,14 @@ int main(int argc, char** argv)
             run.historyThird << QString::number(std::min(sentences - 1, from + 5));
         }
     }
-    if (!model.writeRun(resultsFolder(), resultsName, resultsExtension, run)) {
+    if (!model.writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, run)) {
         std::fprintf(stderr, "the run could not be stored\n");
         return 1;
     }
     std::printf("run: %d sentences, %lld text lines, %d steps\n", sentences,
                 static_cast<long long>(params.source.size()), steps);
 
-    Trisultati window;
+    Trisultati window(context);
     window.resize(1024, 768);
     window.show();
     QApplication::processEvents();

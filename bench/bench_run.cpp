@@ -29,6 +29,9 @@
 
 namespace {
 
+// What the run windows are given; main fills the folders.
+AppContext context;
+
 constexpr double frameMs = 16.0;
 
 // Every reading moves on by a second: every busy wait ends at once.
@@ -87,7 +90,7 @@ void writeExercise(const QString& longName, int bytes)
     params.source = lines;
     params.compito = QStringLiteral("Evidenzia le frasi importanti.");
     Tevidenziatore model(params);
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     model.saveExercise(folder, fileNameFor(folder, longName));
 }
 
@@ -100,9 +103,9 @@ bool answers(const QString& name, bool& ok)
 {
     RunSetup setup;
     setup.pupilName = QStringLiteral("BENCH");
-    RunOptions options;
-    options.maxSentenceTime = 0;
-    Tesegui run(setup, options, nullptr);
+    AppContext given = context;
+    given.options.maxSentenceTime = 0;
+    Tesegui run(setup, given);
     if (!run.ready())
         return false;
     run.firstActivation = false;
@@ -129,7 +132,7 @@ bool answers(const QString& name, bool& ok)
         auto shown = [&run]() { run.PaintCanvas->repaint(); };
         dissolveToColour(screen, 0, run.shownTop, Qt::white, 6, run.shownHeight,
                          run.PaintCanvas->width(), shown);
-        revealBands(screen, 0, run.shownTop, run.textPicture, 1, run.shownHeight,
+        revealBands(screen, 0, run.shownTop, run.PaintCanvas->picture(), 1, run.shownHeight,
                     run.PaintCanvas->width(), shown);
         effectTimes.push_back(msSince(t));
     }
@@ -187,7 +190,7 @@ QStringList storedRun(int n)
 
 bool archive(int runs, bool& ok)
 {
-    const QString folder = DataRoot + QStringLiteral("risult");
+    const QString folder = context.dataRoot + QStringLiteral("risult");
     {
         QFile file(folder + QStringLiteral("/risult.sal"));
         if (!file.open(QIODevice::WriteOnly))
@@ -200,8 +203,7 @@ bool archive(int runs, bool& ok)
 
     RunSetup setup;
     setup.pupilName = QStringLiteral("BENCH");
-    RunOptions options;
-    Tesegui run(setup, options, nullptr);
+    Tesegui run(setup, context);
     run.firstActivation = false;
     if (!run.beginRun(QStringLiteral("Corto"), wholeText, noFeedback))
         return false;
@@ -246,11 +248,11 @@ int main(int argc, char** argv)
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_run-XXXXXX"));
     if (!work.isValid())
         return 2;
-    ProgramFolder = locateProgramFolder(QDir(QCoreApplication::applicationDirPath())
+    context.programFolder = locateProgramFolder(QDir(QCoreApplication::applicationDirPath())
                                             .filePath(QStringLiteral("..")));
-    DataRoot = work.path() + QLatin1Char('/');
-    QDir().mkpath(DataRoot + QStringLiteral("esercizi"));
-    QDir().mkpath(DataRoot + QStringLiteral("risult"));
+    context.dataRoot = work.path() + QLatin1Char('/');
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
     FastClock clock;
     setMsClock(&clock);
 

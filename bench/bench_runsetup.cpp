@@ -4,12 +4,12 @@
 //
 //   bench_runsetup [runs]      (default 10000)
 
+#include "common/AppContext.h"
 #include "execution/Uanimaf.h"
 #include "execution/Ucaricae.h"
 #include "execution/Usceltae.h"
-#include "execution/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 #include "model/Funzioni.h"
-#include "shell/Umascher.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -58,10 +58,11 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int runs = argc > 1 ? QByteArray(argv[1]).toInt() : 10000;
     QTemporaryDir folder;
-    DataRoot = folder.path() + QLatin1Char('/');
-    ProgramFolder = QApplication::applicationDirPath() + QStringLiteral("/../");
-    QDir().mkpath(DataRoot + QStringLiteral("risult"));
-    QDir().mkpath(DataRoot + QStringLiteral("esercizi"));
+    AppContext context;
+    context.dataRoot = folder.path() + QLatin1Char('/');
+    context.programFolder = QApplication::applicationDirPath() + QStringLiteral("/../");
+    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
     setSoundPlayerMaker([] { return std::make_unique<SilentPlayer>(); });
 
     for (int pupils : {40, runs}) {
@@ -75,10 +76,10 @@ int main(int argc, char** argv)
                 archive += "~nonImportante~\r\nUna frase di prova del testo.\r\n";
             archive += "[storia]\r\n0|1|messaggio\r\n";
         }
-        writeFile(DataRoot + QStringLiteral("risult/risult.sal"), archive);
+        writeFile(context.dataRoot + QStringLiteral("risult/risult.sal"), archive);
         int listed = 0;
         const double ms = best(3, [&] {
-            TsceltaEs setUp;
+            TsceltaEs setUp(context);
             listed = setUp.comboNomi->count();
         });
         std::printf("set-up dialog, %d runs (%.1f MB), %d pupils listed: %.1f ms\n", runs,
@@ -88,31 +89,31 @@ int main(int argc, char** argv)
     QByteArray table;
     for (int i = 0; i < 500; ++i) {
         const QString file = QStringLiteral("ES%1.S01").arg(i, 3, 10, QLatin1Char('0'));
-        writeFile(DataRoot + QStringLiteral("esercizi/") + file, "[compito]\r\nx\r\n[testo]\r\n");
+        writeFile(context.dataRoot + QStringLiteral("esercizi/") + file, "[compito]\r\nx\r\n[testo]\r\n");
         table += QStringLiteral("%1=Esercizio numero %2\r\n").arg(file).arg(499 - i).toLatin1();
     }
-    writeFile(DataRoot + QStringLiteral("esercizi/LONGNAME.LST"), table);
+    writeFile(context.dataRoot + QStringLiteral("esercizi/LONGNAME.LST"), table);
     int exercises = 0;
     const double chooser = best(3, [&] {
-        TcaricaE dialog;
+        TcaricaE dialog(context);
         exercises = dialog.ComboEsercizi->count();
     });
     std::printf("exercise chooser, %d exercises: %.1f ms\n", exercises, chooser);
 
     FeedbackRequest request;
-    request.kind = 7;
+    request.kind = FeedbackKind::giuDis;
     request.offeredButtons = offerOk;
     request.customSize = true;
     request.windowWidth = 640;
     request.windowHeight = 480;
     request.tableWidth = 390;
     const double feedback = best(5, [&] {
-        TanimazioneForm form(request);
+        TanimazioneForm form(request, context);
         form.show();
         QTest::mouseClick(form.okBut, Qt::LeftButton);
     });
     std::printf("feedback window with its picture (%s), shown and answered: %.1f ms\n",
-                QFile::exists(ProgramFolder + QStringLiteral("animazio/giuDis.gif")) ? "found" : "missing",
+                QFile::exists(context.programFolder + QStringLiteral("animazio/giuDis.gif")) ? "found" : "missing",
                 feedback);
     return 0;
 }

@@ -4,7 +4,7 @@
 // through the device and reports how long the engine says it is talking and
 // how quickly it falls silent when stopped.
 
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 
 #include <QCoreApplication>

@@ -109,10 +109,9 @@ int program(int argc, char* argv[])
         QCoreApplication::installTranslator(&qtTranslator);
     WidgetDialogService service;
     setDialogService(&service);
-    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
-    QString root;
-    prepareDataRoot(ProgramFolder, true, QString(), root);
-    DataRoot = root;
+    AppContext context;
+    context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath() + QStringLiteral("/.."));
+    prepareDataRoot(context.programFolder, true, QString(), context.dataRoot);
 
     // Close the cover as soon as it is shown, as a pupil pressing a key at once.
     QTimer dismiss;
@@ -125,7 +124,7 @@ int program(int argc, char* argv[])
     });
     dismiss.start(0);
 
-    Tmaschera window;
+    Tmaschera window(context);
     FirstFrame frame(&window);
     window.start();
     const int result = report(frame);

@@ -44,10 +44,11 @@ int main(int argc, char* argv[])
     WidgetDialogService dialogService;
     setDialogService(&dialogService);
 
-    ProgramFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
-    const bool writable = dataInProgramFolder(ProgramFolder, QCoreApplication::applicationDirPath());
+    AppContext context;
+    context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
+    const bool writable = dataInProgramFolder(context.programFolder, QCoreApplication::applicationDirPath());
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (!prepareDataRoot(ProgramFolder, writable, userData, DataRoot)) {
+    if (!prepareDataRoot(context.programFolder, writable, userData, context.dataRoot)) {
         showMessage(QStringLiteral("Errore"), QStringLiteral("Impossibile creare la directory temporanea"),
                     DialogIcon::Error);
         return 1;
@@ -57,7 +58,7 @@ int main(int argc, char* argv[])
     // no speech is not an error: the speech buttons stay disabled.
     int result = 0;
     {
-        Tmaschera mainWindow;
+        Tmaschera mainWindow(context);
         mainWindow.start();
         result = QApplication::exec();
     }

@@ -3,7 +3,7 @@
 #include "access/SerialLines.h"
 #include "access/Uregjoy.h"
 #include "access/Uscans.h"
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
 #include "execution/Uanimaf.h"
 #include "execution/Ucaricae.h"
@@ -14,6 +14,8 @@
 #include "model/Longname.h"
 #include "model/Random.h"
 #include "shell/Umascher.h"
+#include "shell/WidgetDialogService.h"
+#include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -22,12 +24,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
@@ -212,6 +219,14 @@ private:
         }
         const auto step = steps.takeFirst();
         step.second(modal);
+        // A check that failed inside the step left its window open: close it,
+        // so the test reports the failure instead of waiting for its timeout.
+        if (QTest::currentTestFailed() && modal && modal->isVisible()) {
+            if (auto dialog = qobject_cast<QDialog*>(modal))
+                dialog->reject();
+            else
+                modal->close();
+        }
     }
 
     QTimer timer;
@@ -234,6 +249,17 @@ public:
 };
 
 
+// The pixels of the scanning frame's colour in what `widget` shows.
+int magentaPixels(QWidget* widget)
+{
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += (image.pixel(x, y) & 0xffffff) == 0xff00ff ? 1 : 0;
+    return count;
+}
+
 } // namespace
 
 class TestEsegui : public QObject
@@ -244,9 +270,19 @@ private:
     QTemporaryDir data;
     std::unique_ptr<ScriptedDialogs> scripted;
     std::unique_ptr<FakeClock> clock;
+    AppContext context;
 
-    QString exercises() const { return DataRoot + QStringLiteral("esercizi/"); }
-    QString archivePath() const { return DataRoot + QStringLiteral("risult/risult.sal"); }
+    // The context the run windows are given, with the options and the
+    // serial-switch object of one run.
+    AppContext runContext(const RunOptions& options = RunOptions(), TBottoneSeriale* serial = nullptr) const
+    {
+        AppContext given = context;
+        given.options = options;
+        given.serialSwitches = serial;
+        return given;
+    }
+    QString exercises() const { return context.dataRoot + QStringLiteral("esercizi/"); }
+    QString archivePath() const { return context.dataRoot + QStringLiteral("risult/risult.sal"); }
 
     // An exercise of one sentence per level given, under `longName`.
     void writeExercise(const QString& longName, const QList<int>& levels)
@@ -287,6 +323,24 @@ private:
         while (end < lines.size() && !lines.at(end).startsWith(QLatin1String("[identificatore=")))
             ++end;
         return lines.mid(start, end - start);
+    }
+
+    // The identifier of the last run stored for `pupil`, after checking that
+    // its name is the date and time proposed at the end of a scanned run
+    // (with " (2)" ... when a run of that name was stored in the same second).
+    QString scannedRunOf(const QString& pupil)
+    {
+        const QStringList lines = fromCp1252(readBytes(archivePath())).split(QStringLiteral("\r\n"));
+        QString id;
+        const QString header = QStringLiteral("[identificatore=") + pupil + QLatin1Char('^');
+        for (const QString& line : lines) {
+            if (line.startsWith(header))
+                id = line.mid(16, line.size() - 17);
+        }
+        const QRegularExpression dateName(QStringLiteral("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d:\\d\\d( \\(\\d+\\))?$"));
+        if (!dateName.match(id.section(QLatin1Char('^'), 1)).hasMatch())
+            return QStringLiteral("no scanned run of ") + pupil + QStringLiteral(": ") + id;
+        return id;
     }
 
     QStringList storedHistory(const QString& id)
@@ -345,10 +399,9 @@ private slots:
     void initTestCase()
     {
         QVERIFY(data.isValid());
-        ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR) + QLatin1Char('/');
-        DataRoot = data.path() + QLatin1Char('/');
+        context = testsupport::makeContext(QStringLiteral(SALIENTA_ASSETS_DIR), data.path());
         QVERIFY(QDir().mkpath(exercises()));
-        QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
+        QVERIFY(QDir().mkpath(context.dataRoot + QStringLiteral("risult")));
     }
 
     void init()
@@ -372,7 +425,7 @@ private slots:
         writeExercise(QStringLiteral("Dieci frasi"), allNon(10));
         RunOptions options;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         QVERIFY(run.ready());
         ModalScript script;
         script.start(QStringLiteral("Dieci frasi"), 0, 1);
@@ -440,7 +493,7 @@ private slots:
     void wholeTextRefusedAndClosed()
     {
         writeExercise(QStringLiteral("Dieci bis"), allNon(10));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Dieci bis"), 0, 1);
         QVERIFY(open(run));
@@ -484,7 +537,7 @@ private slots:
         RunOptions options;
         options.feedbackThreshold = 0.3;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Sette frasi"), 1, 1);
         QVERIFY(open(run));
@@ -524,7 +577,7 @@ private slots:
     void oneAtATimeRefusedAndClosed()
     {
         writeExercise(QStringLiteral("Quattro bis"), allNon(4));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Quattro bis"), 1, 1);
         QVERIFY(open(run));
@@ -570,7 +623,7 @@ private slots:
         SeededRandom random(seedFor({{2, 1}, {1, 0}, {1, 1}}));
         RunOptions options;
         options.resetAnswersOnFeedback = true;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Salti"), 1, 2);
         QVERIFY(open(run));
@@ -628,7 +681,7 @@ private slots:
         SeededRandom random(seedFor({{4, 2}, {4, 0}, {3, 0}}));
         RunOptions options;
         options.resetAnswersOnFeedback = reset;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Inizio"), 1, 2);
         QVERIFY(open(run));
@@ -685,7 +738,7 @@ private slots:
         QFETCH(int, errors);
         QFETCH(int, kind);
         writeExercise(QStringLiteral("Cento frasi"), allNon(100));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Cento frasi"), 0, 0);
         QVERIFY(open(run));
@@ -724,7 +777,7 @@ private slots:
     {
         writeExercise(QStringLiteral("Una frase"), allNon(1));
         {
-            Tesegui run(pupil(), RunOptions(), nullptr);
+            Tesegui run(pupil(), runContext());
             ModalScript script;
             script.start(QStringLiteral("Una frase"), 0, 1);
             QVERIFY(open(run));
@@ -735,7 +788,7 @@ private slots:
             QTest::mouseClick(run.fineBut, Qt::LeftButton);
             QVERIFY(finished(run, script));
         }
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Una frase"), 1, 1);
         QVERIFY(open(run));
@@ -759,7 +812,7 @@ private slots:
     {
         QVERIFY(testsupport::writeBytes(exercises() + fileNameFor(exercises(), QStringLiteral("Vuoto")),
                                         "[compito]\r\nNiente.\r\n[testo]\r\n\r\n"));
-        Tesegui run(pupil(), RunOptions(), nullptr);
+        Tesegui run(pupil(), runContext());
         ModalScript script;
         script.start(QStringLiteral("Vuoto"), 0, 0);
         run.show();
@@ -781,12 +834,12 @@ private slots:
         writeExercise(QStringLiteral("Tre frasi"), {1, 2, 1});
         RunOptions options;
         options.maxSentenceTime = 1;
-        Tesegui run(pupil(), options, nullptr);
+        Tesegui run(pupil(), runContext(options));
         ModalScript script;
         script.start(QStringLiteral("Tre frasi"), 1, 0);
         QVERIFY(open(run));
         QVERIFY(run.Timer1->isActive());
-        QCOMPARE(run.Timer1->interval(), 1000);
+        QCOMPARE(run.Timer1->interval(), qint64(1000));
         QTest::qWait(500);
         QCOMPARE(run.shownSentence, 0);
         QTRY_COMPARE_WITH_TIMEOUT(run.shownSentence, 1, 2000);
@@ -808,7 +861,7 @@ private slots:
     {
         writeExercise(QStringLiteral("Due frasi"), allNon(2));
         {
-            Tesegui run(pupil(QStringLiteral("ANNA")), RunOptions(), nullptr);
+            Tesegui run(pupil(QStringLiteral("ANNA")), runContext());
             ModalScript script;
             script.start(QStringLiteral("Due frasi"), 0, 0);
             QVERIFY(open(run));
@@ -830,7 +883,7 @@ private slots:
         const QByteArray saved = readBytes(archivePath());
 
         // The same name again: kept, then the disk refuses, then given up.
-        Tesegui again(pupil(QStringLiteral("ANNA")), RunOptions(), nullptr);
+        Tesegui again(pupil(QStringLiteral("ANNA")), runContext());
         ModalScript second;
         second.start(QStringLiteral("Due frasi"), 0, 0);
         QVERIFY(open(again));
@@ -879,14 +932,57 @@ private slots:
         QTemporaryDir program;
         QVERIFY(QDir().mkpath(program.filePath(QStringLiteral("immagini"))));
         for (const char* name : {"nonBu1.bmp", "nonBu2.bmp", "impBu1.bmp", "impBu2.bmp", "moltoBu1.bmp"})
-            QVERIFY(QFile::copy(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(name),
+            QVERIFY(QFile::copy(context.programFolder + QStringLiteral("immagini/") + QLatin1String(name),
                                 program.filePath(QStringLiteral("immagini/")) + QLatin1String(name)));
-        const QString kept = ProgramFolder;
-        ProgramFolder = program.path() + QLatin1Char('/');
-        Tesegui run(pupil(), RunOptions(), nullptr);
-        ProgramFolder = kept;
+        const QString kept = context.programFolder;
+        context.programFolder = program.path() + QLatin1Char('/');
+        Tesegui run(pupil(), runContext());
+        context.programFolder = kept;
         QVERIFY(!run.ready());
         QVERIFY(scripted->messages().last().endsWith(QStringLiteral("/immagini/moltoBu2.bmp")));
+    }
+
+    // "&scelta del font..." opens Qt's own font dialog on the font the text
+    // is drawn in (the family it resolves to, its size and style), offers
+    // sizes up to 48 only, and OK with nothing changed leaves the text as it was.
+    void fontDialogStartsFromTheFontInUse()
+    {
+        writeExercise(QStringLiteral("Carattere"), allNon(4));
+        Tesegui run(pupil(), runContext());
+        ModalScript script;
+        script.start(QStringLiteral("Carattere"), 0, 0);
+        QVERIFY(open(run));
+        QApplication::processEvents();
+        const QFont fontBefore = run.textFont();
+        const QStringList linesBefore = run.model->lines;
+        const QImage shownBefore = run.PaintCanvas->grab().toImage();
+        const QFontInfo used(fontBefore);
+        QCOMPARE(used.family(), QStringLiteral("Liberation Serif"));
+
+        WidgetDialogService realDialogs;
+        DialogService* kept = setDialogService(&realDialogs);
+        testsupport::FontDialogSeen seen;
+        script.then(QStringLiteral("font"), [&seen](QWidget* w) {
+            seen = testsupport::readFontDialogAndAccept(w, {QStringLiteral("48"), QStringLiteral("49"),
+                                                            QStringLiteral("72")});
+        });
+        run.sceltadelfont1->trigger();
+        setDialogService(kept);
+        QVERIFY(script.done());
+
+        QVERIFY(seen.found);
+        QCOMPARE(seen.family, used.family());
+        QCOMPARE(seen.current.family(), used.family());
+        QCOMPARE(seen.style, QStringLiteral("Regular"));
+        QCOMPARE(seen.size, QStringLiteral("16"));
+        QCOMPARE(seen.current.pointSize(), 16);
+        QVERIFY(!seen.sizes.isEmpty());
+        QCOMPARE(*std::max_element(seen.sizes.begin(), seen.sizes.end()), 48);
+        QCOMPARE(seen.typedTaken, (QList<bool>{true, false, false}));
+        QCOMPARE(run.textFont(), fontBefore);
+        QCOMPARE(run.model->lines, linesBefore);
+        QCOMPARE(run.PaintCanvas->grab().toImage(), shownBefore);
+        run.unsaved = false;
     }
 
     // Another exercise from the menu, cancelled, leaves the run as it was;
@@ -896,7 +992,7 @@ private slots:
         writeExercise(QStringLiteral("Quattro frasi"), allNon(4));
         QWidget mainWindow;
         mainWindow.show();
-        Tesegui run(pupil(), RunOptions(), nullptr, &mainWindow);
+        Tesegui run(pupil(), runContext(), &mainWindow);
         ModalScript script;
         script.start(QStringLiteral("Quattro frasi"), 1, 0);
         QVERIFY(open(run));
@@ -924,7 +1020,7 @@ private slots:
         big.setPointSize(60);
         scripted->answerFont(big);
         run.sceltadelfont1->trigger();
-        QCOMPARE(run.textFont.pointSize(), 48);
+        QCOMPARE(run.textFont().pointSize(), 48);
         QVERIFY(run.shownHeight > height);
 
         // Minimising the run minimises the program; restoring brings both back.
@@ -940,10 +1036,11 @@ private slots:
         QTest::keyClick(&run, Qt::Key_Escape);
         QVERIFY(run.isVisible());
         QVERIFY(run.Timer1->isActive());
+        const int blocksBefore = readBytes(archivePath()).count("[identificatore=");
         scripted->answer(NoAnswerButton);
         QTest::keyClick(&run, Qt::Key_Escape);
         QVERIFY(!run.isVisible());
-        QVERIFY(!QFile::exists(archivePath()) || storedBlock(QStringLiteral("MARIO^")).isEmpty());
+        QCOMPARE(readBytes(archivePath()).count("[identificatore="), blocksBefore);
     }
 
     // A whole run with the space bar alone: Space presses the framed button,
@@ -955,7 +1052,7 @@ private slots:
         RunSetup setup = pupil(QStringLiteral("PIA"));
         setup.scanningAccess = true;
         setup.device = spaceBarSwitch;
-        Tesegui run(setup, RunOptions(), nullptr);
+        Tesegui run(setup, runContext());
         QVERIFY(run.PanelScansione->isVisibleTo(&run));
         QVERIFY(!run.nonImportanteBut->isVisibleTo(&run));
         ModalScript script;
@@ -977,14 +1074,16 @@ private slots:
         space(&run);
         QTRY_COMPARE_WITH_TIMEOUT(scan->currentButton(), run.nonBot, 8000);
         script.then(QStringLiteral("judgement"), space);
-        script.runName(QStringLiteral("barra"));
+        // "Vuoi salvare l'esercizio ?" is answered with the space bar too:
+        // the frame starts on "Sì".
+        script.then(QStringLiteral("save question"), space);
         space(&run);
         QVERIFY(finished(run, script));
-        QCOMPARE(storedHistory(QStringLiteral("PIA^BARRA")),
+        const QString id = scannedRunOf(QStringLiteral("PIA"));
+        QCOMPARE(storedHistory(id),
                  (QStringList{QStringLiteral("0|0|"), QStringLiteral("1|1|"),
                               QStringLiteral("2|0|")}));
-        QVERIFY(storedBlock(QStringLiteral("PIA^BARRA"))
-                    .contains(QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta")));
+        QVERIFY(storedBlock(id).contains(QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta")));
     }
 
     // Whole text under scanning: "fine" is scanned after the answers, so a
@@ -996,7 +1095,7 @@ private slots:
         RunSetup setup = pupil(QStringLiteral("PIA"));
         setup.scanningAccess = true;
         setup.device = spaceBarSwitch;
-        Tesegui run(setup, RunOptions(), nullptr);
+        Tesegui run(setup, runContext());
         ModalScript script;
         auto space = [](QWidget* w) {
             QTest::keyPress(w, Qt::Key_Space);
@@ -1022,10 +1121,10 @@ private slots:
         while (scan->currentButton() != run.fineBot)
             scan->performAction(scanNext);
         script.then(QStringLiteral("judgement"), space);
-        script.runName(QStringLiteral("tutto"));
+        script.then(QStringLiteral("save question"), space);
         space(&run);
         QVERIFY(finished(run, script));
-        QCOMPARE(storedHistory(QStringLiteral("PIA^TUTTO")), QStringList{QStringLiteral("1|1|")});
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("PIA"))), QStringList{QStringLiteral("1|1|")});
     }
 
     // Whole runs with switches on a serial port: with two, DSR moves the
@@ -1065,7 +1164,7 @@ private slots:
         script.then(QStringLiteral("introduction"), [&](QWidget*) { press(false); });
         script.choose(QStringLiteral("Interruttori"), 1, 0);
         {
-            Tesegui run(setup, RunOptions(), &serial);
+            Tesegui run(setup, runContext(RunOptions(), &serial));
             QVERIFY(open(run));
             TScansione* scan = run.scansione();
             press(device == serialOneSwitch);        // select "non importante"
@@ -1078,19 +1177,20 @@ private slots:
                 press(true);
             QTRY_COMPARE_WITH_TIMEOUT(scan->currentButton(), run.moltoBot, 5000);
             // The switch that ended the run is let go, then pressed again.
-            script.then(QStringLiteral("judgement"), [&](QWidget*) {
+            const auto letGoAndPress = [&](QWidget*) {
                 lines->cts = false;
                 serial.poll();
                 press(false);
-            });
-            script.runName(QStringLiteral("seriale"));
+            };
+            script.then(QStringLiteral("judgement"), letGoAndPress);
+            script.then(QStringLiteral("save question"), letGoAndPress);
             press(false);
             QVERIFY(finished(run, script));
         }
         QCOMPARE(before, 0);
         press(false);
         QCOMPARE(before, 1);
-        QCOMPARE(storedHistory(QStringLiteral("LEO^SERIALE")),
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("LEO"))),
                  (QStringList{QStringLiteral("0|0|"), QStringLiteral("1|1|"),
                               QStringLiteral("2|2|")}));
         QFile::remove(archivePath());
@@ -1124,7 +1224,7 @@ private slots:
             };
             script.then(QStringLiteral("introduction"), click);
             script.choose(QStringLiteral("Leva"), 1, 0);
-            Tesegui run(setup, RunOptions(), nullptr);
+            Tesegui run(setup, runContext());
             TJoystick* joy = run.scansione()->joystick();
             QVERIFY(joy && joy->captured());
             QCOMPARE(joy->centreX(), 30000);
@@ -1140,12 +1240,13 @@ private slots:
             stick.at(30000, 34000);
             click(nullptr);
             QCOMPARE(run.shownSentence, 1);
-            script.then(QStringLiteral("judgement"), [&](QWidget* w) {
+            const auto letGoAndClick = [&](QWidget* w) {
                 stick.button(0, false);      // the button that ended the run is let go
                 QTest::qWait(300);
                 click(w);
-            });
-            script.runName(QStringLiteral("leva"));
+            };
+            script.then(QStringLiteral("judgement"), letGoAndClick);
+            script.then(QStringLiteral("save question"), letGoAndClick);
             QTRY_VERIFY(joy->captured());
             stick.at(0, 34000);
             QTRY_COMPARE(run.scansione()->currentButton(), run.impBot);
@@ -1154,8 +1255,279 @@ private slots:
             QVERIFY(finished(run, script));
         }
         SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
-        QCOMPARE(storedHistory(QStringLiteral("GIO^LEVA")),
+        QCOMPARE(storedHistory(scannedRunOf(QStringLiteral("GIO"))),
                  (QStringList{QStringLiteral("0|2|"), QStringLiteral("1|1|")}));
+    }
+
+    // Keys that a menu, a drop-down list or a dialog takes stay there: Esc
+    // that closes the run window's menus, or a list or the exercise chooser
+    // opened from them, asks nothing and leaves the run as it was. Alt+F
+    // opens "&File" also beside "&fine esercizio"; Enter and the keypad's
+    // Enter press the focused answer button as Space does.
+    void keysThatMenusAndDialogsTake()
+    {
+        writeExercise(QStringLiteral("Tasti"), allNon(3));
+        Tesegui run(pupil(), runContext());
+        ModalScript script;
+        script.start(QStringLiteral("Tasti"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.fineBut->isVisible());
+        QCOMPARE(run.fineBut->text(), QStringLiteral("&fine esercizio"));
+        QCOMPARE(run.File1->title(), QStringLiteral("&File"));
+
+        // Alt+F and Esc as the system delivers them, through the window.
+        QTest::keyClick(run.windowHandle(), Qt::Key_F, Qt::AltModifier);
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.File1));
+        QTest::keyClick(run.windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(run.isVisible());
+
+        // "opzioni" opened with the mouse, Esc to the menu itself.
+        const QRect options = run.menuBar->actionGeometry(run.opzioni1->menuAction());
+        QTest::mouseClick(run.menuBar, Qt::LeftButton, Qt::NoModifier, options.center());
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.opzioni1));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QVERIFY(run.isVisible());
+
+        // The chooser: Esc closes its list, then the chooser; the run goes on.
+        bool listClosedAlone = false;
+        script.then(QStringLiteral("chooser"), [&listClosedAlone](QWidget* w) {
+            auto chooser = qobject_cast<TcaricaE*>(w);
+            QVERIFY(chooser);
+            chooser->ComboEsercizi->showPopup();
+            QTRY_VERIFY(QApplication::activePopupWidget());
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+            QTRY_VERIFY(!QApplication::activePopupWidget());
+            listClosedAlone = chooser->isVisible();
+            QTest::keyClick(chooser, Qt::Key_Escape);
+        });
+        run.Eseguiesercizio1->trigger();
+        QVERIFY(script.done());
+        QVERIFY(listClosedAlone);
+        QVERIFY(run.isVisible());
+        QVERIFY(run.exerciseLoaded);
+        QVERIFY(scripted->asked().isEmpty());
+
+        // Enter and the keypad's Enter on the focused answer button.
+        QApplication::setActiveWindow(&run);
+        run.importanteBut->setFocus();
+        QTest::keyClick(run.importanteBut, Qt::Key_Return);
+        QCOMPARE(run.model->importanceOf(0), importante);
+        key(run, Qt::Key_Down);
+        run.moltoImportanteBut->setFocus();
+        QTest::keyClick(run.moltoImportanteBut, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(run.model->importanceOf(1), moltoImportante);
+        QCOMPARE(run.run.historySecond, (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+
+        // Esc on the window itself asks, once.
+        scripted->answer(NoAnswerButton);
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QVERIFY(!run.isVisible());
+        QCOMPARE(scripted->messages(),
+                 QStringList{QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?")});
+    }
+
+    // The time limit counts only while the pupil can answer: the task
+    // window, a menu, the exercise chooser and a question stop it, and it
+    // goes on from where it was when they close. On the program's clock,
+    // which the test moves on (a minute behind each window): the limit falls
+    // exactly when the pupil has had the sentence for its whole time.
+    void timeLimitWaitsBehindOtherWindows()
+    {
+        clock.reset();
+        clock = std::make_unique<FakeClock>(0, true);
+        writeExercise(QStringLiteral("Tempo fermo"), {2, 2, 2});
+        RunOptions options;
+        options.maxSentenceTime = 30;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Tempo fermo"), 1, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.Timer1->isActive());
+        QCOMPARE(run.Timer1->interval(), qint64(30000));
+        clock->advance(10000);               // the pupil reads for ten seconds
+
+        // What is left of the limit (-1: the limit does not run).
+        auto left = [this, &run]() { return run.Timer1->isActive() ? run.Timer1->dueAt() - clock->now() : qint64(-1); };
+        QStringList runningBehind;
+        auto behind = [&](const QString& what) {
+            if (run.Timer1->isActive())
+                runningBehind << what;
+            clock->advance(60000);           // a minute behind the window
+        };
+
+        script.then(QStringLiteral("task"), [&](QWidget* w) {
+            behind(QStringLiteral("task"));
+            auto task = qobject_cast<TFormCompito*>(w);
+            QVERIFY(task);
+            task->OkButton->click();
+        });
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(left(), qint64(20000));
+
+        run.File1->popup(run.mapToGlobal(QPoint(20, 20)));
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(run.File1));
+        behind(QStringLiteral("menu"));
+        run.File1->close();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(left(), qint64(20000));
+
+        script.then(QStringLiteral("chooser"), [&](QWidget* w) {
+            behind(QStringLiteral("chooser"));
+            auto chooser = qobject_cast<TcaricaE*>(w);
+            QVERIFY(chooser);
+            chooser->annullaBut->click();
+        });
+        run.Eseguiesercizio1->trigger();
+        QVERIFY(script.done());
+        QCOMPARE(left(), qint64(20000));
+
+        // A question shown by the program's own message box, and one asked
+        // through the dialog service, answered "Annulla".
+        {
+            WidgetDialogService real;
+            DialogService* kept = setDialogService(&real);
+            script.then(QStringLiteral("question"), [&](QWidget* w) {
+                behind(QStringLiteral("question"));
+                auto box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                QCOMPARE(box->text(), QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?"));
+                box->button(QMessageBox::Cancel)->click();
+            });
+            QApplication::setActiveWindow(&run);
+            QTest::keyClick(&run, Qt::Key_Escape);
+            setDialogService(kept);
+        }
+        QVERIFY(script.done());
+        QVERIFY(run.isVisible());
+        scripted->answer(CancelButton);
+        QApplication::setActiveWindow(&run);
+        QTest::keyClick(&run, Qt::Key_Escape);
+        QCOMPARE(left(), qint64(20000));
+        QCOMPARE(runningBehind, QStringList());
+
+        // The rest of the limit: the sentence is answered "non importante"
+        // at its very end, and the next sentence has the whole limit again.
+        clock->advance(19999);
+        QCOMPARE(run.shownSentence, 0);
+        clock->advance(1);
+        QCOMPARE(run.shownSentence, 1);
+        QCOMPARE(run.run.historyFirst, QStringList{QStringLiteral("0")});
+        QCOMPARE(run.run.historySecond, QStringList{QStringLiteral("0")});
+        QCOMPARE(left(), qint64(30000));
+        scripted->answer(NoAnswerButton);
+        run.close();
+        QVERIFY(!run.isVisible());
+    }
+
+    // One scanning frame at a time: while a window of its own is open over
+    // it (the introduction, the task, a feedback, a question) the run window
+    // stops its scanning and shows no frame; it scans again after.
+    void oneScanningFrameAtATime()
+    {
+        writeExercise(QStringLiteral("Cornice"), allNon(4));
+        RunSetup setup = pupil(QStringLiteral("PIA"));
+        setup.scanningAccess = true;
+        setup.device = spaceBarSwitch;
+        Tesegui run(setup, runContext());
+        ModalScript script;
+        QStringList twoFrames;   // the windows behind which the run window still scanned
+        auto check = [&](const QString& what) {
+            TScansione* scan = run.scansione();
+            if (!scan || scan->running() || magentaPixels(run.PanelScansione) > 0)
+                twoFrames << what;
+        };
+        auto feedbackAnswered = [&](const QString& what) {
+            return [&, what](QWidget* w) {
+                check(what);
+                auto form = qobject_cast<TanimazioneForm*>(w);
+                QVERIFY(form);
+                // The window over it scans and shows its own frame.
+                QVERIFY(form->scanning() && form->scanning()->running());
+                QVERIFY(magentaPixels(form->panelBottom) > 0);
+                form->okBut->click();
+            };
+        };
+        script.then(QStringLiteral("introduction"), feedbackAnswered(QStringLiteral("introduction")));
+        script.choose(QStringLiteral("Cornice"), 1, 1);
+        QVERIFY(open(run));
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+
+        script.then(QStringLiteral("task"), [&](QWidget* w) {
+            check(QStringLiteral("task"));
+            qobject_cast<TFormCompito*>(w)->OkButton->click();
+        });
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+
+        run.nonBot->click();
+        script.then(QStringLiteral("feedback"), feedbackAnswered(QStringLiteral("feedback")));
+        run.nonBot->click();                 // the first part is right
+        QVERIFY(script.done());
+        QCOMPARE(run.shownSentence, 2);
+        QVERIFY(run.scansione()->running());
+
+        {
+            WidgetDialogService real;
+            DialogService* kept = setDialogService(&real);
+            script.then(QStringLiteral("question"), [&](QWidget* w) {
+                check(QStringLiteral("question"));
+                auto box = qobject_cast<QMessageBox*>(w);
+                QVERIFY(box);
+                box->button(QMessageBox::Cancel)->click();
+            });
+            QApplication::setActiveWindow(&run);
+            QTest::keyClick(&run, Qt::Key_Escape);
+            setDialogService(kept);
+        }
+        QVERIFY(script.done());
+        QVERIFY(run.isVisible());
+        QVERIFY(run.scansione()->running());
+        QTRY_VERIFY(magentaPixels(run.PanelScansione) > 0);
+        QCOMPARE(twoFrames, QStringList());
+
+        scripted->answer(NoAnswerButton);
+        run.close();
+        QVERIFY(!run.isVisible());
+    }
+
+    // The task window offers its read-aloud button whenever speech is
+    // available, whatever the option of reading the sentences says.
+    void taskWindowReadsAloudWheneverSpeechIsAvailable()
+    {
+        writeExercise(QStringLiteral("Compito letto"), allNon(2));
+        const bool speechBefore = SpeechAvailable;
+        auto restore = qScopeGuard([speechBefore] { SpeechAvailable = speechBefore; });
+        RunOptions options;
+        options.useSpeech = false;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Compito letto"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(!run.PlayButton->isVisible());   // reading the sentences follows the option
+
+        QList<bool> playShown;
+        auto task = [&playShown](QWidget* w) {
+            auto window = qobject_cast<TFormCompito*>(w);
+            QVERIFY(window);
+            playShown << window->PlayButton->isVisible();
+            window->OkButton->click();
+        };
+        SpeechAvailable = true;
+        script.then(QStringLiteral("task with speech"), task);
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        SpeechAvailable = false;
+        script.then(QStringLiteral("task without speech"), task);
+        QTest::mouseClick(run.suggBut, Qt::LeftButton);
+        QVERIFY(script.done());
+        QCOMPARE(playShown, (QList<bool>{true, false}));
+        scripted->answer(NoAnswerButton);
+        run.close();
     }
 
     // From the main window: F10, the pupil's name and "avanti", a run, and
@@ -1163,7 +1535,7 @@ private slots:
     void fromTheMainWindow()
     {
         writeExercise(QStringLiteral("Dal menu"), {2, 1});
-        Tmaschera window;
+        Tmaschera window(context);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QVERIFY(window.esecuzioneBut->isEnabled());

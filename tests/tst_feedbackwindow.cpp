@@ -1,8 +1,7 @@
 #include "access/SerBtn.h"
-#include "execution/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 #include "execution/Uanimaf.h"
-#include "results/Utabella.h"
-#include "shell/Umascher.h"
+#include "common/Utabella.h"
 #include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -24,6 +23,17 @@
 using testsupport::whenModalShown;
 
 namespace {
+
+// The context the feedback windows are given, made afresh for each test.
+AppContext context;
+
+// The same context with the serial-switch object `serial`.
+AppContext withSwitches(TBottoneSeriale* serial)
+{
+    AppContext given = context;
+    given.serialSwitches = serial;
+    return given;
+}
 
 // Records what the feedback window asks of its sound player.
 struct SoundJournal {
@@ -52,7 +62,7 @@ struct SoundJournal {
 FeedbackRequest request(int kind, int buttons)
 {
     FeedbackRequest r;
-    r.kind = kind;
+    r.kind = FeedbackKind(kind);
     r.offeredButtons = buttons;
     return r;
 }
@@ -89,6 +99,7 @@ private slots:
     void threeSizes();
     void finalJudgementShowsTheTable();
     void answeredByMouse();
+    void answeredByEnter();
     void answeredBySpaceBar();
     void answeredBySerialSwitches();
     void answeredByJoystick();
@@ -115,23 +126,22 @@ void TestFeedbackWindow::init()
 {
     QVERIFY(folder.isValid());
     QDir(folder.path()).removeRecursively();
-    ProgramFolder = folder.path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
-    QVERIFY(QDir().mkpath(ProgramFolder + QStringLiteral("animazio")));
-    QVERIFY(QDir().mkpath(ProgramFolder + QStringLiteral("audio")));
+    context = testsupport::makeContext(folder.path());
+    QVERIFY(QDir().mkpath(context.programFolder + QStringLiteral("animazio")));
+    QVERIFY(QDir().mkpath(context.programFolder + QStringLiteral("audio")));
     const QString assets = QStringLiteral(SALIENTA_ASSETS_DIR);
     QVERIFY(QFile::copy(assets + QStringLiteral("/animazio/priOk.gif"),
-                        ProgramFolder + QStringLiteral("animazio/priOk.gif")));
+                        context.programFolder + QStringLiteral("animazio/priOk.gif")));
     for (const char* kind : {"spieEs", "selErr", "priErr", "priOk", "secErr", "giuBuo", "giuDis", "giuNon"}) {
         const QString name = QLatin1String(kind);
-        QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/") + name + QStringLiteral("1.txt"),
+        QVERIFY(writeLines(context.programFolder + QStringLiteral("animazio/") + name + QStringLiteral("1.txt"),
                            {QStringLiteral("###"), QStringLiteral("priOk.gif, F")}));
-        QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("audio/") + name + QStringLiteral("2.wav"), "RIFF"));
+        QVERIFY(testsupport::writeBytes(context.programFolder + QStringLiteral("audio/") + name + QStringLiteral("2.wav"), "RIFF"));
     }
     // Only wave files of the kind's own name count.
-    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("audio/priOk0.mp3"), "x"));
-    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("audio/priOk9.WAV"), "x"));
-    QVERIFY(QDir().mkpath(ProgramFolder + QStringLiteral("audio/priOk1.wav")));
+    QVERIFY(testsupport::writeBytes(context.programFolder + QStringLiteral("audio/priOk0.mp3"), "x"));
+    QVERIFY(testsupport::writeBytes(context.programFolder + QStringLiteral("audio/priOk9.WAV"), "x"));
+    QVERIFY(QDir().mkpath(context.programFolder + QStringLiteral("audio/priOk1.wav")));
 }
 
 void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
@@ -154,7 +164,7 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
     for (int kind = 0; kind <= 8; ++kind) {
         sounds.events.clear();
         {
-            TanimazioneForm form(request(kind, offers[kind]));
+            TanimazioneForm form(request(kind, offers[kind]), context);
             form.show();
             QVERIFY(QTest::qWaitForWindowExposed(&form));
             QCOMPARE(form.objectName(), QStringLiteral("animazioneForm"));
@@ -163,7 +173,7 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
             for (const char* name : {"panelBottom", "panelPulsanti", "yesBut", "okBut", "noBut", "panelLeft",
                                      "panelLeftBottom", "paintLeft", "Memo1", "panelRight", "paintRight"})
                 QVERIFY2(form.findChild<QWidget*>(QLatin1String(name)), name);
-            QCOMPARE(feedbackKindName(kind), names.at(kind));
+            QCOMPARE(feedbackKindName(FeedbackKind(kind)), names.at(kind));
             QCOMPARE(form.Memo1->toPlainText(), messages.at(kind));
             QVERIFY(form.Memo1->isReadOnly());
             const QPushButton* buttons[] = {form.yesBut, form.okBut, form.noBut};
@@ -179,12 +189,12 @@ void TestFeedbackWindow::everyKindWithItsMessageButtonsAndSound()
             QVERIFY(form.animation());
             QVERIFY(!form.paintLeft->pixmap().isNull());
             QCOMPARE(sounds.events, QStringList{QStringLiteral("play ") + names.at(kind) + QStringLiteral("2.wav")});
-            QCOMPARE(form.soundPath(), ProgramFolder + QStringLiteral("audio/") + names.at(kind) + QStringLiteral("2.wav"));
+            QCOMPARE(form.soundPath(), context.programFolder + QStringLiteral("audio/") + names.at(kind) + QStringLiteral("2.wav"));
         }
         QCOMPARE(sounds.events.last(), QStringLiteral("stop"));
     }
-    QCOMPARE(feedbackKindName(9), QString());
-    QCOMPARE(feedbackMessage(-1), QString());
+    QCOMPARE(feedbackKindName(FeedbackKind(9)), QString());
+    QCOMPARE(feedbackMessage(FeedbackKind(-1)), QString());
 }
 
 void TestFeedbackWindow::threeSizes()
@@ -202,7 +212,7 @@ void TestFeedbackWindow::threeSizes()
         r.windowWidth = c.width;
         r.windowHeight = c.height;
         r.tableWidth = c.table;
-        TanimazioneForm form(r);
+        TanimazioneForm form(r, context);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         const QSize size = c.custom ? QSize(c.width, c.height) : QSize(250, 440);
@@ -233,7 +243,7 @@ void TestFeedbackWindow::finalJudgementShowsTheTable()
     r.windowWidth = 640;
     r.windowHeight = 480;
     r.tableWidth = 390;
-    TanimazioneForm form(r);
+    TanimazioneForm form(r, context);
     AnswerCounts counts;
     counts.values = {4, 1, 0, 2, 1234, 0, 0, 3, 7};
     form.showTable(counts);
@@ -277,7 +287,7 @@ void TestFeedbackWindow::answeredByMouse()
                  {offerYes | offerNo, "noBut", answerNo},
                  {offerOk, "okBut", answerOk}};
     for (const auto& c : cases) {
-        TanimazioneForm form(request(1, c.offer));
+        TanimazioneForm form(request(1, c.offer), context);
         whenModalShown([&](QWidget* modal) {
             QCOMPARE(modal, &form);
             // Escape does not take the question away.
@@ -289,9 +299,35 @@ void TestFeedbackWindow::answeredByMouse()
         QCOMPARE(form.answer(), c.answer);
     }
     // The end of the session closes it all the same, without an answer.
-    TanimazioneForm form(request(1, offerYes | offerNo));
+    TanimazioneForm form(request(1, offerYes | offerNo), context);
     whenModalShown([](QWidget* modal) { QVERIFY(modal->close()); });
     QCOMPARE(form.exec(), int(answerNone));
+}
+
+void TestFeedbackWindow::answeredByEnter()
+{
+    // Enter and the keypad's Enter press the focused button, as Space does.
+    SoundJournal sounds;
+    const struct {
+        int offer;
+        const char* button;
+        Qt::KeyboardModifiers modifiers;
+        FeedbackAnswer answer;
+    } cases[] = {{offerYes | offerNo, "yesBut", Qt::NoModifier, answerYes},
+                 {offerYes | offerNo, "noBut", Qt::KeypadModifier, answerNo},
+                 {offerOk, "okBut", Qt::KeypadModifier, answerOk}};
+    for (const auto& c : cases) {
+        TanimazioneForm form(request(1, c.offer), context);
+        whenModalShown([&](QWidget* modal) {
+            auto button = modal->findChild<QPushButton*>(QLatin1String(c.button));
+            QVERIFY(button);
+            button->setFocus();
+            QTest::keyClick(button, c.modifiers ? Qt::Key_Enter : Qt::Key_Return, c.modifiers);
+            if (modal->isVisible())
+                form.done(answerNone);
+        });
+        QCOMPARE(form.exec(), int(c.answer));
+    }
 }
 
 void TestFeedbackWindow::answeredBySpaceBar()
@@ -301,7 +337,7 @@ void TestFeedbackWindow::answeredBySpaceBar()
     r.scanningAccess = true;
     r.device = spaceBarSwitch;
     {
-        TanimazioneForm form(r);
+        TanimazioneForm form(r, context);
         QVERIFY(form.scanning());
         QCOMPARE(form.scanning()->buttons.size(), 1); // only OK is scanned
         QCOMPARE(form.scanning()->currentButton(), form.okBut);
@@ -311,7 +347,7 @@ void TestFeedbackWindow::answeredBySpaceBar()
     }
     r = request(2, offerYes | offerNo);
     r.scanningAccess = true;
-    TanimazioneForm form(r);
+    TanimazioneForm form(r, context);
     QCOMPARE(form.scanning()->buttons.size(), 2);
     whenModalShown([&form](QWidget* modal) {
         form.scanning()->performAction(scanNext); // the step the timer takes
@@ -334,7 +370,7 @@ void TestFeedbackWindow::answeredBySerialSwitches()
     r.scanningAccess = true;
     r.device = serialTwoSwitch;
     {
-        TanimazioneForm form(r, &s.serial);
+        TanimazioneForm form(r, withSwitches(&s.serial));
         whenModalShown([&](QWidget*) {
             s.press(false, true);
             QCOMPARE(form.scanning()->currentButton(), form.noBut);
@@ -350,7 +386,7 @@ void TestFeedbackWindow::answeredBySerialSwitches()
     // One switch: either line selects the framed button.
     r.device = serialOneSwitch;
     {
-        TanimazioneForm form(r, &s.serial);
+        TanimazioneForm form(r, withSwitches(&s.serial));
         whenModalShown([&](QWidget*) { s.press(false, true); });
         QCOMPARE(form.exec(), int(answerYes));
         // A press while the window is not shown does nothing.
@@ -365,7 +401,7 @@ void TestFeedbackWindow::answeredBySerialSwitches()
 
     // Without scanning the switches stay with the run window.
     r.scanningAccess = false;
-    TanimazioneForm plain(r, &s.serial);
+    TanimazioneForm plain(r, withSwitches(&s.serial));
     s.press(true, false);
     QCOMPARE(runWindowPresses, 3);
     QVERIFY(!plain.scanning());
@@ -380,7 +416,7 @@ void TestFeedbackWindow::answeredByJoystick()
     FeedbackRequest r = request(4, offerYes | offerNo);
     r.scanningAccess = true;
     r.device = joystickTwoButton;
-    TanimazioneForm form(r);
+    TanimazioneForm form(r, context);
     TJoystick* joy = form.scanning()->joystick();
     QVERIFY(joy && joy->captured());
     const auto press = [&](int button) {
@@ -400,7 +436,7 @@ void TestFeedbackWindow::answeredByJoystick()
 
 void TestFeedbackWindow::scriptRules()
 {
-    const QString animazio = ProgramFolder + QStringLiteral("animazio/");
+    const QString animazio = context.programFolder + QStringLiteral("animazio/");
     QImage sprite(4, 4, QImage::Format_RGB32);
     sprite.fill(Qt::red);
     QVERIFY(sprite.save(animazio + QStringLiteral("uno.bmp")));
@@ -461,18 +497,18 @@ void TestFeedbackWindow::scriptRules()
 void TestFeedbackWindow::missingScriptPictureAndSoundNeverStopTheRun()
 {
     SoundJournal sounds;
-    QDir(ProgramFolder + QStringLiteral("audio")).removeRecursively();
-    QVERIFY(QFile::remove(ProgramFolder + QStringLiteral("animazio/giuBuo1.txt")));
-    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/giuDis1.txt"), {"###", "manca.gif"}));
-    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/giuNon1.txt"), {}));
-    const QStringList before = filesUnder(ProgramFolder);
+    QDir(context.programFolder + QStringLiteral("audio")).removeRecursively();
+    QVERIFY(QFile::remove(context.programFolder + QStringLiteral("animazio/giuBuo1.txt")));
+    QVERIFY(writeLines(context.programFolder + QStringLiteral("animazio/giuDis1.txt"), {"###", "manca.gif"}));
+    QVERIFY(writeLines(context.programFolder + QStringLiteral("animazio/giuNon1.txt"), {}));
+    const QStringList before = filesUnder(context.programFolder);
 
     for (int kind : {6, 7, 8}) {
-        TanimazioneForm form(request(kind, offerOk));
+        TanimazioneForm form(request(kind, offerOk), context);
         QVERIFY(form.paintLeft->pixmap().isNull());
         QVERIFY(!form.animation());
         QCOMPARE(form.soundPath(), QString());
-        QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(kind));
+        QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind(kind)));
         whenModalShown([](QWidget* modal) { QTest::keyClick(modal, Qt::Key_Return); });
         QCOMPARE(form.exec(), int(answerOk));
     }
@@ -481,28 +517,47 @@ void TestFeedbackWindow::missingScriptPictureAndSoundNeverStopTheRun()
     // A still picture wider than its place is scaled down whole.
     QImage wide(468, 100, QImage::Format_RGB32);
     wide.fill(Qt::blue);
-    QVERIFY(wide.save(ProgramFolder + QStringLiteral("animazio/largo.bmp")));
-    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "largo.bmp"}));
-    TanimazioneForm still(request(5, offerOk));
+    QVERIFY(wide.save(context.programFolder + QStringLiteral("animazio/largo.bmp")));
+    QVERIFY(writeLines(context.programFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "largo.bmp"}));
+    TanimazioneForm still(request(5, offerOk), context);
     QVERIFY(!still.animation());
     QCOMPARE(still.paintLeft->pixmap().size(), QSize(234, 50));
-    QVERIFY(QFile::remove(ProgramFolder + QStringLiteral("animazio/largo.bmp")));
-    QVERIFY(writeLines(ProgramFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "priOk.gif"}));
+    QVERIFY(QFile::remove(context.programFolder + QStringLiteral("animazio/largo.bmp")));
+    QVERIFY(writeLines(context.programFolder + QStringLiteral("animazio/spieEs1.txt"), {"###", "priOk.gif"}));
     // No script was created in the program's folder.
-    QCOMPARE(filesUnder(ProgramFolder), before);
-    QVERIFY(!QFileInfo::exists(ProgramFolder + QStringLiteral("animazio/giuBuo1.txt")));
+    QCOMPARE(filesUnder(context.programFolder), before);
+    QVERIFY(!QFileInfo::exists(context.programFolder + QStringLiteral("animazio/giuBuo1.txt")));
 }
 
 void TestFeedbackWindow::realSoundPlayerSurvivesABrokenSound()
 {
     // The program's own player with a wave file that is not one.
-    TanimazioneForm form(request(3, offerOk));
-    QCOMPARE(form.soundPath(), ProgramFolder + QStringLiteral("audio/priOk2.wav"));
-    whenModalShown([](QWidget* modal) {
+    TanimazioneForm form(request(3, offerOk), context);
+    QCOMPARE(form.soundPath(), context.programFolder + QStringLiteral("audio/priOk2.wav"));
+    QCOMPARE(testsupport::readBytes(form.soundPath()), QByteArray("RIFF"));
+    bool answerable = false;
+    whenModalShown([&answerable](QWidget* modal) {
         QTest::qWait(100);
-        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("okBut")), Qt::LeftButton);
+        auto ok = modal->findChild<QPushButton*>(QStringLiteral("okBut"));
+        answerable = ok && ok->isVisible() && ok->isEnabled();
+        if (ok)
+            QTest::mouseClick(ok, Qt::LeftButton);
     });
     QCOMPARE(form.exec(), int(answerOk));
+    QVERIFY(answerable);
+    QVERIFY(!form.isVisible());
+    QCOMPARE(form.Memo1->toPlainText(), feedbackMessage(FeedbackKind::priOk));
+    // The broken sound went to the sound module's real player, not to a silent stand-in.
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    QVERIFY(maps.open(QIODevice::ReadOnly));
+    QVERIFY(maps.readAll().contains("salienta_sound"));
+
+    // The next feedback plays again: the player is not left stuck.
+    TanimazioneForm next(request(4, offerYes | offerNo), context);
+    whenModalShown([](QWidget* modal) {
+        QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("noBut")), Qt::LeftButton);
+    });
+    QCOMPARE(next.exec(), int(answerNo));
 }
 
 QTEST_MAIN(TestFeedbackWindow)

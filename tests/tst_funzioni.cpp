@@ -3,11 +3,13 @@
 
 #include <QColor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFont>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <ctime>
 #include <sys/stat.h>
 
 using testsupport::readBytes;
@@ -31,6 +33,7 @@ private slots:
     void readExerciseSections();
     void readExerciseEdgeCases();
     void clearBandAndRevealShowEachStep();
+    void pausesLeaveTheProcessorFree();
     void dissolveCoversTheAreaOnly();
     void copyFontCopiesTheLook();
 
@@ -351,4 +354,18 @@ void TestFunzioni::copyFontCopiesTheLook()
 }
 
 QTEST_MAIN(TestFunzioni)
+// The pause before each sentence and the pacing of the effects wait on the
+// real clock without keeping a core busy: a school laptop runs on battery.
+void TestFunzioni::pausesLeaveTheProcessorFree()
+{
+    QElapsedTimer wall;
+    const std::clock_t cpuBefore = std::clock();
+    wall.start();
+    waitTicks(400);
+    const qint64 waited = wall.elapsed();
+    const double cpuMs = 1000.0 * double(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
+    QVERIFY2(waited >= 400, qPrintable(QStringLiteral("waited %1 ms").arg(waited)));
+    QVERIFY2(cpuMs < 40, qPrintable(QStringLiteral("%1 ms of processor time in a 400 ms pause").arg(cpuMs)));
+}
+
 #include "tst_funzioni.moc"

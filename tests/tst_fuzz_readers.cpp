@@ -1,10 +1,13 @@
-// Seeded random inputs for the three readers of stored files: the exercise
-// reader, the section files and the name table. Each test runs for about two
+// Seeded random inputs for the readers of stored files (the exercise reader,
+// the section files and the name table) and for the readers of the texts a
+// teacher brings (plain texts in any encoding, and damaged documents). Each test runs for about two
 // seconds (SALIENTA_FUZZ_MS to change it); a failure names the seed that
 // reproduces it.
 
 #include "model/Funzioni.h"
 #include "model/Longname.h"
+#include "model/PlainText.h"
+#include "model/TextSources.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -15,6 +18,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <algorithm>
 
 using testsupport::readBytes;
 using testsupport::writeBytes;
@@ -76,6 +81,8 @@ private slots:
     void sectionFilesOnRandomBytes();
     void sectionFilesRoundTrip();
     void nameTableOnRandomBytes();
+    void plainTextsOnRandomBytes();
+    void damagedDocuments();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -297,6 +304,83 @@ void TestFuzzReaders::nameTableOnRandomBytes()
     }
     QVERIFY(script.messages().isEmpty());
     qInfo("%d random name tables read and extended", runs);
+}
+
+// Any bytes are either a text, read in some encoding, or refused with a
+// message; a text read writes back its own bytes, and a change of it is read
+// back as written where the encoding is not a guess.
+void TestFuzzReaders::plainTextsOnRandomBytes()
+{
+    QElapsedTimer timer;
+    timer.start();
+    int runs = 0;
+    int texts = 0;
+    for (quint32 seed = firstSeed; timer.elapsed() < runMs; ++seed, ++runs) {
+        QRandomGenerator random(seed);
+        QByteArray bytes = randomBytes(random, 2000);
+        if (seed % 3 == 0)   // many readable texts: UTF-8 of random words
+            bytes = (randomWord(random, 200) + QStringLiteral("\n") + randomWord(random, 200)).toUtf8();
+        QVERIFY(writeBytes(path("testo.txt"), bytes));
+        const SourceText source = readSource(path("testo.txt"));
+        if (!source.ok()) {
+            QVERIFY2(source.error.contains(QStringLiteral("testo.txt")), qPrintable(seedText(seed)));
+            continue;
+        }
+        ++texts;
+        const PlainText& text = source.plain;
+        QVERIFY2(text.toBytes(text.text) == bytes, qPrintable(seedText(seed)));
+        const QString changed = text.text + QStringLiteral("\nfine");
+        QVERIFY2(text.canHold(changed), qPrintable(seedText(seed)));
+        // Read back in the same encoding: certain for UTF-8 and UTF-16; for
+        // an 8-bit text only where no guess is made (few bytes beyond ASCII).
+        const qsizetype beyondAscii = std::count_if(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) >= 0x80; });
+        if (text.format.isUnicode() || (beyondAscii < 40 && text.format.encoding == "windows-1252"
+                                        && !bytes.contains('\x81') && !bytes.contains('\x8D')
+                                        && !bytes.contains('\x8F') && !bytes.contains('\x90')
+                                        && !bytes.contains('\x9D')))
+            QVERIFY2(PlainText::fromBytes(text.toBytes(changed)).text == changed,
+                     qPrintable(seedText(seed) + QStringLiteral(" ") + QString::fromLatin1(text.format.encoding)));
+    }
+    qInfo("%d random files read, %d of them as texts", runs, texts);
+}
+
+// Documents made by LibreOffice, damaged at random (bytes changed, cut
+// short, bytes put in): each is read or refused with a message naming it,
+// and never brings the program down.
+void TestFuzzReaders::damagedDocuments()
+{
+    const QString folder = QStringLiteral(SALIENTA_SOURCE_DIR "/tests/data/texts/");
+    const QStringList names = {QStringLiteral("citta.odt"), QStringLiteral("citta.docx"),
+                               QStringLiteral("citta.pdf"), QStringLiteral("pagina.html")};
+    QElapsedTimer timer;
+    timer.start();
+    int runs = 0;
+    int read = 0;
+    for (quint32 seed = firstSeed; timer.elapsed() < runMs; ++seed, ++runs) {
+        QRandomGenerator random(seed);
+        const QString name = names.at(int(seed % quint32(names.size())));
+        QByteArray bytes = readBytes(folder + name);
+        QVERIFY(!bytes.isEmpty());
+        switch (random.bounded(3)) {
+        case 0:
+            for (int i = random.bounded(1, 20); i > 0; --i)
+                bytes[random.bounded(int(bytes.size()))] = char(random.bounded(256));
+            break;
+        case 1:
+            bytes.truncate(random.bounded(int(bytes.size())));
+            break;
+        default:
+            bytes.insert(random.bounded(int(bytes.size())), randomBytes(random, 200));
+            break;
+        }
+        QVERIFY(writeBytes(path(name), bytes));
+        const SourceText source = readSource(path(name));
+        if (source.ok())
+            ++read;
+        else
+            QVERIFY2(source.error.contains(name), qPrintable(seedText(seed) + QStringLiteral(": ") + source.error));
+    }
+    qInfo("%d damaged documents, %d of them still read", runs, read);
 }
 
 QTEST_MAIN(TestFuzzReaders)

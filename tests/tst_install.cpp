@@ -12,6 +12,7 @@
 #include <QLibrary>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QHash>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -84,6 +85,7 @@ private slots:
     void everyFileIsInPlace();
     void desktopEntryAndMetadataAreValidAndAgree();
     void installedProgramFindsItsFolderAndSeedsTheUsersData();
+    void packagePassesLintian();
 
 private:
     QTemporaryDir scratch;
@@ -260,4 +262,24 @@ void TestInstall::installedProgramFindsItsFolderAndSeedsTheUsersData()
 }
 
 QTEST_MAIN(TestInstall)
+// The Debian package, built as the README says, has no error by lintian.
+void TestInstall::packagePassesLintian()
+{
+    const QString lintian = QStandardPaths::findExecutable(QStringLiteral("lintian"));
+    if (lintian.isEmpty())
+        QSKIP("lintian is not installed (./test installs it)");
+    const QString cpack = QFileInfo(QStringLiteral(SALIENTA_CMAKE)).absolutePath() + QStringLiteral("/cpack");
+    const QString packages = scratch.path() + QStringLiteral("/deb");
+    const Run pack = run(cpack, {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                                 QStringLiteral(SALIENTA_BINARY_DIR "/CPackConfig.cmake"), QStringLiteral("-B"),
+                                 packages});
+    QVERIFY2(pack.exitCode == 0, qPrintable(pack.output));
+    const QStringList debs = QDir(packages).entryList({QStringLiteral("*.deb")}, QDir::Files);
+    QCOMPARE(debs.size(), 1);
+    const Run check = run(lintian, {QStringLiteral("--fail-on"), QStringLiteral("error"), QDir(packages).filePath(debs.first())});
+    const QRegularExpression error(QStringLiteral("^E: "), QRegularExpression::MultilineOption);
+    QVERIFY2(!check.output.contains(error), qPrintable(check.output));
+    QVERIFY2(check.exitCode == 0, qPrintable(check.output));
+}
+
 #include "tst_install.moc"

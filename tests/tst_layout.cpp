@@ -21,6 +21,7 @@ private slots:
     void aWideWordStandsAlone();
     void totalHeights();
     void layoutAgreesWithMeasuringEveryCandidate();
+    void changedSentencesLayOutAsTheWholeText();
     void styledLayoutMeasuresBoldWords();
     void boxesAndTextInTheColoursOfTheirLevel();
     void currentSentenceIsFramedInYellow();
@@ -203,6 +204,117 @@ void TestLayout::layoutAgreesWithMeasuringEveryCandidate()
             }
         }
     }
+}
+
+// Sentences inserted, removed or replaced after a layout: the next layout
+// gives the lines, the height, the places and the pixels of a whole layout of
+// the same text; so does a new width, a new font and a change made to the
+// lines from outside.
+void TestLayout::changedSentencesLayOutAsTheWholeText()
+{
+    Canvas c(700, 400);
+    QRandomGenerator random(2026);
+    const QStringList words = L({"il", "gatto", "dorme", "sul", "divano", "AVVISO", "Ty", "W.",
+                                 "perché", "città,", "Precipitevolissimevolmente", "è", "—"});
+    auto newSentence = [&]() {
+        QStringList lines;
+        const int count = random.bounded(4);   // a sentence may have no text at all
+        for (int l = 0; l < count; ++l) {
+            QString line;
+            const int length = random.bounded(30);
+            for (int w = 0; w < length; ++w)
+                line += QString(random.bounded(3), QLatin1Char(' ')) + words.at(random.bounded(int(words.size())));
+            lines << line;
+        }
+        return lines;
+    };
+    // Text lines before the first tag line flow together ahead of it.
+    QStringList source = L({"Prima del primo segno.", "Ancora."});
+    source.append(kerningText(11, 60));
+
+    Tevidenziatore model(copy(source));      // laid out again after each change
+    Tevidenziatore plain(copy(source));      // the same changes, never laid out
+    int width = 320;
+    auto expectWhole = [&](const char* what) {
+        const int height = model.layout(width, c.painter);
+        Tevidenziatore whole(copy(plain.lines));
+        whole.leftMargin = plain.leftMargin;
+        const int expectedHeight = whole.layout(width, c.painter);
+        if (whole.leftMargin == 15) {
+            int referenceHeight = 0;
+            QCOMPARE(whole.lines, testsupport::referenceLayout(plain.lines, width, c.painter.fontMetrics(), &referenceHeight));
+            QCOMPARE(expectedHeight, referenceHeight);
+        }
+        QVERIFY2(model.lines == whole.lines, what);
+        QCOMPARE(height, expectedHeight);
+        QCOMPARE(model.sentenceCount, whole.sentenceCount);
+        for (int n = 0; n < whole.sentenceCount; ++n)
+            QCOMPARE(model.sentenceExtent(c.painter, n), whole.sentenceExtent(c.painter, n));
+    };
+    expectWhole("first layout");
+    for (int round = 0; round < 150; ++round) {
+        // One to three changes between two layouts.
+        const int changes = 1 + random.bounded(3);
+        for (int k = 0; k < changes; ++k) {
+            const int count = model.sentenceCount;
+            const int n = random.bounded(count + 1);
+            const ImportanceLevel level = static_cast<ImportanceLevel>(random.bounded(4));
+            switch (random.bounded(3)) {
+            case 0: {   // insertion (before sentence n, or at the end)
+                const QStringList lines = newSentence();
+                model.insertSentence(n, lines, level);
+                plain.insertSentence(n, lines, level);
+                break;
+            }
+            case 1:     // removal
+                model.removeSentence(n);
+                plain.removeSentence(n);
+                break;
+            default: {  // replacement, as the preparation window makes it
+                QStringList lines = newSentence();
+                if (lines.isEmpty())
+                    lines << QStringLiteral("Frase nuova.");
+                model.removeSentence(n);
+                model.insertSentence(n, lines, level);
+                plain.removeSentence(n);
+                plain.insertSentence(n, lines, level);
+                break;
+            }
+            }
+            QCOMPARE(model.sentenceCount, plain.sentenceCount);
+        }
+        // A level change in between does not disturb the layout.
+        const int marked = random.bounded(std::max(1, model.sentenceCount));
+        model.setImportance(marked, importante);
+        plain.setImportance(marked, importante);
+        expectWhole(qPrintable(QStringLiteral("round %1").arg(round)));
+        if (QTest::currentTestFailed())
+            return;
+    }
+
+    // The same pixels as the whole layout, seen from the middle of the text.
+    Canvas mine(700, 400);
+    Canvas theirs(700, 400);
+    Tevidenziatore whole(copy(plain.lines));
+    whole.layout(width, theirs.painter);
+    model.currentSentence = whole.currentSentence = model.sentenceCount / 2;
+    const int scroll = model.sentenceExtent(mine.painter, model.currentSentence).first - 100;
+    model.paintAll(mine.painter, scroll, true, 400);
+    whole.paintAll(theirs.painter, scroll, true, 400);
+    QCOMPARE(mine.image, theirs.image);
+
+    // A new width, a new font, a new margin, and lines changed from outside.
+    width = 455;
+    expectWhole("new width");
+    QFont bigger = textFont();
+    bigger.setPixelSize(23);
+    c.painter.setFont(bigger);
+    expectWhole("new font");
+    model.leftMargin = plain.leftMargin = 40;
+    expectWhole("new margin");
+    model.lines[model.lines.size() - 1] += QStringLiteral(" aggiunto da fuori con parole in più per andare a capo");
+    plain.lines[plain.lines.size() - 1] += QStringLiteral(" aggiunto da fuori con parole in più per andare a capo");
+    expectWhole("lines changed from outside");
 }
 
 void TestLayout::styledLayoutMeasuresBoldWords()

@@ -9,10 +9,12 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPrinter>
@@ -27,6 +29,9 @@
 using testsupport::whenModalShown;
 
 namespace {
+
+// The context the windows under test are given, made afresh for each test.
+AppContext context;
 
 // The assigned text of the runs: the expected levels are non, imp, molto for
 // sentences 1..3 ... and one sentence the teacher left undecided.
@@ -45,7 +50,7 @@ struct Step {
 };
 
 bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& history,
-              const QStringList& text = exerciseLines)
+              const QStringList& text = exerciseLines, const QString& profile = QString())
 {
     Tparametri params;
     params.mode = fromExercise;
@@ -60,12 +65,13 @@ bool storeRun(const QString& pupil, const QString& runName, const QList<Step>& h
     run.runName = runName;
     run.displayMode = sentenceBySentence;
     run.feedbackMode = everySentence;
+    run.profileLine = profile;
     for (const Step& s : history) {
         run.historyFirst << QString::fromUtf8(s.first);
         run.historySecond << QString::fromUtf8(s.second);
         run.historyThird << QString::fromUtf8(s.third);
     }
-    return model.writeRun(resultsFolder(), resultsName, resultsExtension, run);
+    return model.writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, run);
 }
 
 // Steps, a reset between them and a reset after the last step.
@@ -234,6 +240,7 @@ private slots:
     void printingTheAssignedAndTheDoneText();
     void longPrintoutGoesOnNewPages();
     void exportToCsv();
+    void theProfileLineInEveryReader();
     void windowLayoutAndKeys();
     void mainWindowOpensTheArchiveWithF9();
 
@@ -245,15 +252,14 @@ void TestRisultati::init()
 {
     folder = std::make_unique<QTemporaryDir>();
     QVERIFY(folder->isValid());
-    ProgramFolder = folder->path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
-    QVERIFY(QDir().mkpath(resultsFolder()));
+    context = testsupport::makeContext(folder->path());
+    QVERIFY(QDir().mkpath(resultsFolderIn(context.dataRoot)));
 }
 
 void TestRisultati::emptyArchiveAndNoRunLoaded()
 {
     ScriptedDialogs script;
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.objectName(), QStringLiteral("Trisultati"));
@@ -275,7 +281,7 @@ void TestRisultati::emptyArchiveAndNoRunLoaded()
     QVERIFY(!window.Buttonmeno->isEnabled());
     QCOMPARE(window.countAnswers().total(), 0);
     // The archive file was created empty by the reading.
-    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolder(), resultsName, resultsExtension)));
+    QVERIFY(QFileInfo::exists(sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension)));
 }
 
 void TestRisultati::chooserListsPupilsOnceAndAsksForARun()
@@ -284,7 +290,7 @@ void TestRisultati::chooserListsPupilsOnceAndAsksForARun()
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QStringLiteral("LUCIA"), QStringLiteral("A^B"), {{"0", "0", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     bool checked = false;
     whenModalShown([&](QWidget* modal) {
@@ -330,7 +336,7 @@ void TestRisultati::replayEveryStepWithResets()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.resize(800, 600);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -426,8 +432,8 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     // A block without its text and history sections, written by hand.
     QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^MONCA]"), QStringLiteral("[informazioni]"),
                          QStringLiteral("NOME=ANNA")},
-                        resultsFolder(), resultsName, resultsExtension));
-    Trisultati window;
+                        resultsFolderIn(context.dataRoot), resultsName, resultsExtension));
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -473,9 +479,9 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("SECONDA"), mainHistory));
-    const QString path = sectionFilePath(resultsFolder(), resultsName, resultsExtension);
+    const QString path = sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     const QByteArray before = testsupport::readBytes(path);
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
 
@@ -500,7 +506,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     script.answer(OkButton);
     deleteChosen(QStringLiteral("PRIMA"));
     QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    listValues(ids, resultsKey, resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
     QCOMPARE(ids, QStringList{QStringLiteral("MARIO^SECONDA")});
     QVERIFY(window.runLoaded());
     QCOMPARE(window.loadedIdentifier(), QStringLiteral("MARIO^PRIMA"));
@@ -510,7 +516,7 @@ void TestRisultati::deletionAnsweredBothWaysAndAGoneRun()
     // is said to be gone, and nothing is touched.
     script.answer(OkButton);
     whenModalShown([&](QWidget* modal) {
-        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolder(),
+        QVERIFY(removeBlock(resultsKey, QStringLiteral("MARIO^SECONDA"), resultsFolderIn(context.dataRoot),
                             resultsName, resultsExtension));
         choose(modal, QStringLiteral("MARIO"), QStringLiteral("SECONDA"));
     });
@@ -529,7 +535,7 @@ void TestRisultati::summaryShowsAndPrintsTheFinalCounts()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
     window.ComboPassi->setCurrentIndex(0);   // the summary shows the final state all the same
@@ -573,7 +579,7 @@ void TestRisultati::printingTheAssignedAndTheDoneText()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("PRIMA"));
     window.ComboPassi->setCurrentIndex(2);
@@ -670,7 +676,7 @@ void TestRisultati::longPrintoutGoesOnNewPages()
              << QStringLiteral("Frase numero %1 di un testo lungo, che va su diverse pagine.").arg(i);
     }
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("LUNGA"), {{"0", "2", ""}}, text));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     openRun(window, QStringLiteral("MARIO"), QStringLiteral("LUNGA"));
     const QString pdf = folder->filePath(QStringLiteral("lungo.pdf"));
@@ -707,7 +713,7 @@ void TestRisultati::exportToCsv()
     QVERIFY(storeRun(QString::fromUtf8("NICOLÒ"), QStringLiteral("PROVA \"UNO\"; BIS"), {{"2", "2", ""}}));
     QVERIFY(storeRun(QStringLiteral("Mario"), QStringLiteral("SECONDA"), {}));
     QVERIFY(storeRun(QStringLiteral("@LUCA"), QStringLiteral("=SOMMA(A1:A9)"), {}));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
 
     const QString path = folder->filePath(QStringLiteral("esportati"));
@@ -715,8 +721,12 @@ void TestRisultati::exportToCsv()
     whenModalShown([](QWidget* modal) {
         auto form = qobject_cast<TesportaForm*>(modal);
         QVERIFY(form);
-        QCOMPARE(form->ComboAlunni->count(), 4);   // everyone, MARIO, NICOLÒ, @LUCA
-        QCOMPARE(form->ComboAlunni->itemText(0), QStringLiteral("tutti gli alunni"));
+        QStringList listed;
+        for (int i = 0; i < form->ComboAlunni->count(); ++i)
+            listed << form->ComboAlunni->itemText(i);
+        // Everyone first, then the pupils in alphabetical order.
+        QCOMPARE(listed, (QStringList{QStringLiteral("tutti gli alunni"), QStringLiteral("@LUCA"),
+                                      QStringLiteral("MARIO"), QString::fromUtf8("NICOLÒ")}));
         QTest::mouseClick(form->OKBtn, Qt::LeftButton);
     });
     window.Esportacsv1->trigger();
@@ -729,9 +739,11 @@ void TestRisultati::exportToCsv()
     const QList<QStringList> runs = parseCsv(bytes);
     QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
-        QCOMPARE(row.size(), 18);
+        QCOMPARE(row.size(), 19);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
     QCOMPARE(runs[0][15], QStringLiteral("errore medio"));
+    QCOMPARE(runs[0][17], QStringLiteral("profilo"));
+    QCOMPARE(runs[1][17], QString());     // stored without a pupil's profile
     QCOMPARE(runs[1].mid(0, 3), (QStringList{"MARIO", "Il lupo e l'agnello", "PRIMA"}));
     QCOMPARE(runs[1][4], QStringLiteral("una frase per volta"));
     QCOMPARE(runs[1][5], QStringLiteral("dopo ogni frase"));
@@ -739,8 +751,8 @@ void TestRisultati::exportToCsv()
     // Errors 1 + 1 + 0 + 1 over five sentences, with an Italian decimal comma.
     QCOMPARE(runs[1][15], QStringLiteral("0,600"));
     QCOMPARE(runs[1][16], QStringLiteral("abbastanza bene"));
-    QCOMPARE(runs[0][17], QStringLiteral("tempo totale (s)"));
-    QCOMPARE(runs[1][17], QString());   // stored without times
+    QCOMPARE(runs[0][18], QStringLiteral("tempo totale (s)"));
+    QCOMPARE(runs[1][18], QString());   // stored without times
     QCOMPARE(runs[2][0], QString::fromUtf8("NICOLÒ"));
     QCOMPARE(runs[2][2], QStringLiteral("PROVA \"UNO\"; BIS"));
     QCOMPARE(runs[3][0], QStringLiteral("Mario"));
@@ -761,19 +773,80 @@ void TestRisultati::exportToCsv()
     // One pupil only: "mario" in any case, both of the runs stored under either spelling.
     QString error;
     int count = 0;
-    QVERIFY(exportResultsCsv(QStringLiteral("mario"), path + QStringLiteral("2.csv"), error, &count));
+    const QString archive = resultsFolderIn(context.dataRoot);
+    QVERIFY(exportResultsCsv(archive, QStringLiteral("mario"), path + QStringLiteral("2.csv"), error, &count));
     QCOMPARE(count, 2);
     QCOMPARE(parseCsv(testsupport::readBytes(path + QStringLiteral("2.csv"))).size(), 3);
     // A file that cannot be written is reported and nothing is said to be done.
-    QVERIFY(!exportResultsCsv(QString(), folder->filePath(QStringLiteral("manca/x.csv")), error));
+    QVERIFY(!exportResultsCsv(archive, QString(), folder->filePath(QStringLiteral("manca/x.csv")), error));
     QVERIFY(error.startsWith(QStringLiteral("Errore nella scrittura del file")));
+}
+
+// A run stored with the pupil's profile: the results window shows the line
+// with the other information, the summary and the printout of the done text
+// print it, the printout of the assigned text leaves it out with the rest of
+// the run's own lines, and the export has it in its column.
+void TestRisultati::theProfileLineInEveryReader()
+{
+    ScriptedDialogs script;
+    const QString words = QString::fromUtf8(
+        "passo 3 s; accettazione 0,3 s; primo passo 1 s; ignora ripetizioni 0,5 s; giri 2; "
+        "scansione uditiva sì; cornice grande sì; carattere Liberation Sans 20; sintesi no; "
+        "tempo massimo 10 s");
+    QVERIFY(storeRun(QStringLiteral("ANNA"), QStringLiteral("CON PROFILO"), mainHistory,
+                     exerciseLines, words));
+    Trisultati window(context);
+    window.show();
+    openRun(window, QStringLiteral("ANNA"), QStringLiteral("CON PROFILO"));
+    const QStringList shown = window.Memo2->toPlainText().split(QLatin1Char('\n'));
+    QCOMPARE(shown.mid(shown.size() - 3),
+             (QStringList{QStringLiteral("TIPO DI VISUALIZZAZIONE=una frase per volta"),
+                          QStringLiteral("TIPO DI FEEDBACK=dopo ogni frase"),
+                          QStringLiteral("PROFILO=") + words}));
+    QCOMPARE(window.stepCount(), 4);      // the history reads as before
+
+    const QString summaryPdf = folder->filePath(QStringLiteral("sintesi-profilo.pdf"));
+    printTo(script, summaryPdf);
+    whenModalShown([](QWidget* modal) {
+        auto form = qobject_cast<TsintesiForm*>(modal);
+        QVERIFY(form);
+        QTest::mouseClick(form->stampaBut, Qt::LeftButton);
+        QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.sintesiBut, Qt::LeftButton);
+    const QString assignedPdf = folder->filePath(QStringLiteral("assegnato-profilo.pdf"));
+    const QString donePdf = folder->filePath(QStringLiteral("svolto-profilo.pdf"));
+    printTo(script, assignedPdf);
+    printTo(script, donePdf);
+    whenModalShown([](QWidget* modal) {
+        auto dialog = qobject_cast<TStampaDlg*>(modal);
+        QVERIFY(dialog);
+        QTest::mouseClick(dialog->stampaBut, Qt::LeftButton);
+        dialog->esercizioSvoltoRadio->setChecked(true);
+        QTest::mouseClick(dialog->stampaBut, Qt::LeftButton);
+        QTest::mouseClick(dialog->CancelBtn, Qt::LeftButton);
+    });
+    QTest::mouseClick(window.stampaBut, Qt::LeftButton);
+    QCOMPARE(script.messages().size(), 3);
+    // Printed lines are broken at the page's width: compare the words.
+    const auto flat = [](const QString& text) { return text.simplified(); };
+    for (const QString& pdf : {summaryPdf, donePdf})
+        QVERIFY2(flat(pdfText(pdf)).contains(QStringLiteral("PROFILO=") + words), qPrintable(pdf));
+    QVERIFY(!pdfText(assignedPdf).contains(QStringLiteral("PROFILO")));
+
+    QString error;
+    const QString csv = folder->filePath(QStringLiteral("profilo.csv"));
+    QVERIFY(exportResultsCsv(resultsFolderIn(context.dataRoot), QStringLiteral("anna"), csv, error));
+    const QList<QStringList> rows = parseCsv(testsupport::readBytes(csv));
+    QCOMPARE(rows.size(), 2);
+    QCOMPARE(rows[1][17], words);
 }
 
 void TestRisultati::windowLayoutAndKeys()
 {
     ScriptedDialogs script;
     QVERIFY(storeRun(QStringLiteral("MARIO"), QStringLiteral("PRIMA"), mainHistory));
-    Trisultati window;
+    Trisultati window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.resize(400, 300);
@@ -807,6 +880,20 @@ void TestRisultati::windowLayoutAndKeys()
     window.ComboPassi->setCurrentIndex(3);   // finale goes back to the top
     QCOMPARE(window.ScrollBarCenter->value(), 0);
 
+    // Esc that closes the step list or the menu closes only that.
+    window.ComboPassi->showPopup();
+    QTRY_VERIFY(QApplication::activePopupWidget());
+    QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::keyClick(window.windowHandle(), Qt::Key_F, Qt::AltModifier);
+    QTRY_VERIFY(qobject_cast<QMenu*>(QApplication::activePopupWidget()));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!QApplication::activePopupWidget());
+    QVERIFY(window.isVisible());
+
     QTest::keyClick(&window, Qt::Key_Escape);
     QVERIFY(!window.isVisible());
 }
@@ -814,7 +901,7 @@ void TestRisultati::windowLayoutAndKeys()
 void TestRisultati::mainWindowOpensTheArchiveWithF9()
 {
     ScriptedDialogs script;
-    Tmaschera main;
+    Tmaschera main(context);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
     QVERIFY(main.risultatiBut->isEnabled());

@@ -1,4 +1,5 @@
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -28,6 +29,7 @@ private slots:
     void failedRemovalWritesNothing();
     void failedAppendIsReported();
     void bareLineEndsAreStoredAsCrLf();
+    void writerAndReaderReadArchiveLinesAlike();
 
 private:
     QTemporaryDir dir;
@@ -503,6 +505,86 @@ void TestRunFiles::bareLineEndsAreStoredAsCrLf()
     QCOMPARE(block.mid(0, 10), L({"[informazioni]", "NOME=MARIO", "ALTRE INFORMAZIONI:", "terza B",
                                   "legge volentieri", "ultima", "NOME ESERCIZIO=Il gatto e la volpe",
                                   "COMPITO:", "Prima riga", "seconda"}));
+}
+
+// The run writer refuses exactly the lines that the archive's reader would
+// take for a header or a section, whatever their spacing, and a run's
+// identifier is split where it was joined.
+void TestRunFiles::writerAndReaderReadArchiveLinesAlike()
+{
+    // Headers: the writer's check (isRunHeader) and the file reader
+    // (listValues, on the file's bytes) agree line by line.
+    const QStringList lines = L({"[identificatore=A^1]", "[ identificatore  =  B^2  ]",
+                                 "  identificatore=C^3", "x[identificatore=D^4]", "=[identificatore=E^5]",
+                                 "[identificatore]=F^6", "a]b[identificatore=G^7]", "[Identificatore=H^8]",
+                                 "[identificatore=città^9", "[identificatore = ]"});
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += testsupport::toCp1252(line) + "\r\n";
+    QVERIFY(testsupport::writeBytes(resultsPath(), bytes));
+    QStringList headers;
+    for (const QString& line : lines) {
+        if (isRunHeader(line))
+            headers << line;
+    }
+    QCOMPARE(headers, L({"[identificatore=A^1]", "[ identificatore  =  B^2  ]", "  identificatore=C^3",
+                         "x[identificatore=D^4]", "[identificatore=città^9", "[identificatore = ]"}));
+    QStringList values;
+    {
+        ScriptedDialogs script;
+        listValues(values, resultsKey, folder(), resultsName, resultsExtension);
+    }
+    QCOMPARE(values, L({"A^1", "B^2", "", "D^4", "", ""}));
+
+    // Sections: a line is refused in a run exactly when the reader would
+    // switch section on it; the accepted ones come back as information lines.
+    const QStringList refused = L({"[storia]", " [  testo ] ", "x [informazioni] y", "[storia]]"});
+    const QStringList accepted = L({"] storia [", "a]b[storia]", "[Storia]", "[ storia", "[storia[x]"});
+    for (const QString& line : refused + accepted)
+        QCOMPARE(runSectionOf(line) != RunSection::None, refused.contains(line));
+    QFile::remove(resultsPath());
+    auto model = exerciseModel(exerciseText, QStringLiteral("Leggi."));
+    for (const QString& line : refused) {
+        ScriptedDialogs script;
+        TesercizioSvolto run = sampleRun();
+        run.pupilInfo = QStringList{line};
+        QVERIFY2(!model->writeRun(folder(), resultsName, resultsExtension, run), qPrintable(line));
+        QVERIFY(script.messages().value(0).contains(QStringLiteral("sezione")));
+    }
+    QVERIFY(!QFileInfo(resultsPath()).size());
+
+    // Identifiers: names trimmed, split at the first "^"; the run's name may
+    // hold "^", letter case is kept as given (the windows store upper case).
+    QCOMPARE(RunIdentifier::storedName(QString::fromUtf8("  mario rossi é ")),
+             QString::fromUtf8("MARIO ROSSI É"));
+    ScriptedDialogs script;
+    TesercizioSvolto run = sampleRun();
+    run.pupilName = QStringLiteral(" Lucia ");
+    run.runName = QStringLiteral(" a^B ");
+    run.pupilInfo = accepted;
+    QVERIFY(model->writeRun(folder(), resultsName, resultsExtension, run));
+    QVERIFY(testsupport::readBytes(resultsPath()).startsWith("[identificatore=Lucia^a^B]\r\n"));
+    const ResultsArchive archive(folder());
+    const QList<RunIdentifier> ids = archive.runs();
+    QCOMPARE(ids.size(), 1);
+    QCOMPARE(ids.at(0), RunIdentifier(QStringLiteral("Lucia"), QStringLiteral("a^B")));
+    QCOMPARE(ids.at(0).pupil(), QStringLiteral("Lucia"));
+    QCOMPARE(ids.at(0).runName(), QStringLiteral("a^B"));
+    QCOMPARE(RunIdentifier::fromStored(QStringLiteral(" SOLO ")).pupil(), QStringLiteral("SOLO"));
+    QVERIFY(RunIdentifier::fromStored(QStringLiteral(" SOLO ")).runName().isEmpty());
+    const StoredRun stored = splitRunSections(archive.readRun(ids.at(0)));
+    QCOMPARE(stored.infoLines.mid(2, accepted.size()), accepted);
+    QCOMPARE(stored.textLines, exerciseText);
+    QCOMPARE(stored.historyThird, run.historyThird);
+    QList<StoredBlock> all;
+    QString error;
+    QVERIFY(archive.readAll(all, error));
+    QCOMPARE(all.size(), 1);
+    QCOMPARE(all.at(0).id, ids.at(0));
+    QCOMPARE(all.at(0).lines, archive.readRun(ids.at(0)));
+    QVERIFY(archive.removeRun(ids.at(0)));
+    QVERIFY(archive.runs().isEmpty());
+    QVERIFY(script.messages().isEmpty());
 }
 
 QTEST_MAIN(TestRunFiles)

@@ -2,12 +2,12 @@
 #include "access/JoystickDriver.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "authoring/Uloaddel.h"
 #include "execution/RadioGroup.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
 #include "execution/Usceltae.h"
-#include "shell/Umascher.h"
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/FakeSwitches.h"
 #include "support/ScriptedDialogs.h"
@@ -30,6 +30,16 @@ using testsupport::whenModalShown;
 
 namespace {
 
+// The context the set-up windows are given, made afresh for each test.
+AppContext context;
+
+// The same context with the serial-switch object `serial`.
+AppContext withSwitches(TBottoneSeriale* serial)
+{
+    AppContext given = context;
+    given.serialSwitches = serial;
+    return given;
+}
 
 void clickItem(TRadioGroup* group, int index)
 {
@@ -63,6 +73,7 @@ private slots:
     void serialAccessOpensTheChosenPort();
     void exerciseChooserOffersEverySentenceOnlyOneByOne();
     void exerciseChooserWithoutExercises();
+    void exerciseListsInItalianOrder();
     void taskWindowShowsAndReadsTheTask();
 
 private:
@@ -87,8 +98,7 @@ void TestRunSetup::init()
     QDir(folder.path()).removeRecursively();
     QVERIFY(QDir().mkpath(folder.path() + QStringLiteral("/risult")));
     QVERIFY(QDir().mkpath(folder.path() + QStringLiteral("/esercizi")));
-    ProgramFolder = folder.path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
+    context = testsupport::makeContext(folder.path());
 }
 
 void TestRunSetup::namesComeFromTheArchiveOnce()
@@ -96,7 +106,7 @@ void TestRunSetup::namesComeFromTheArchiveOnce()
     ScriptedDialogs dialogs;
     {
         // No archive yet: no names, the box says "UTENTE".
-        TsceltaEs setUp;
+        TsceltaEs setUp(context);
         QCOMPARE(setUp.objectName(), QStringLiteral("sceltaEs"));
         QCOMPARE(setUp.windowTitle(), QStringLiteral("  esercizio"));
         QVERIFY(setUp.isModal());
@@ -115,12 +125,12 @@ void TestRunSetup::namesComeFromTheArchiveOnce()
         QCOMPARE(setUp.ComboSeriale->count(), int(serialPortEntries().size()));
     }
     QVERIFY(testsupport::writeBytes(
-        DataRoot + QStringLiteral("risult/risult.sal"),
+        context.dataRoot + QStringLiteral("risult/risult.sal"),
         crlf({"[identificatore=LUCIA^PRIMA]", "[informazioni]", "NOME=LUCIA",
               "[identificatore= MARIO ^SECONDA]", "[testo]", "~nonImportante~", "Testo.",
               "[identificatore=LUCIA^TERZA]", "[identificatore=Lucia^QUARTA]",
               "[identificatore=NICOLÒ^QUINTA]"})));
-    TsceltaEs setUp;
+    TsceltaEs setUp(context);
     QStringList names;
     for (int i = 0; i < setUp.comboNomi->count(); ++i)
         names << setUp.comboNomi->itemText(i);
@@ -133,8 +143,8 @@ void TestRunSetup::unreadableArchiveGivesAnEmptyList()
 {
     ScriptedDialogs dialogs;
     // A folder where the archive should be cannot be read as a file.
-    QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult/risult.sal")));
-    TsceltaEs setUp;
+    QVERIFY(QDir().mkpath(context.dataRoot + QStringLiteral("risult/risult.sal")));
+    TsceltaEs setUp(context);
     QCOMPARE(setUp.comboNomi->count(), 0);
     QCOMPARE(setUp.comboNomi->currentText(), QStringLiteral("UTENTE"));
     QCOMPARE(dialogs.messages().size(), 1);
@@ -145,7 +155,7 @@ void TestRunSetup::unreadableArchiveGivesAnEmptyList()
 void TestRunSetup::nameIsCheckedBeforeTheRun()
 {
     ScriptedDialogs dialogs;
-    TsceltaEs setUp;
+    TsceltaEs setUp(context);
     setUp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&setUp));
 
@@ -199,7 +209,7 @@ void TestRunSetup::startRunsTheRunWindowWhileTheSetUpIsOpen()
         setUp->comboNomi->setEditText(QStringLiteral("piero"));
         QTest::keyClick(setUp->comboNomi, Qt::Key_Return); // "&avanti" is the default button
     });
-    QVERIFY(startExerciseRun(&owner, &s.serial, [&](TsceltaEs& setUp) {
+    QVERIFY(startExerciseRun(&owner, withSwitches(&s.serial), [&](TsceltaEs& setUp) {
         seenName = setUp.pupilName();
         setUpOpen = setUp.parentWidget() == &owner && !setUp.isVisible();
     }));
@@ -210,7 +220,7 @@ void TestRunSetup::startRunsTheRunWindowWhileTheSetUpIsOpen()
     whenModalShown([](QWidget* modal) {
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("annullaBut")), Qt::LeftButton);
     });
-    QVERIFY(!startExerciseRun(&owner, &s.serial, [&](TsceltaEs&) { called = true; }));
+    QVERIFY(!startExerciseRun(&owner, withSwitches(&s.serial), [&](TsceltaEs&) { called = true; }));
     QVERIFY(!called);
     QVERIFY(dialogs.asked().isEmpty());
 }
@@ -220,7 +230,7 @@ void TestRunSetup::mouseSpaceBarAndJoystickAccess()
     ScriptedDialogs dialogs;
     VirtualStick stick;
     QVERIFY(stick.ok());
-    TsceltaEs setUp;
+    TsceltaEs setUp(context);
     setUp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&setUp));
 
@@ -245,7 +255,7 @@ void TestRunSetup::mouseSpaceBarAndJoystickAccess()
     QCOMPARE(setUp.accessDevice(), joystickOneButton);
 
     // Choosing from the serial list by keyboard chooses the serial access.
-    TsceltaEs second;
+    TsceltaEs second(context);
     second.show();
     QVERIFY(QTest::qWaitForWindowExposed(&second));
     second.ComboSeriale->setFocus();
@@ -257,7 +267,7 @@ void TestRunSetup::mouseSpaceBarAndJoystickAccess()
 void TestRunSetup::joystickThatCannotBeUsedKeepsTheDialogOpen()
 {
     ScriptedDialogs dialogs;
-    TsceltaEs setUp;
+    TsceltaEs setUp(context);
     setUp.show();
     QVERIFY(QTest::qWaitForWindowExposed(&setUp));
     clickItem(setUp.RadioAccesso, accessJoystick);
@@ -289,7 +299,7 @@ void TestRunSetup::serialAccessOpensTheChosenPort()
     ScriptedDialogs dialogs;
     FakeSwitches s;
     {
-        TsceltaEs setUp(nullptr, &s.serial);
+        TsceltaEs setUp(withSwitches(&s.serial));
         setUp.show();
         QVERIFY(QTest::qWaitForWindowExposed(&setUp));
         setUp.ComboSeriale->setCurrentIndex(5);
@@ -303,7 +313,7 @@ void TestRunSetup::serialAccessOpensTheChosenPort()
         QCOMPARE(setUp.serialPortNumber(), 3);
     }
     {
-        TsceltaEs setUp(nullptr, &s.serial);
+        TsceltaEs setUp(withSwitches(&s.serial));
         setUp.show();
         QVERIFY(QTest::qWaitForWindowExposed(&setUp));
         clickItem(setUp.RadioAccesso, accessSerial);
@@ -323,7 +333,7 @@ void TestRunSetup::serialAccessOpensTheChosenPort()
     }
     // Without a serial object (no main window) the serial access cannot be used.
     dialogs.clear();
-    TsceltaEs orphan;
+    TsceltaEs orphan(context);
     orphan.show();
     QVERIFY(QTest::qWaitForWindowExposed(&orphan));
     clickItem(orphan.RadioAccesso, accessSerial);
@@ -335,14 +345,14 @@ void TestRunSetup::serialAccessOpensTheChosenPort()
 void TestRunSetup::exerciseChooserOffersEverySentenceOnlyOneByOne()
 {
     ScriptedDialogs dialogs;
-    const QString exercises = DataRoot + QStringLiteral("esercizi/");
+    const QString exercises = context.dataRoot + QStringLiteral("esercizi/");
     QVERIFY(testsupport::writeBytes(exercises + QStringLiteral("LONGNAME.LST"),
                                     crlf({"ZEBRE.S01=zebre del Kenya", "API.S01=Api e fiori"})));
     for (const char* name : {"ZEBRE.S01", "API.S01", "ALTRO.S02"})
         QVERIFY(testsupport::writeBytes(exercises + QLatin1String(name), crlf({"[compito]", "x", "[testo]"})));
     QVERIFY(testsupport::writeBytes(exercises + QStringLiteral("NOTE.TXT"), "x"));
 
-    TcaricaE chooser;
+    TcaricaE chooser(context);
     chooser.show();
     QVERIFY(QTest::qWaitForWindowExposed(&chooser));
     QCOMPARE(chooser.objectName(), QStringLiteral("caricaE"));
@@ -388,7 +398,7 @@ void TestRunSetup::exerciseChooserOffersEverySentenceOnlyOneByOne()
 void TestRunSetup::exerciseChooserWithoutExercises()
 {
     ScriptedDialogs dialogs;
-    TcaricaE chooser;
+    TcaricaE chooser(context);
     QCOMPARE(chooser.ComboEsercizi->count(), 0);
     QCOMPARE(chooser.exerciseName(), QString());
     bool shown = false;
@@ -399,6 +409,40 @@ void TestRunSetup::exerciseChooserWithoutExercises()
     QCOMPARE(chooser.exec(), int(QDialog::Rejected));
     QVERIFY(shown);
     QCOMPARE(dialogs.messages(), QStringList{"Non esistono esercizi da eseguire"});
+}
+
+void TestRunSetup::exerciseListsInItalianOrder()
+{
+    // Both exercise choosers list the names in Italian alphabetical order:
+    // letter case and accents do not move a name ("Èra" stands with "Era",
+    // not after "Z").
+    ScriptedDialogs dialogs;
+    const QString exercises = context.dataRoot + QStringLiteral("esercizi/");
+    const QStringList table{QStringLiteral("ZEBRA.S01=Zebra"), QString::fromUtf8("ERA.S01=Èra glaciale"),
+                            QStringLiteral("APE.S01=ape regina"), QStringLiteral("BUE.S01=Bue muschiato"),
+                            QStringLiteral("ERA.S02=Era moderna"), QStringLiteral("ELEF.S01=elefante")};
+    QByteArray lines;
+    for (const QString& line : table) {
+        lines += testsupport::toCp1252(line) + "\r\n";
+        const QString file = line.left(line.indexOf(QLatin1Char('=')));
+        QVERIFY(testsupport::writeBytes(exercises + file, crlf({"[compito]", "x", "[testo]"})));
+    }
+    QVERIFY(testsupport::writeBytes(exercises + QStringLiteral("LONGNAME.LST"), lines));
+    const QStringList expected{QStringLiteral("ape regina"), QStringLiteral("Bue muschiato"),
+                               QStringLiteral("elefante"), QString::fromUtf8("Èra glaciale"),
+                               QStringLiteral("Era moderna"), QStringLiteral("Zebra")};
+    auto listed = [](QComboBox* combo) {
+        QStringList names;
+        for (int i = 0; i < combo->count(); ++i)
+            names << combo->itemText(i);
+        return names;
+    };
+    TcaricaE run(context);
+    QCOMPARE(listed(run.ComboEsercizi), expected);
+    QCOMPARE(run.exerciseName(), QStringLiteral("ape regina"));
+    TcaricaElimina preparation(context);
+    QCOMPARE(listed(preparation.ComboEsercizi), expected);
+    QVERIFY(dialogs.asked().isEmpty());
 }
 
 void TestRunSetup::taskWindowShowsAndReadsTheTask()

@@ -1,5 +1,6 @@
 #include "access/Uscans.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -138,6 +139,7 @@ class TestScanning : public QObject
 
 private slots:
     void collectsPushButtonsByTagInExchangeSortOrder();
+    void aHeldPressCountsWhileTheScanRuns();
     void changedTagsCountOnlyAfterRebuild();
     void emptyPanelDoesNothing();
     void nextWrapsAndPassesDisabledButtons();
@@ -360,6 +362,51 @@ void TestScanning::frameIsPaintedAroundTheCurrentButtonOnly()
         QVERIFY(magentaPixels(p.panel) > frameArea); // two scannings, two frames
     }
     QCOMPARE(magentaPixels(p.panel), frameArea);
+}
+
+// With an acceptance time a press acts once held that long, on the button
+// framed when it began (the frame waits meanwhile); a switch let go too early,
+// or a scan stopped by its window meanwhile, drops it.
+void TestScanning::aHeldPressCountsWhileTheScanRuns()
+{
+    FakeClock clock(0, true);
+    Panel p;
+    p.inRow(QStringLiteral("a"), 0, 0);
+    p.inRow(QStringLiteral("b"), 1, 1);
+    p.inRow(QStringLiteral("c"), 2, 2);
+    ScanTiming timing;
+    timing.stepMs = 1000;
+    timing.acceptMs = 300;
+    TScansione scan(p.panel, timing, serialOneSwitch);
+    bool down = true;
+    const auto held = [&down] { return down; };
+    scan.startScanning();
+    clock.advance(900);
+    scan.switchPressed(scanSelect, held);
+    clock.advance(299);                       // the frame waits on "a"
+    QCOMPARE(p.clicks, QStringList());
+    QVERIFY(scan.running());
+    clock.advance(1);
+    QCOMPARE(p.clicks, QStringList{QStringLiteral("a")});
+    clock.advance(999);                       // then a whole step on it
+    QCOMPARE(currentName(scan), QStringLiteral("a"));
+    clock.advance(1);
+    QCOMPARE(currentName(scan), QStringLiteral("b"));
+
+    scan.switchPressed(scanSelect, held);
+    down = false;                             // let go at once
+    clock.advance(300);
+    QVERIFY(!scan.pressPending());
+    QCOMPARE(p.clicks.size(), 1);
+
+    down = true;
+    scan.switchPressed(scanSelect, held);
+    clock.advance(100);
+    scan.stopScanning();                      // the window is busy
+    clock.advance(5000);
+    QCOMPARE(p.clicks.size(), 1);
+    QVERIFY(!scan.running());
+    QCOMPARE(currentName(scan), QStringLiteral("b"));
 }
 
 void TestScanning::timedDevicesStepByTimerOnlyWhileRunning()

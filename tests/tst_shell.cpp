@@ -1,9 +1,10 @@
 #include "execution/Uopzioni.h"
-#include "shell/Instruct.h"
+#include "common/Hint.h"
+#include "common/Instruct.h"
 #include "shell/Ucoperta.h"
 #include "shell/Umascher.h"
 #include "access/SerBtn.h"
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -50,18 +51,18 @@ private slots:
 
 private:
     QTemporaryDir folder;
+    AppContext context;
 };
 
 void TestShell::init()
 {
     QVERIFY(folder.isValid());
-    ProgramFolder = folder.path() + QLatin1Char('/');
-    DataRoot = ProgramFolder;
+    context = testsupport::makeContext(folder.path());
 }
 
 void TestShell::mainWindowControls()
 {
-    Tmaschera window;
+    Tmaschera window(context);
     QCOMPARE(window.windowTitle(), QStringLiteral("  Salienta"));
     QCOMPARE(window.size(), QSize(640, 480));
     QCOMPARE(window.minimumSize(), window.maximumSize());
@@ -99,16 +100,16 @@ void TestShell::mainWindowControls()
 void TestShell::largeButtonsShowTheProgramFolderPictures()
 {
     // The shipped pictures, shown as they are.
-    ProgramFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
+    context.programFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
     {
-        Tmaschera window;
+        Tmaschera window(context);
         const struct {
             QToolButton* button;
             const char* file;
         } pictures[] = {{window.risultatiBut, "archivio.png"}, {window.esecuzioneBut, "esecuzione.png"}};
         for (const auto& picture : pictures) {
             const QImage expected =
-                QImage(ProgramFolder + QStringLiteral("immagini/") + QLatin1String(picture.file))
+                QImage(context.programFolder + QStringLiteral("immagini/") + QLatin1String(picture.file))
                     .convertToFormat(QImage::Format_ARGB32);
             QVERIFY2(!expected.isNull(), picture.file);
             QCOMPARE(picture.button->iconSize(), expected.size());
@@ -121,8 +122,8 @@ void TestShell::largeButtonsShowTheProgramFolderPictures()
     }
     // A program folder without them still gives a working window, the two
     // buttons showing their captions only.
-    ProgramFolder = folder.path() + QLatin1Char('/');
-    Tmaschera window;
+    context.programFolder = folder.path() + QLatin1Char('/');
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.risultatiBut->icon().isNull());
@@ -155,7 +156,7 @@ void TestShell::hintsAreWrappedAt40()
     for (const QString& line : cut.split(QStringLiteral("\r\n")))
         QVERIFY(line.length() <= 40);
 
-    Tmaschera window;
+    Tmaschera window(context);
     QCOMPARE(window.opzioniBut->toolTip(),
              QStringLiteral("Permette di impostare alcuni parametri\ndi esecuzione degli esercizi."));
     QVERIFY(window.SintesiBut->toolTip().isEmpty());
@@ -164,7 +165,7 @@ void TestShell::hintsAreWrappedAt40()
 void TestShell::escapeAndCloseBoxAskBeforeLeaving()
 {
     ScriptedDialogs script;
-    Tmaschera window;
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -189,9 +190,9 @@ void TestShell::escapeAndCloseBoxAskBeforeLeaving()
 
 void TestShell::executeKeyOpensTheRunSetUp()
 {
-    QVERIFY(QDir().mkpath(DataRoot + QStringLiteral("risult")));
+    QVERIFY(QDir().mkpath(context.dataRoot + QStringLiteral("risult")));
     ScriptedDialogs script;
-    Tmaschera window;
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.esecuzioneBut->isEnabled());
@@ -208,10 +209,10 @@ void TestShell::executeKeyOpensTheRunSetUp()
 
 void TestShell::functionKeysOpenTheInstructionTexts()
 {
-    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("istruzio.txt"),
+    QVERIFY(testsupport::writeBytes(context.programFolder + QStringLiteral("istruzio.txt"),
                                     testsupport::toCp1252(QStringLiteral("Benvenuti in Salienta.\r\n"
                                                                          "Perché è utile.\r\n"))));
-    Tmaschera window;
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
@@ -247,9 +248,9 @@ void TestShell::instructionTextIsReadOnlyAndScrolls()
     QStringList lines;
     for (int i = 0; i < 200; ++i)
         lines << QStringLiteral("Riga numero %1 del testo di aiuto.").arg(i);
-    QVERIFY(testsupport::writeBytes(ProgramFolder + QStringLiteral("lungo.txt"),
+    QVERIFY(testsupport::writeBytes(context.programFolder + QStringLiteral("lungo.txt"),
                                     lines.join(QStringLiteral("\r\n")).toLatin1()));
-    Tistruzioni window;
+    Tistruzioni window(context.programFolder);
     QCOMPARE(window.windowTitle(), QStringLiteral(" istruzioni"));
     QCOMPARE(window.size(), QSize(442, 453));
     window.showText(QStringLiteral("lungo.txt"));
@@ -280,11 +281,11 @@ void TestShell::instructionTextIsReadOnlyAndScrolls()
 
 void TestShell::optionsOkAppliesAndCancelKeeps()
 {
-    Tmaschera window;
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QCOMPARE(window.runOptions.maxSentenceTime, 7);
-    QCOMPARE(window.runOptions.feedbackThreshold, 0.4);
+    QCOMPARE(window.context().options.maxSentenceTime, 7);
+    QCOMPARE(window.context().options.feedbackThreshold, 0.4);
 
     // Annulla after changes keeps everything.
     whenModalShown([](QWidget* modal) {
@@ -299,8 +300,8 @@ void TestShell::optionsOkAppliesAndCancelKeeps()
         QTest::mouseClick(form->CancelBtn, Qt::LeftButton);
     });
     QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
-    QCOMPARE(window.runOptions.maxSentenceTime, 7);
-    QVERIFY(!window.runOptions.resetAnswersOnFeedback);
+    QCOMPARE(window.context().options.maxSentenceTime, 7);
+    QVERIFY(!window.context().options.resetAnswersOnFeedback);
 
     whenModalShown([](QWidget* modal) {
         auto form = qobject_cast<TopzioniForm*>(modal);
@@ -311,10 +312,10 @@ void TestShell::optionsOkAppliesAndCancelKeeps()
         QTest::mouseClick(form->OKBtn, Qt::LeftButton);
     });
     QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
-    QCOMPARE(window.runOptions.maxSentenceTime, 9);
-    QCOMPARE(window.runOptions.feedbackThreshold, 0.3);
-    QVERIFY(window.runOptions.resetAnswersOnFeedback);
-    QVERIFY(!window.runOptions.useSpeech);
+    QCOMPARE(window.context().options.maxSentenceTime, 9);
+    QCOMPARE(window.context().options.feedbackThreshold, 0.3);
+    QVERIFY(window.context().options.resetAnswersOnFeedback);
+    QVERIFY(!window.context().options.useSpeech);
     QCOMPARE(window.defaultOptions.maxSentenceTime, 7);
     QCOMPARE(window.defaultOptions.feedbackThreshold, 0.4);
 
@@ -330,9 +331,9 @@ void TestShell::optionsOkAppliesAndCancelKeeps()
         QTest::keyClick(form, Qt::Key_Return);
     });
     QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
-    QCOMPARE(window.runOptions.maxSentenceTime, 7);
-    QCOMPARE(window.runOptions.feedbackThreshold, 0.4);
-    QVERIFY(!window.runOptions.resetAnswersOnFeedback);
+    QCOMPARE(window.context().options.maxSentenceTime, 7);
+    QCOMPARE(window.context().options.feedbackThreshold, 0.4);
+    QVERIFY(!window.context().options.resetAnswersOnFeedback);
 }
 
 void TestShell::optionsSpinRules()
@@ -382,7 +383,7 @@ void TestShell::optionsSpinRules()
 
 void TestShell::optionsByKeyboardAlone()
 {
-    Tmaschera window;
+    Tmaschera window(context);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     whenModalShown([](QWidget* modal) {
@@ -432,30 +433,30 @@ void TestShell::optionsByKeyboardAlone()
         key(Qt::Key_Return);    // OK, the default button
     });
     QTest::mouseClick(window.opzioniBut, Qt::LeftButton);
-    QCOMPARE(window.runOptions.maxSentenceTime, 1);
-    QCOMPARE(window.runOptions.feedbackThreshold, 0.2);
-    QVERIFY(!window.runOptions.useSpeech);
+    QCOMPARE(window.context().options.maxSentenceTime, 1);
+    QCOMPARE(window.context().options.feedbackThreshold, 0.2);
+    QVERIFY(!window.context().options.useSpeech);
 }
 
 void TestShell::coverWipesTheTitleAndClosesOnAKey()
 {
     // With no pictures at all the cover still opens.
-    Tcopertina empty;
+    Tcopertina empty(context.programFolder);
     empty.show();
     QVERIFY(QTest::qWaitForWindowExposed(&empty));
     QTest::keyClick(&empty, Qt::Key_A);
     QVERIFY(!empty.isVisible());
 
-    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    QDir().mkpath(context.programFolder + QStringLiteral("immagini"));
     QImage cover(640, 460, QImage::Format_RGB32);
     cover.fill(QColor(0, 0, 255));
-    QVERIFY(cover.save(ProgramFolder + QStringLiteral("immagini/cover.bmp")));
+    QVERIFY(cover.save(context.programFolder + QStringLiteral("immagini/cover.bmp")));
     QImage lettering(140, 40, QImage::Format_RGB32);
     lettering.fill(QColor(255, 255, 255));
     QPainter(&lettering).fillRect(10, 10, 120, 20, QColor(255, 0, 0));
-    QVERIFY(lettering.save(ProgramFolder + QStringLiteral("immagini/scritta.bmp")));
+    QVERIFY(lettering.save(context.programFolder + QStringLiteral("immagini/scritta.bmp")));
 
-    Tcopertina window;
+    Tcopertina window(context.programFolder);
     QCOMPARE(window.size(), QSize(632, 453));
     window.show();
     TcopertinaPaintBox* box = window.PaintCopertina;
@@ -534,10 +535,12 @@ void TestShell::standardDialogsSpeakItalian()
 void TestShell::speechSetUpNeedsAWorkingEngine()
 {
     QVERIFY(!SpeechAvailable);
-    Tmaschera window;
+    Tmaschera window(context);
     QVERIFY(!window.SintesiBut->isEnabled());
     QVERIFY(window.bottoneSeriale());
     QVERIFY(!window.bottoneSeriale()->portReady());
+    // The windows it opens are lent the same serial-switch object.
+    QCOMPARE(window.context().serialSwitches, window.bottoneSeriale());
 }
 
 void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()
@@ -546,12 +549,12 @@ void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()
     QTemporaryDir home;
     const QByteArray previousHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(home.path()));
-    QDir().mkpath(ProgramFolder + QStringLiteral("immagini"));
+    QDir().mkpath(context.programFolder + QStringLiteral("immagini"));
     const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/../immagini/salAnim.gif");
-    QVERIFY(QFile::copy(built, ProgramFolder + QStringLiteral("immagini/salAnim.gif")));
+    QVERIFY(QFile::copy(built, context.programFolder + QStringLiteral("immagini/salAnim.gif")));
     installSpeechAudioOutput(std::make_unique<CaptureAudioOutput>());
 
-    Tmaschera window;
+    Tmaschera window(context);
     QVERIFY(!window.SintesiBut->isEnabled());
     // What the first frame of the window found.
     struct FirstFrame : QObject {

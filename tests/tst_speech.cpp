@@ -1,4 +1,4 @@
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 

@@ -1,4 +1,4 @@
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
 #include "support/ScriptedDialogs.h"

@@ -1,5 +1,5 @@
 #include "results/Usintesi.h"
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
 #include <QImage>
 #include <QPainter>

@@ -4,16 +4,23 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QWidget>
 #include <functional>
 
 class QCoreApplication;
 
 // The alternative keyboard handler. Installed in front of the application's
-// event handling, it hands every key press to a window's key function before
-// any control sees it, and swallows key presses and left mouse clicks while
-// the window wants no input from the pupil. Key releases and key presses
-// with Alt are never intercepted. Removing it (destroying it) leaves the
-// other handlers of the application as they were.
+// event handling, it hands every key press meant for its window to the
+// window's key function before any control sees it, and swallows key presses
+// and left mouse clicks while the window wants no input from the pupil. Key
+// releases and key presses with Alt are never intercepted. Removing it
+// (destroying it) leaves the other handlers of the application as they were.
+//
+// A key that a menu, a drop-down list or another window takes is not for the
+// window and never reaches the key function. A key that closed a drop-down
+// list before it was delivered (Qt lets the list act on Esc and Enter early,
+// then hands the same press on to the window behind the list) is swallowed
+// whatever the flags say, so that no window acts on it a second time.
 class TgestoreAlternativoTastiera final : public QObject
 {
     Q_OBJECT
@@ -39,8 +46,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Whether the press seen at `watched` is one for the target window.
+    bool meantForTarget(QObject* watched) const;
+
     QPointer<QCoreApplication> application;
     KeyFunction keyFunction;
     QPointer<QObject> target;
     KeyDelivery delivery;
+    // The pop-up open when the press being delivered was first announced
+    // (its shortcut check), with the key and the time of that press.
+    QPointer<QWidget> popupAtAnnounce;
+    int announcedKey = 0;
+    quint64 announcedAt = 0;
 };

@@ -1,6 +1,8 @@
 #include "access/Uscans.h"
 
 #include "access/Joystick.h"
+#include "access/WindowsOver.h"
+#include "model/Clock.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,7 +11,6 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QRadioButton>
-#include <QTimer>
 #include <QWidget>
 
 #include <cmath>
@@ -72,11 +73,40 @@ QList<TScansione*>& liveScannings()
 
 } // namespace
 
+namespace {
+
+ScanTiming timingWithStep(int stepMs)
+{
+    ScanTiming timing;
+    timing.stepMs = stepMs;
+    return timing;
+}
+
+// The last press accepted by any scanning: a second press of a tremor that
+// comes when the first one has opened another window is ignored there too.
+struct LastAccepted {
+    bool any = false;
+    qint64 at = 0;
+};
+
+LastAccepted& lastAccepted()
+{
+    static LastAccepted last;
+    return last;
+}
+
+} // namespace
+
 TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
+    : TScansione(panel, timingWithStep(stepMs), accessDevice)
+{
+}
+
+TScansione::TScansione(QWidget* panel, const ScanTiming& timing, AccessDevice accessDevice)
     : container(panel), device(accessDevice),
       timed(accessDevice == spaceBarSwitch || accessDevice == joystickOneButton
             || accessDevice == serialOneSwitch),
-      keyInput(accessDevice == spaceBarSwitch)
+      keyInput(accessDevice == spaceBarSwitch), scanTiming(timing)
 {
     if (container)
         collect(container);
@@ -91,10 +121,23 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         application->installEventFilter(this);
 
     if (timed) {
-        stepTimer = new QTimer(this);
-        stepTimer->setInterval(stepMs);
-        connect(stepTimer, &QTimer::timeout, this, [this] { performAction(scanNext); });
+        stepTimer = new ClockTimer(this);
+        stepTimer->setSingleShot(true);
+        connect(stepTimer, &ClockTimer::timeout, this, &TScansione::stepTick);
     }
+    acceptTimer = new ClockTimer(this);
+    acceptTimer->setSingleShot(true);
+    connect(acceptTimer, &ClockTimer::timeout, this, [this] {
+        if (!pending)
+            return;
+        if (suspended || isHeld || (pendingHeld && !pendingHeld())) {
+            cancelPending();
+            return;
+        }
+        pending = false;
+        pendingHeld = nullptr;
+        accept(pendingCommand); // may end this object: nothing follows
+    });
 
     if (device == joystickDirectional || device == joystickTwoButton
         || device == joystickOneButton) {
@@ -103,7 +146,11 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
         stick->setDeadZone(joystickDeadZone);
         stick->OnDirection = [this](int direction) { joystickDirection(direction); };
         stick->OnButtonDown = [this](int flags, int, int) { joystickButton(flags); };
+        stick->OnButtonUp = [this](int, int, int) { switchReleased(); };
     }
+
+    if (container)
+        windowsOver = std::make_unique<WindowsOver>(container, [this](bool over) { setHeld(over); });
 
     // The frame shows with the next painting of the panel.
     updateMark(current);
@@ -112,6 +159,7 @@ TScansione::TScansione(QWidget* panel, int stepMs, AccessDevice accessDevice)
 TScansione::~TScansione()
 {
     liveScannings().removeAll(this);
+    windowsOver.reset();
     if (QCoreApplication* application = QCoreApplication::instance())
         application->removeEventFilter(this);
     stick.reset();
@@ -170,19 +218,168 @@ void TScansione::clearList()
 
 void TScansione::startScanning()
 {
-    if (timed)
+    wanted = true;
+    if (!timed)
+        return;
+    steps = 0;
+    if (stoppedAfterRounds) {
+        stoppedAfterRounds = false;
+        updateMark(current);
+    }
+    // The frame stays longer on the button where the scan starts.
+    stepTimer->setInterval(scanTiming.stepMs + scanTiming.firstStepExtraMs);
+    if (!isHeld)
         stepTimer->start();
 }
 
 void TScansione::stopScanning()
 {
+    wanted = false;
+    // A press not yet accepted is dropped, and the frame stays stopped.
+    stepWasRunning = false;
+    cancelPending();
     if (timed)
         stepTimer->stop();
 }
 
+void TScansione::stepTick()
+{
+    if (pending)
+        return;
+    // A name still being said keeps the frame where it is.
+    if (scanTiming.auditory && speaker.talking && speaker.talking()) {
+        stepTimer->start(voicePollMs);
+        return;
+    }
+    ++steps;
+    const int rounds = scanTiming.cycles;
+    if (rounds > 0 && steps >= rounds * usableCount()) {
+        // The rounds are over: no frame until a press starts the scan again.
+        stoppedAfterRounds = true;
+        updateMark(current);
+        return;
+    }
+    stepTimer->start(scanTiming.stepMs);
+    performAction(scanNext);
+}
+
+int TScansione::usableCount() const
+{
+    int count = 0;
+    for (int i = 0; i < buttons.size(); ++i)
+        count += usable(i) ? 1 : 0;
+    return std::max(count, 1);
+}
+
+void TScansione::switchPressed(ScanCommand command, std::function<bool()> stillHeld)
+{
+    // Held behind a window of its own: no switch acts on it.
+    if (isHeld)
+        return;
+    const qint64 now = msClock().milliseconds();
+    const LastAccepted& last = lastAccepted();
+    if (last.any && scanTiming.ignoreMs > 0 && now >= last.at && now - last.at < scanTiming.ignoreMs)
+        return;
+    if (scanTiming.acceptMs <= 0) {
+        accept(command); // may end this object: nothing follows
+        return;
+    }
+    if (!pending) {
+        stepWasRunning = running();
+        if (stepWasRunning)
+            stepTimer->stop();
+    }
+    pending = true;
+    pendingCommand = command;
+    pendingHeld = std::move(stillHeld);
+    acceptTimer->start(scanTiming.acceptMs);
+}
+
+void TScansione::switchReleased()
+{
+    cancelPending();
+}
+
+void TScansione::cancelPending()
+{
+    if (!pending)
+        return;
+    pending = false;
+    pendingHeld = nullptr;
+    acceptTimer->stop();
+    // The frame goes on with a whole step on the button it waited on.
+    if (stepWasRunning && timed && !stoppedAfterRounds)
+        stepTimer->start(scanTiming.stepMs);
+    stepWasRunning = false;
+}
+
+void TScansione::accept(ScanCommand command)
+{
+    lastAccepted() = {true, msClock().milliseconds()};
+    steps = 0;
+    if (stepWasRunning && timed) {
+        stepTimer->start(scanTiming.stepMs);
+        stepWasRunning = false;
+    }
+    if (stoppedAfterRounds) {
+        restartAfterRounds();
+        return;
+    }
+    performAction(command); // may end this object: nothing follows
+}
+
+void TScansione::restartAfterRounds()
+{
+    for (int i = 0; i < buttons.size(); ++i) {
+        if (usable(i)) {
+            current = i;
+            break;
+        }
+    }
+    startScanning();
+    announce();
+}
+
+QString TScansione::labelOf(const QAbstractButton* button) const
+{
+    if (!button)
+        return {};
+    const QVariant spoken = button->property("spokenLabel");
+    if (spoken.isValid())
+        return spoken.toString();
+    QString text = button->text();
+    text.remove(QLatin1Char('&'));
+    return text.isEmpty() ? button->toolTip() : text;
+}
+
+void TScansione::setHeld(bool held)
+{
+    isHeld = held;
+    if (held) {
+        // A press not yet accepted is dropped; the frame stays where it is.
+        cancelPending();
+        if (timed)
+            stepTimer->stop();
+    } else if (timed && wanted && !stoppedAfterRounds) {
+        // It goes on with a whole step on the button it stopped on.
+        stepTimer->start(scanTiming.stepMs);
+    }
+    // The frame goes, or comes back where it was.
+    updateMark(current);
+}
+
+void TScansione::announce()
+{
+    if (!scanTiming.auditory || !speaker.say)
+        return;
+    const QString label = labelOf(currentButton());
+    if (!label.isEmpty())
+        speaker.say(label);
+}
+
 bool TScansione::running() const
 {
-    return timed && stepTimer->isActive();
+    return timed && (stepTimer->isActive() || (pending && stepWasRunning));
 }
 
 void TScansione::rebuildList()
@@ -196,6 +393,7 @@ void TScansione::rebuildList()
     current = 0;
     updateMark(current);
     startScanning();
+    announce();
 }
 
 QAbstractButton* TScansione::currentButton() const
@@ -208,9 +406,10 @@ QAbstractButton* TScansione::currentButton() const
 QRect TScansione::markRect() const
 {
     QAbstractButton* button = currentButton();
-    if (!button)
+    if (!button || stoppedAfterRounds || isHeld)
         return {};
-    return button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin);
+    const int m = frameMargin();
+    return button->geometry().adjusted(-m, -m, m, m);
 }
 
 bool TScansione::usable(int index) const
@@ -226,8 +425,9 @@ void TScansione::updateMark(int index)
     QAbstractButton* button = buttons.at(index);
     if (!button)
         return;
+    const int m = frameMargin();
     if (QWidget* parent = button->parentWidget())
-        parent->update(button->geometry().adjusted(-markMargin, -markMargin, markMargin, markMargin));
+        parent->update(button->geometry().adjusted(-m, -m, m, m));
 }
 
 void TScansione::moveTo(int index)
@@ -235,10 +435,14 @@ void TScansione::moveTo(int index)
     updateMark(current);
     current = index;
     updateMark(current);
+    announce();
 }
 
 void TScansione::performAction(ScanCommand command)
 {
+    // Held behind a window of its own: no switch acts on it.
+    if (isHeld)
+        return;
     switch (command) {
     case scanSelect: {
         QAbstractButton* button = currentButton();
@@ -364,14 +568,15 @@ bool TScansione::keyHook(QEvent* event)
         return false;
     // A key held down repeats: the repeated presses and releases are kept
     // from the controls and change nothing, so one press is one action.
+    // Held behind another window, the keys go to that window.
     if (key->isAutoRepeat())
-        return keyInput;
+        return keyInput && !isHeld;
     if (event->type() == QEvent::KeyRelease) {
         // Also while the keys pass untouched (a text box is open), a key let
         // go ends its press: Space pressed to select and released in a text
         // box opened meanwhile must not leave the next press without effect.
         keyReleased(latch, key->timestamp());
-        if (!keyInput)
+        if (!keyInput || isHeld)
             return false;
         // Kept from the hooks behind this one: a scanning made while the key
         // was down (the feedback window opened by a Space select) must not
@@ -382,7 +587,7 @@ bool TScansione::keyHook(QEvent* event)
         }
         return true;
     }
-    if (!keyInput)
+    if (!keyInput || isHeld)
         return false;
     // X11 repeats a held key as a release and a press with the same time;
     // when the press comes late the pair arrives unmarked. Nobody releases
@@ -397,7 +602,8 @@ bool TScansione::keyHook(QEvent* event)
     }
     if (!latches[latchSpace] && !suspended) {
         latches[latchSpace] = true;
-        performAction(scanSelect); // may end this object: nothing follows
+        // may end this object: nothing follows
+        switchPressed(scanSelect, [this] { return latches[latchSpace]; });
     }
     return true;
 }
@@ -407,6 +613,8 @@ void TScansione::keyReleased(int latch, quint64 time)
     releasedAt[latch] = time;
     latchAtRelease[latch] = latches[latch];
     latches[latch] = false;
+    // A press of Space not yet accepted is looked at when its time is up: a
+    // key repeat may let go and press again in between.
 }
 
 bool TScansione::eventFilter(QObject* watched, QEvent* event)
@@ -416,7 +624,7 @@ bool TScansione::eventFilter(QObject* watched, QEvent* event)
     case QEvent::KeyRelease:
         return keyHook(event);
     case QEvent::Paint:
-        if (QAbstractButton* button = currentButton()) {
+        if (QAbstractButton* button = stoppedAfterRounds || isHeld ? nullptr : currentButton()) {
             if (watched == button->parentWidget()) {
                 // The frame is painted as part of the parent, under its children.
                 QPainter painter(button->parentWidget());
@@ -464,10 +672,10 @@ void TScansione::joystickButton(int flags)
 {
     if (device == joystickTwoButton) {
         if (flags & joyButton1Changed)
-            performAction(scanSelect);
+            switchPressed(scanSelect);
         else if (flags & joyButton2Changed)
-            performAction(scanNext);
+            switchPressed(scanNext);
         return;
     }
-    performAction(scanSelect);
+    switchPressed(scanSelect);
 }

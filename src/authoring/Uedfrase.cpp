@@ -54,7 +54,7 @@ TeditFrase::TeditFrase(QWidget* parent) : QDialog(parent)
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(12, 6, 300, 20);
 
-    memoFrase = new QPlainTextEdit(this);
+    memoFrase = new TmemoControllato(this);
     memoFrase->setObjectName(QStringLiteral("memoFrase"));
     memoFrase->setGeometry(12, 28, 413, 109);
     memoFrase->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -149,7 +149,7 @@ ImportanceLevel TeditFrase::chosenLevel() const
 
 QStringList TeditFrase::textLines() const
 {
-    const QString text = memoFrase->toPlainText();
+    const QString text = memoFrase->plainText();
     if (text.isEmpty())
         return {};
     return text.split(QLatin1Char('\n'));

@@ -8,14 +8,15 @@
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
-class QPlainTextEdit;
+class TmemoControllato;
 class QPushButton;
 class QRadioButton;
 
 // The sentence dialog: the text and the level of a sentence that replaces
 // the current one or is inserted beside it. OK is taken only for a text that
 // is not blank and holds no reserved character and no character that cannot
-// be stored.
+// be stored. A pasted text has such characters replaced by their nearest
+// equivalents, and is told so.
 class TeditFrase : public QDialog
 {
     Q_OBJECT
@@ -37,7 +38,7 @@ public:
     void OKBtnClick();
 
     QLabel* Label1;
-    QPlainTextEdit* memoFrase;
+    TmemoControllato* memoFrase;
     QGroupBox* radioImportanze;
     QWidget* Panel1;
     QLabel* Image1;

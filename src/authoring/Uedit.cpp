@@ -1,11 +1,12 @@
 #include "authoring/Uedit.h"
 
+#include "authoring/SourceReader.h"
 #include "authoring/Uprepara.h"
 #include "authoring/Useparat.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
-#include "shell/Umascher.h"
+#include "model/TextSources.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -15,6 +16,7 @@
 #include <QMimeData>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QTextDocument>
 
 namespace {
 
@@ -29,15 +31,6 @@ int storedLength(const QString& text)
             ++length;
     }
     return length;
-}
-
-QString firstUnstorable(const QString& text)
-{
-    for (const QChar c : text) {
-        if (!fitsCp1252(QString(c)))
-            return QString(c);
-    }
-    return {};
 }
 
 } // namespace
@@ -61,21 +54,40 @@ QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption)
     return item;
 }
 
-bool TmemoControllato::accepts(const QString& inserted)
+QString TmemoControllato::plainText() const
 {
-    const QString bad = firstUnstorable(inserted);
-    if (!bad.isEmpty()) {
-        showMessage(QStringLiteral("Il carattere ") + bad
-                    + QString::fromUtf8(" non si può salvare in un file del programma: "
-                                        "il testo non è stato inserito."));
-        return false;
+    const QString raw = document()->toRawText();
+    QString text;
+    text.reserve(raw.size());
+    for (const QChar c : raw) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            text += u'\n';
+        else if (c != QChar(0xFDD0) && c != QChar(0xFDD1))
+            text += c;
     }
+    return text;
+}
+
+bool TmemoControllato::canHold(const QString& s) const
+{
+    return storage ? storage->canHold(s) : fitsCp1252(s);
+}
+
+QString TmemoControllato::storedWhere() const
+{
+    if (!storage)
+        return QStringLiteral("in un esercizio");
+    return QString::fromUtf8("in questo testo, che è scritto in ") + storage->format.encodingName();
+}
+
+bool TmemoControllato::acceptsReservedAndLength(const QString& inserted)
+{
     if (refuseReserved && hasReservedChars({inserted})) {
         showMessage(reservedCharsMessage());
         return false;
     }
     if (maxLength >= 0) {
-        const int after = storedLength(toPlainText()) - storedLength(textCursor().selectedText())
+        const int after = storedLength(plainText()) - storedLength(textCursor().selectedText())
                           + storedLength(inserted);
         if (after > maxLength && storedLength(inserted) > 0) {
             showMessage(QString::fromUtf8("Il testo può contenere al massimo %1 caratteri.")
@@ -84,6 +96,22 @@ bool TmemoControllato::accepts(const QString& inserted)
         }
     }
     return true;
+}
+
+bool TmemoControllato::accepts(const QString& inserted)
+{
+    if (!canHold(inserted)) {
+        QString bad;
+        for (const uint c : inserted.toUcs4()) {
+            bad = QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1);
+            if (!canHold(bad))
+                break;
+        }
+        showMessage(QStringLiteral("Il carattere ") + bad + QString::fromUtf8(" non si può salvare ")
+                    + storedWhere() + QString::fromUtf8(": il testo non è stato inserito."));
+        return false;
+    }
+    return acceptsReservedAndLength(inserted);
 }
 
 void TmemoControllato::keyPressEvent(QKeyEvent* event)
@@ -113,17 +141,29 @@ void TmemoControllato::inputMethodEvent(QInputMethodEvent* event)
 
 void TmemoControllato::insertFromMimeData(const QMimeData* source)
 {
-    if (source && source->hasText() && !accepts(source->text()))
+    if (!source || !source->hasText()) {
+        QPlainTextEdit::insertFromMimeData(source);
         return;
-    QPlainTextEdit::insertFromMimeData(source);
+    }
+    // A paste is never refused for characters the file cannot hold: they
+    // are replaced and the user is told which, once.
+    QList<Replacement> replaced;
+    const QString text = storage ? storage->replaceUnstorable(source->text(), &replaced)
+                                 : replaceOutsideCp1252(source->text(), &replaced);
+    if (!acceptsReservedAndLength(text))
+        return;
+    textCursor().insertText(text);
+    ensureCursorVisible();
+    if (!replaced.isEmpty())
+        showMessage(replacementMessage(replaced, storedWhere()));
 }
 
 // ---------------------------------------------------------------------------
 
-TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
+TeditForm::TeditForm(const AppContext& context, Tprepara* preparationWindow, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      preparation(preparationWindow)
+      preparation(preparationWindow), textsFolder(context.dataRoot + QStringLiteral("testi"))
 {
     setObjectName(QStringLiteral("TeditForm"));
     resize(640, 480);
@@ -148,6 +188,7 @@ TeditForm::TeditForm(Tprepara* preparationWindow, QWidget* parent)
 
     MemoEdit = new TmemoControllato(this);
     MemoEdit->setObjectName(QStringLiteral("MemoEdit"));
+    MemoEdit->storage = &textFile;
     MemoEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont memoFont = MemoEdit->font();
     memoFont.setPointSize(11);
@@ -180,7 +221,7 @@ void TeditForm::resizeEvent(QResizeEvent* event)
 
 QStringList TeditForm::memoLines() const
 {
-    QString text = MemoEdit->toPlainText();
+    QString text = MemoEdit->plainText();
     if (text.isEmpty())
         return {};
     if (text.endsWith(QLatin1Char('\n')))
@@ -188,18 +229,21 @@ QStringList TeditForm::memoLines() const
     return text.split(QLatin1Char('\n'));
 }
 
-void TeditForm::setLines(const QStringList& lines)
+void TeditForm::setText(const QString& text)
 {
     filling = true;
-    MemoEdit->setPlainText(lines.join(QLatin1Char('\n')));
+    MemoEdit->setPlainText(text);
     filling = false;
 }
 
-void TeditForm::setCaptionFor(const QString& path)
+void TeditForm::setCaptionFor(const QString& path, const QString& document)
 {
-    setWindowTitle(captionPrefix
-                   + (path.isEmpty() ? QStringLiteral("- nuovo testo")
-                                     : QStringLiteral("- ") + QFileInfo(path).fileName()));
+    QString which = QStringLiteral("- nuovo testo");
+    if (!path.isEmpty())
+        which = QStringLiteral("- ") + QFileInfo(path).fileName();
+    else if (!document.isEmpty())
+        which += QStringLiteral(" da ") + QFileInfo(document).fileName();
+    setWindowTitle(captionPrefix + which);
 }
 
 void TeditForm::MemoEditChange()
@@ -241,15 +285,39 @@ QString TeditForm::askSavePath(const QString& start)
 
 bool TeditForm::saveTo(const QString& path)
 {
-    if (!saveText(memoLines(), path)) {
+    // The text in the form it was read in: an unchanged text keeps its bytes.
+    const QString text = MemoEdit->plainText();
+    if (!textFile.canHold(text)) {
+        // Never reached by typing or pasting, which keep such characters
+        // out; a text is never written with "?" in their place.
+        showMessage(QStringLiteral("Il testo contiene caratteri che non si possono salvare ")
+                    + QString::fromUtf8("in un testo scritto in ") + textFile.format.encodingName()
+                    + QString::fromUtf8(": il testo non è stato salvato."));
+        return false;
+    }
+    const QByteArray bytes = textFile.toBytes(text);
+    const FileLock lock(path);
+    if (!lock.ok() || !replaceFileContents(path, bytes)) {
         showMessage(QStringLiteral("Errore nella scrittura del file ") + QFileInfo(path).fileName()
                     + QString::fromUtf8(": il testo non è stato salvato."));
         return false;
     }
+    textFile.markSaved(text, bytes);
     textPath = path;
+    documentPath.clear();
     setCaptionFor(path);
     modified = false;
     return true;
+}
+
+QString TeditForm::saveStart() const
+{
+    if (!textPath.isEmpty())
+        return textPath;
+    const QString& folder = textsFolder;
+    if (documentPath.isEmpty())
+        return folder;
+    return folder + QLatin1Char('/') + QFileInfo(documentPath).completeBaseName() + QStringLiteral(".txt");
 }
 
 bool TeditForm::confirmDiscard()
@@ -261,8 +329,7 @@ bool TeditForm::confirmDiscard()
         : QString::fromUtf8("Il testo è stato modificato ma non è stato salvato. Vuoi salvarlo ?");
     switch (askWhetherToSave(text)) {
     case YesButton: {
-        const QString path =
-            askSavePath(textPath.isEmpty() ? DataRoot + QStringLiteral("testi") : textPath);
+        const QString path = askSavePath(saveStart());
         return !path.isEmpty() && saveTo(path);
     }
     case NoAnswerButton:
@@ -282,8 +349,10 @@ void TeditForm::Nuovo1Click()
 {
     if (!confirmDiscard())
         return;
-    setLines({});
+    textFile = PlainText();
+    setText(QString());
     textPath.clear();
+    documentPath.clear();
     setCaptionFor(QString());
     modified = false;
 }
@@ -292,18 +361,23 @@ void TeditForm::Apri1Click()
 {
     if (!confirmDiscard())
         return;
-    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), DataRoot + QStringLiteral("testi"),
-                                                QStringLiteral("tutti i file (*)"));
+    const QString path = dialogs().openFileName(QStringLiteral(" Apri"), textsFolder, sourceFileFilter());
     if (path.isEmpty())
         return;
-    QStringList lines;
-    if (!loadText(lines, path)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    const SourceText source = readSourceShowingProgress(this, path);
+    if (source.status == SourceText::Cancelled)
+        return;
+    if (!source.ok()) {
+        showMessage(source.error);
         return;
     }
-    textPath = path;
-    setLines(lines);
-    setCaptionFor(path);
+    textFile = source.plain;
+    setText(textFile.text);
+    // A document's text is a new text: saving it never writes over the
+    // document; its name is offered for the text.
+    textPath = source.isDocument() ? QString() : path;
+    documentPath = source.isDocument() ? path : QString();
+    setCaptionFor(textPath, documentPath);
     modified = false;
 }
 
@@ -317,14 +391,14 @@ void TeditForm::Salva1Click()
 
 void TeditForm::Salvaconnome1Click()
 {
-    const QString path = askSavePath(DataRoot + QStringLiteral("testi"));
+    const QString path = askSavePath(textPath.isEmpty() ? saveStart() : textsFolder);
     if (!path.isEmpty())
         saveTo(path);
 }
 
 void TeditForm::Elimina1Click()
 {
-    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), DataRoot + QStringLiteral("testi"),
+    const QString path = dialogs().openFileName(QStringLiteral(" Elimina"), textsFolder,
                                                 QStringLiteral("tutti i file (*)"));
     if (path.isEmpty())
         return;

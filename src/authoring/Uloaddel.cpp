@@ -1,22 +1,19 @@
 #include "authoring/Uloaddel.h"
 
+#include "common/AppContext.h"
 #include "model/Longname.h"
-#include "shell/Umascher.h"
+#include "model/ReadingOrder.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <algorithm>
 
 void sortLongNames(QStringList& names)
 {
-    std::stable_sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int c = QString::compare(a, b, Qt::CaseInsensitive);
-        return c != 0 ? c < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
-    });
+    sortForReading(names);
 }
 
-TcaricaElimina::TcaricaElimina(QWidget* parent) : QDialog(parent)
+TcaricaElimina::TcaricaElimina(const AppContext& context, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("TcaricaElimina"));
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -45,7 +42,7 @@ TcaricaElimina::TcaricaElimina(QWidget* parent) : QDialog(parent)
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
 
     QStringList names;
-    listLongNames(names, DataRoot + QStringLiteral("esercizi/"), QStringLiteral("*.s??"));
+    listLongNames(names, context.dataRoot + QStringLiteral("esercizi/"), QStringLiteral("*.s??"));
     sortLongNames(names);
     ComboEsercizi->addItems(names);
     ComboEsercizi->setCurrentIndex(names.isEmpty() ? -1 : 0);

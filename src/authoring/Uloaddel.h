@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+struct AppContext;
+
 class QComboBox;
 class QLabel;
 class QPushButton;
@@ -15,7 +17,7 @@ class TcaricaElimina : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TcaricaElimina(QWidget* parent = nullptr);
+    explicit TcaricaElimina(const AppContext& context, QWidget* parent = nullptr);
 
     int count() const;
     QString chosenName() const;
@@ -26,6 +28,6 @@ public:
     QPushButton* annullaBut;
 };
 
-// The long names in the order the chooser shows them: alphabetical without
-// regard to case.
+// The long names in the order the chooser shows them: Italian alphabetical
+// order, without regard to case and accents (model/ReadingOrder.h).
 void sortLongNames(QStringList& names);

@@ -1,16 +1,20 @@
 #include "authoring/Uprepara.h"
 
 #include "access/Gestoret.h"
+#include "authoring/SourceReader.h"
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
-#include "authoring/UQuery.h"
 #include "authoring/Uloaddel.h"
 #include "authoring/Useparat.h"
+#include "common/EnterKey.h"
+#include "common/Instruct.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
+#include "common/UQuery.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
-#include "shell/Instruct.h"
-#include "shell/Umascher.h"
+#include "model/PlainText.h"
 
 #include <QApplication>
 #include <QDir>
@@ -22,19 +26,12 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPainter>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <algorithm>
-#include <iterator>
 
 namespace {
-
-QString exercisesFolder()
-{
-    return DataRoot + QStringLiteral("esercizi/");
-}
 
 // The name under which `fileName` is in `folder`: the file of that exact name,
 // else one whose name differs only in case (a file copied by hand), else
@@ -66,17 +63,7 @@ QString longNameProblem(const QString& name)
     return {};
 }
 
-const char* const pictureNames[] = {"nonBu1.bmp",   "nonBu2.bmp",   "impBu1.bmp",
-                                    "impBu2.bmp",   "moltoBu1.bmp", "moltoBu2.bmp"};
-
 } // namespace
-
-void TPaintCanvas::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    if (picture)
-        painter.drawImage(0, 0, *picture);
-}
 
 DialogOfWindow::DialogOfWindow(Tprepara* w) : window(w)
 {
@@ -90,25 +77,17 @@ DialogOfWindow::~DialogOfWindow()
     window->updateKeyHandler();
 }
 
-Tprepara::Tprepara(QWidget* parent)
+Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     setObjectName(QStringLiteral("Tprepara"));
     setWindowTitle(QStringLiteral("  preparazione degli esercizi"));
     setMinimumSize(640, 480);
 
     keyHandler = std::make_unique<TgestoreAlternativoTastiera>(
-        qApp,
-        [this](QObject*, int key) {
-            // Keys meant for a menu, a dialog or a message of this window go there.
-            if (QApplication::activePopupWidget() || QApplication::focusWidget() == MainMenu1)
-                return false;
-            if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != this)
-                return false;
-            return handleKey(key);
-        },
-        this);
+        qApp, [this](QObject*, int key) { return handleKey(key); }, this);
     keyHandler->enabled = false;
 
     const auto action = addMenuItem;
@@ -150,10 +129,8 @@ Tprepara::Tprepara(QWidget* parent)
     panelSfondo->setObjectName(QStringLiteral("panelSfondo"));
     panelSfondo->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panelSfondo->setLineWidth(2);
-    PaintCanvas = new TPaintCanvas(panelSfondo);
+    PaintCanvas = new TMarkedTextView(16, panelSfondo);
     PaintCanvas->setObjectName(QStringLiteral("PaintCanvas"));
-    PaintCanvas->picture = &textPicture;
-    PaintCanvas->setAttribute(Qt::WA_OpaquePaintEvent);
 
     suggBut = new QPushButton(QStringLiteral("&?"), panelSfondo);
     suggBut->setObjectName(QStringLiteral("suggBut"));
@@ -208,35 +185,21 @@ Tprepara::Tprepara(QWidget* parent)
     PanelBottoni->setObjectName(QStringLiteral("PanelBottoni"));
     PanelBottoni->setFrameStyle(QFrame::Panel | QFrame::Raised);
     PanelBottoni->setLineWidth(2);
-    nonImportanteBut = new QPushButton(PanelBottoni);
-    importanteBut = new QPushButton(PanelBottoni);
-    moltoImportanteBut = new QPushButton(PanelBottoni);
-    const char* const buttonNames[] = {"nonImportanteBut", "importanteBut", "moltoImportanteBut"};
-    const char* const buttonHints[] = {"non importante", "importante", "molto importante"};
-    int i = 0;
-    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut}) {
-        button->setObjectName(QLatin1String(buttonNames[i]));
-        button->setAccessibleName(QLatin1String(buttonHints[i]));
-        button->setFocusPolicy(Qt::StrongFocus);
+    levelButtons = new TLevelButtons(PanelBottoni);
+    levelButtons->setObjectName(QStringLiteral("bottoniLivello"));
+    levelButtons->resize(600, 90);
+    nonImportanteBut = levelButtons->nonImportanteBut;
+    importanteBut = levelButtons->importanteBut;
+    moltoImportanteBut = levelButtons->moltoImportanteBut;
+    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut})
         button->setAutoDefault(false);
-        button->setIconSize(QSize(200, 80));
-        button->resize(200, 90);
-        button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, [this, button]() { clickImportanza(button); });
-        ++i;
-    }
-    setTabOrder(nonImportanteBut, importanteBut);
-    setTabOrder(importanteBut, moltoImportanteBut);
+    connect(levelButtons, &TLevelButtons::clicked, this, &Tprepara::clickImportanza);
     setTabOrder(moltoImportanteBut, suggBut);
     setTabOrder(Memo1, CancelBtn);
 
-    textFont = QFont(QStringLiteral("Times New Roman"));
-    textFont.setPointSize(16);
-    textFont.setStyleStrategy(QFont::PreferDefault);
-
-    if (loadPictures())
-        refreshGlyphs();
-    connect(qApp, &QApplication::focusChanged, this, &Tprepara::refreshGlyphs);
+    PaintCanvas->setScrollBar(ScrollBar1);
+    PaintCanvas->setReservedWidth(suggBut->width());
+    loadPictures();
 
     connect(File1, &QMenu::aboutToShow, this, &Tprepara::File1Click);
     connect(apri1, &QAction::triggered, this, &Tprepara::apri1Click);
@@ -260,15 +223,11 @@ Tprepara::Tprepara(QWidget* parent)
     connect(CancelBtn, &QPushButton::clicked, this, &Tprepara::CancelBtnClick);
     connect(Memo1, &QPlainTextEdit::textChanged, this, &Tprepara::Memo1Change);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &Tprepara::ScrollBar1Scroll);
-    connect(PaintCanvas, &TPaintCanvas::mousePressed, this, &Tprepara::PaintCanvasMouseDown);
-    connect(PaintCanvas, &TPaintCanvas::wheelTurned, this,
-            [this](QWheelEvent* event) { QCoreApplication::sendEvent(ScrollBar1, event); });
+    connect(PaintCanvas, &TMarkedTextView::pressed, this, &Tprepara::PaintCanvasMouseDown);
 
     updateSaveActions();
     resize(800, 600);
     arrangeControls();
-    textPicture = QImage(PaintCanvas->size(), QImage::Format_RGB32);
-    textPicture.fill(Qt::white);
     focusLevelButton(nonImportanteBut);
 }
 
@@ -276,28 +235,27 @@ Tprepara::~Tprepara()
 {
     // The controls go before the window's own object: no focus change may reach it then.
     disconnect(qApp, nullptr, this, nullptr);
-    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut})
-        button->removeEventFilter(this);
+}
+
+const QFont& Tprepara::textFont() const
+{
+    return PaintCanvas->textFont();
 }
 
 bool Tprepara::loadPictures()
 {
-    for (size_t k = 0; k < glyphs.size(); ++k) {
-        const QString relative = QStringLiteral("immagini/") + QLatin1String(pictureNames[k]);
-        const QString path = QDir(ProgramFolder).filePath(relative);
-        if (!QFileInfo(path).isFile() || !glyphs[k].load(path)) {
-            pictureError = QStringLiteral("La finestra di preparazione degli esercizi non si "
-                                          "può aprire: manca il file ")
-                           + relative + QString::fromUtf8(", o non è un'immagine leggibile.");
-            return false;
-        }
-    }
-    return true;
+    const QString missing = levelButtons->loadPictures(context.programFolder);
+    if (missing.isEmpty())
+        return true;
+    pictureError = QStringLiteral("La finestra di preparazione degli esercizi non si "
+                                  "può aprire: manca il file ")
+                   + missing + QString::fromUtf8(", o non è un'immagine leggibile.");
+    return false;
 }
 
-void Tprepara::openModal(QWidget* parent)
+void Tprepara::openModal(const AppContext& context, QWidget* parent)
 {
-    Tprepara window(parent);
+    Tprepara window(context, parent);
     if (!window.loadError().isEmpty()) {
         showMessage(window.loadError());
         return;
@@ -305,34 +263,9 @@ void Tprepara::openModal(QWidget* parent)
     window.exec();
 }
 
-void Tprepara::setLevelGlyph(QPushButton* button, bool focused)
-{
-    const int base = button == nonImportanteBut ? 0 : button == importanteBut ? 2 : 4;
-    const QPixmap& glyph = glyphs[size_t(base + (focused ? 1 : 0))];
-    if (!glyph.isNull())
-        button->setIcon(QIcon(glyph));
-}
-
-void Tprepara::refreshGlyphs()
-{
-    // The window's own focus, so that one glyph shows it even while a dialog
-    // of the window is in front.
-    for (QPushButton* button : {nonImportanteBut, importanteBut, moltoImportanteBut})
-        setLevelGlyph(button, focusWidget() == button);
-}
-
 void Tprepara::focusLevelButton(QPushButton* button)
 {
-    button->setFocus(Qt::TabFocusReason);
-    refreshGlyphs();
-}
-
-bool Tprepara::eventFilter(QObject* watched, QEvent* event)
-{
-    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-        && (watched == nonImportanteBut || watched == importanteBut || watched == moltoImportanteBut))
-        refreshGlyphs();
-    return QDialog::eventFilter(watched, event);
+    levelButtons->focusButton(button, Qt::TabFocusReason);
 }
 
 bool Tprepara::keyHandlerEnabled() const
@@ -360,7 +293,7 @@ void Tprepara::arrangeControls()
     MainMenu1->setGeometry(0, 0, width(), menuHeight);
     const int clientHeight = height() - menuHeight;
     const int bevelButtons = PanelBottoni->frameWidth();
-    const int bottomHeight = importanteBut->height() + 2 * bevelButtons;
+    const int bottomHeight = levelButtons->height() + 2 * bevelButtons;
     const int scrollWidth = 21;
     PanelBottoni->setGeometry(0, height() - bottomHeight, width(), bottomHeight);
     PanelScroll->setGeometry(width() - scrollWidth, menuHeight, scrollWidth,
@@ -370,12 +303,7 @@ void Tprepara::arrangeControls()
     PaintCanvas->setGeometry(panelSfondo->contentsRect());
 
     const int sfondoWidth = panelSfondo->width();
-    const int third = sfondoWidth / 3;
-    nonImportanteBut->setGeometry(bevelButtons, bevelButtons, third, importanteBut->height());
-    importanteBut->setGeometry(nonImportanteBut->geometry().right() + 1, bevelButtons,
-                               sfondoWidth - 2 * third, importanteBut->height());
-    moltoImportanteBut->setGeometry(importanteBut->geometry().right() + 1, bevelButtons, third,
-                                    importanteBut->height());
+    levelButtons->setGeometry(bevelButtons, bevelButtons, sfondoWidth, levelButtons->height());
 
     const int bevel = panelSfondo->frameWidth();
     suggBut->move(sfondoWidth - suggBut->width() - bevel, bevel);
@@ -392,69 +320,28 @@ void Tprepara::resizeEvent(QResizeEvent* event)
     QDialog::resizeEvent(event);
     // The minimum size keeps the window at 640 x 480 at least.
     arrangeControls();
-    if (textPicture.size() != PaintCanvas->size()) {
-        textPicture = QImage(PaintCanvas->size(), QImage::Format_RGB32);
-        textPicture.fill(Qt::white);
-    }
     if (textLoaded)
         relayout();
-    else
-        PaintCanvas->update();
 }
 
 void Tprepara::relayout()
 {
-    if (!textLoaded || !model)
-        return;
-    int total = 0;
-    {
-        QPainter canvas(&textPicture);
-        canvas.setFont(textFont);
-        const int layoutWidth = textPicture.width() - suggBut->width();
-        total = model->layout(layoutWidth, canvas);
-    }
-    total = std::max(total, textPicture.height());
-    const QSignalBlocker blocker(ScrollBar1);
-    ScrollBar1->setRange(0, total - textPicture.height());
-    ScrollBar1->setSingleStep(10);
-    ScrollBar1->setPageStep(std::max(1, textPicture.height()));
-    redraw();
+    if (textLoaded && model)
+        PaintCanvas->relayout();
 }
 
 void Tprepara::redraw()
 {
-    if (!textLoaded || !model)
-        return;
-    {
-        QPainter canvas(&textPicture);
-        canvas.setFont(textFont);
-        canvas.fillRect(textPicture.rect(), Qt::white);
-        model->paintAll(canvas, ScrollBar1->value(), true, textPicture.height());
-    }
-    PaintCanvas->update();
+    if (textLoaded && model)
+        PaintCanvas->redraw();
 }
 
 void Tprepara::scrollIntoView(int n)
 {
     if (!model)
         return;
-    std::pair<int, int> extent;
-    {
-        QPainter canvas(&textPicture);
-        canvas.setFont(textFont);
-        extent = model->sentenceExtent(canvas, n);
-    }
     // The height that shows the text is the picture's.
-    const int visible = textPicture.height();
-    int position = ScrollBar1->value();
-    if (extent.first < position)
-        position = extent.first;
-    else if (position + visible < extent.second)
-        position = extent.second - visible;
-    {
-        const QSignalBlocker blocker(ScrollBar1);
-        ScrollBar1->setValue(position);
-    }
+    PaintCanvas->scrollIntoView(n);
     redraw();
 }
 
@@ -470,6 +357,7 @@ void Tprepara::ScrollBar1Scroll()
 void Tprepara::newModel(std::unique_ptr<Tevidenziatore> fresh)
 {
     model = std::move(fresh);
+    PaintCanvas->setText(model.get());
     model->currentSentence = 0;
     textLoaded = true;
     saveEnabled = true;
@@ -480,6 +368,7 @@ void Tprepara::newModel(std::unique_ptr<Tevidenziatore> fresh)
 
 void Tprepara::dropModel()
 {
+    PaintCanvas->setText(nullptr);
     model.reset();
     textLoaded = false;
     saveEnabled = false;
@@ -492,8 +381,7 @@ void Tprepara::dropModel()
         const QSignalBlocker blocker(ScrollBar1);
         ScrollBar1->setRange(0, 0);
     }
-    textPicture.fill(Qt::white);
-    PaintCanvas->update();
+    PaintCanvas->redraw();
     updateSaveActions();
     updateKeyHandler();
 }
@@ -510,7 +398,7 @@ void Tprepara::showTask(const QString& task)
 
 QString Tprepara::taskText() const
 {
-    QString task = Memo1->toPlainText();
+    QString task = Memo1->plainText();
     task.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     return task;
 }
@@ -532,14 +420,23 @@ bool Tprepara::loadExercise(const QString& path)
 
 void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
 {
+    // An exercise is windows-1252 with lines of at most 255 characters:
+    // longer lines are cut as the text reader cuts them, and characters
+    // windows-1252 cannot hold are replaced, which the teacher is told once.
+    QList<Replacement> replaced;
+    const QStringList storable = replaceOutsideCp1252(cutLongLines(lines), &replaced);
     dropModel();
     Tparametri params;
     params.mode = fromPlainText;
-    params.source = lines;
+    params.source = storable;
     params.separator = separator;
     newModel(std::make_unique<Tevidenziatore>(params));
     modified = true;
     showFromTop();
+    if (!replaced.isEmpty()) {
+        const DialogOfWindow dialogOpen(this);
+        showMessage(replacementMessage(replaced, QStringLiteral("in un esercizio")));
+    }
 }
 
 void Tprepara::showFromTop()
@@ -649,7 +546,7 @@ void Tprepara::Salva1Click()
 QString Tprepara::chooseExercise(const QString& caption)
 {
     const DialogOfWindow dialogOpen(this);
-    TcaricaElimina chooser(this);
+    TcaricaElimina chooser(context, this);
     chooser.setWindowTitle(caption);
     if (chooser.count() == 0) {
         showMessage(QStringLiteral("Non ci sono esercizi"));
@@ -704,19 +601,28 @@ void Tprepara::Aprifileditesto1Click()
     if (!confirmDiscard())
         return;
     QString path;
+    SourceText source;
     QChar separator;
     {
         const DialogOfWindow dialogOpen(this);
         path = dialogs().openFileName(QStringLiteral(" Converti file di testo"),
-                                      DataRoot + QStringLiteral("testi"),
-                                      QStringLiteral("tutti i file (*)"));
+                                      context.dataRoot + QStringLiteral("testi"), sourceFileFilter());
         if (path.isEmpty())
             return;
         separator = askSeparator(this);
+        source = readSourceShowingProgress(this, path);
     }
-    QStringList lines;
-    if (!loadText(lines, path)) {
-        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
+    if (source.status == SourceText::Cancelled)
+        return;
+    if (!source.ok()) {
+        showMessage(source.error);
+        return;
+    }
+    const QStringList lines = source.lines();
+    // An empty text would leave an exercise without sentences in place of
+    // the one in the window.
+    if (isBlankText(lines)) {
+        showMessage(QStringLiteral("Il file ") + QFileInfo(path).fileName() + QStringLiteral(" non contiene testo."));
         return;
     }
     if (hasReservedChars(lines)) {
@@ -732,7 +638,7 @@ void Tprepara::editorditesto1Click()
         return;
     {
         const DialogOfWindow dialogOpen(this);
-        TeditForm editor(this, this);
+        TeditForm editor(context, this, this);
         editor.exec();
     }
     handlerWanted = true;
@@ -741,34 +647,27 @@ void Tprepara::editorditesto1Click()
 
 void Tprepara::opzionidivisualizzazione1Click()
 {
-    QFont font = textFont;
     const DialogOfWindow dialogOpen(this);
-    if (!dialogs().chooseFont(font, QStringLiteral("Scelta del font")))
-        return;
-    if (font.pointSize() > 48)
-        font.setPointSize(48);
-    else if (font.pixelSize() > 64)
-        font.setPixelSize(64);
-    textFont = font;
-    relayout();
+    if (PaintCanvas->chooseFont())
+        relayout();
 }
 
 void Tprepara::PreparazioneDelTestoClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Preparazione del testo"), QStringLiteral("preparaz.txt"));
 }
 
 void Tprepara::ConsegnaClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Consegna"), QStringLiteral("consegna.txt"));
 }
 
 void Tprepara::ModificheAgliEserciziClick()
 {
     const DialogOfWindow dialogOpen(this);
-    showInstructions(this, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
+    showInstructions(this, context.programFolder, QStringLiteral(" Modifiche agli esercizi"), QStringLiteral("modifica.txt"));
 }
 
 // ---------------------------------------------------------------------------
@@ -779,9 +678,7 @@ void Tprepara::clickImportanza(QPushButton* button)
     if (!textLoaded || !model)
         return;
     modified = true;
-    const ImportanceLevel level = button == nonImportanteBut ? nonImportante
-                                  : button == importanteBut  ? importante
-                                                             : moltoImportante;
+    const ImportanceLevel level = levelButtons->levelOf(button);
     model->setImportance(model->currentSentence, level);
     model->currentImportance = level;
     scrollIntoView(model->currentSentence);
@@ -791,13 +688,7 @@ void Tprepara::PaintCanvasMouseDown(QMouseEvent* event)
 {
     if (!textLoaded || !model)
         return;
-    HitResult hit;
-    {
-        QPainter canvas(&textPicture);
-        canvas.setFont(textFont);
-        hit = model->hitTest(int(event->position().x()),
-                             int(event->position().y()) + ScrollBar1->value(), canvas);
-    }
+    const HitResult hit = PaintCanvas->hitTest(event->position().toPoint());
     if (hit.sentence >= 0 && hit.sentence != model->currentSentence) {
         model->currentSentence = hit.sentence;
         model->currentImportance = hit.level;
@@ -822,12 +713,7 @@ void Tprepara::openPopupForCurrent()
     if (!hasCurrentSentence())
         return;
     scrollIntoView(model->currentSentence);
-    std::pair<int, int> extent;
-    {
-        QPainter canvas(&textPicture);
-        canvas.setFont(textFont);
-        extent = model->sentenceExtent(canvas, model->currentSentence);
-    }
+    const std::pair<int, int> extent = PaintCanvas->sentenceExtent(model->currentSentence);
     const int y = std::clamp(extent.first - ScrollBar1->value() + 20, 0, PaintCanvas->height() - 1);
     openPopupAt(PaintCanvas->mapToGlobal(QPoint(40, y)));
 }
@@ -845,9 +731,6 @@ bool Tprepara::handleKey(int key)
     }
     if (!textLoaded || !model)
         return false;
-    // The window's own focus, also while the window manager has not made it
-    // the active window yet.
-    QWidget* focused = focusWidget();
     switch (key) {
     case Qt::Key_End: {
         model->currentSentence = model->sentenceCount - 1;
@@ -864,17 +747,11 @@ bool Tprepara::handleKey(int key)
         return true;
     }
     case Qt::Key_Left:
-    case Qt::Key_Right: {
-        // Round the three level buttons; from elsewhere to the first or the last.
-        QPushButton* const levels[] = {nonImportanteBut, importanteBut, moltoImportanteBut};
-        const int at = int(std::find(std::begin(levels), std::end(levels), focused) - std::begin(levels));
-        const bool left = key == Qt::Key_Left;
-        if (at == 3)
-            focusLevelButton(left ? nonImportanteBut : moltoImportanteBut);
-        else
-            focusLevelButton(levels[(at + (left ? 2 : 1)) % 3]);
+    case Qt::Key_Right:
+        // Round the three level buttons (the window's own focus, also while
+        // the window manager has not made it the active window yet).
+        levelButtons->focusNext(key == Qt::Key_Right, Qt::TabFocusReason);
         return true;
-    }
     case Qt::Key_Up:
         if (model->currentSentence >= 1) {
             --model->currentSentence;
@@ -894,6 +771,9 @@ bool Tprepara::handleKey(int key)
 
 void Tprepara::keyPressEvent(QKeyEvent* event)
 {
+    // Enter presses the focused level button (or "?"), as Space does.
+    if (enterPressesFocusedButton(this, event))
+        return;
     const int key = event->key();
     if (key == Qt::Key_Escape) {
         // Here only while the keyboard handler is off (it takes Esc itself).

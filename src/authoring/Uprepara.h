@@ -1,12 +1,12 @@
 #pragma once
 
+#include "common/AppContext.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
 #include "model/Uevidenz.h"
 
 #include <QDialog>
 #include <QFont>
-#include <QImage>
-#include <QPixmap>
-#include <array>
 #include <memory>
 
 class QAction;
@@ -19,26 +19,6 @@ class QScrollBar;
 class TgestoreAlternativoTastiera;
 class TmemoControllato;
 
-// The surface the exercise is shown on: it shows the window's text picture
-// and hands mouse presses and wheel turns to the window.
-class TPaintCanvas : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPaintCanvas(QWidget* parent) : QWidget(parent) {}
-    const QImage* picture = nullptr;
-
-signals:
-    void mousePressed(QMouseEvent* event);
-    void wheelTurned(QWheelEvent* event);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
-    void mouseDoubleClickEvent(QMouseEvent* event) override { emit mousePressed(event); }
-    void wheelEvent(QWheelEvent* event) override { emit wheelTurned(event); }
-};
-
 // The teacher's window in which an exercise is made: a text converted into
 // sentences, the level of each sentence given with the three level buttons,
 // sentences removed, replaced or inserted, the task written, and the exercise
@@ -47,7 +27,7 @@ class Tprepara : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tprepara(QWidget* parent = nullptr);
+    explicit Tprepara(const AppContext& context, QWidget* parent = nullptr);
     ~Tprepara() override;
 
     // Empty when the window is whole; otherwise why it cannot be shown (a
@@ -60,8 +40,8 @@ public:
     bool saveEnabled = false;
     QString exerciseName;
     bool modified = false;
-    QImage textPicture;
-    QFont textFont;
+    // The font the text is drawn in.
+    const QFont& textFont() const;
 
     // The text editor's conversion: `lines` split at `separator` become the
     // window's new, unnamed and modified exercise, shown from the top.
@@ -102,7 +82,7 @@ public:
     QAction* annulla1;
 
     QFrame* panelSfondo;
-    TPaintCanvas* PaintCanvas;
+    TMarkedTextView* PaintCanvas;
     QPushButton* suggBut;
     QFrame* suggPanel;
     QLabel* Panel1;
@@ -111,6 +91,7 @@ public:
     QFrame* PanelScroll;
     QScrollBar* ScrollBar1;
     QFrame* PanelBottoni;
+    TLevelButtons* levelButtons;
     QPushButton* nonImportanteBut;
     QPushButton* importanteBut;
     QPushButton* moltoImportanteBut;
@@ -141,7 +122,7 @@ public:
 
     // Opens the preparation window modally over `parent`; a window that cannot
     // be made whole is not shown, and the reason is told.
-    static void openModal(QWidget* parent);
+    static void openModal(const AppContext& context, QWidget* parent);
 
 public slots:
     void reject() override;
@@ -149,13 +130,10 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class DialogOfWindow;
     bool loadPictures();
-    void setLevelGlyph(QPushButton* button, bool focused);
-    void refreshGlyphs();
     void focusLevelButton(QPushButton* button);
     void newModel(std::unique_ptr<Tevidenziatore> fresh);
     void dropModel();
@@ -172,7 +150,9 @@ private:
     bool hasCurrentSentence() const;
     // The long name chosen in the exercise chooser; empty when none.
     QString chooseExercise(const QString& caption);
+    QString exercisesFolder() const { return context.dataRoot + QStringLiteral("esercizi/"); }
 
+    AppContext context;
     std::unique_ptr<Tevidenziatore> model;
     std::unique_ptr<TgestoreAlternativoTastiera> keyHandler;
     // What the window's rules ask of the keyboard handler; it is on only
@@ -181,8 +161,6 @@ private:
     int dialogsOpen = 0;
     bool showingTask = false;   // Memo1 is being filled by the window itself
     QString pictureError;
-    // Normal and focused glyph of each level button (nonBu, impBu, moltoBu).
-    std::array<QPixmap, 6> glyphs;
 };
 
 // While it lives, the preparation window counts a dialog of its own as open,

@@ -1,10 +1,12 @@
 #include "execution/Uanimaf.h"
 
-#include "execution/SoundPlayer.h"
+#include "common/AppContext.h"
+#include "common/TextFont.h"
+#include "common/Utabella.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
-#include "results/Utabella.h"
-#include "shell/Umascher.h"
+#include "sound/SoundPlayer.h"
+#include "speech/SpeechOutput.h"
 
 #include <QApplication>
 #include <QDir>
@@ -19,29 +21,6 @@
 
 namespace {
 
-struct KindText {
-    const char* name;
-    const char* message;
-};
-
-const KindText kinds[] = {
-    {"spieEs", ""},
-    {"selErr", "Nelle ultime frasi hai commesso un errore notevole. Vuoi tornare indietro di "
-               "alcune frasi ?"},
-    {"priErr", "Nella prima parte hai commesso troppi errori. Vuoi ripartire dal principio ?"},
-    {"priOk", "Stai andando bene, continua così !"},
-    {"secErr", "Nella seconda parte hai commesso troppi errori. Vuoi rivedere la seconda parte ?"},
-    {"spieEs", "L'esercizio consiste nell'evidenziare le frasi piu' importanti scegliendo il "
-               "comando rosso o celeste. Se vuoi correggere, usa il comando bianco"},
-    {"giuBuo", "L'esercizio è finito. Sei andato bene, bravo !"},
-    {"giuDis", "L'esercizio è finito. Sei andato abbastanza bene, ma puoi migliorare"},
-    {"giuNon",
-     "L'esercizio è finito. Non sei andato molto bene, la prossima volta stai più attento"},
-};
-
-constexpr int kindCount = int(sizeof kinds / sizeof kinds[0]);
-
-constexpr int bottomHeight = 49;
 constexpr int pictureHeight = 288;
 constexpr int border = 8;
 
@@ -95,16 +74,6 @@ QString portablePath(const QString& name)
     QString path = name;
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     return path;
-}
-
-QString feedbackKindName(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].name) : QString();
-}
-
-QString feedbackMessage(int kind)
-{
-    return kind >= 0 && kind < kindCount ? QString::fromUtf8(kinds[kind].message) : QString();
 }
 
 FeedbackScript readFeedbackScript(const QString& path, const QString& animationFolder)
@@ -187,7 +156,7 @@ QString feedbackSoundFile(const QString& audioFolder, const QString& name)
     return files.isEmpty() ? QString() : files.first();
 }
 
-TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial)
+TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, const AppContext& context)
     : QDialog(request.owner, Qt::Dialog | Qt::FramelessWindowHint), req(request)
 {
     setObjectName(QStringLiteral("animazioneForm"));
@@ -201,33 +170,42 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     panelBottom->setObjectName(QStringLiteral("panelBottom"));
     panelPulsanti = new QWidget(panelBottom);
     panelPulsanti->setObjectName(QStringLiteral("panelPulsanti"));
-    panelPulsanti->resize(173, 37);
 
     const struct {
         QPushButton** button;
         const char* name;
         const char* caption;
+        const char* spoken;
         int offer;
         int tag;
         FeedbackAnswer answer;
     } buttons[] = {
-        {&yesBut, "yesBut", "&Sì", offerYes, 0, answerYes},
-        {&okBut, "okBut", "&OK", offerOk, 1, answerOk},
-        {&noBut, "noBut", "&No", offerNo, 2, answerNo},
+        {&yesBut, "yesBut", "&Sì", "sì", offerYes, 0, answerYes},
+        {&okBut, "okBut", "&OK", "ok", offerOk, 1, answerOk},
+        {&noBut, "noBut", "&No", "no", offerNo, 2, answerNo},
     };
     int offeredCount = 0;
     for (const auto& entry : buttons)
         offeredCount += (req.offeredButtons & entry.offer) ? 1 : 0;
-    // The buttons shown stand side by side in the middle of their panel.
-    int x = (173 - (offeredCount * 50 + qMax(0, offeredCount - 1) * 7)) / 2;
+    // The buttons shown stand side by side in the middle of their panel; a
+    // large scanning frame gets room around each.
+    const int margin = req.scanningAccess ? req.timing.frameMargin() : ScanTiming::normalMargin;
+    const bool large = margin > ScanTiming::normalMargin;
+    const int spacing = large ? 2 * margin + 2 : 7;
+    const int rowWidth = offeredCount * 50 + qMax(0, offeredCount - 1) * spacing;
+    const int top = large ? margin + 2 : 4;
+    panelPulsanti->resize(large ? rowWidth + 2 * top : 173, 29 + 2 * top);
+    bottomHeight = large ? panelPulsanti->height() + 12 : 49;
+    int x = (panelPulsanti->width() - rowWidth) / 2;
     for (const auto& entry : buttons) {
         auto button = new QPushButton(QString::fromUtf8(entry.caption), panelPulsanti);
         *entry.button = button;
         button->setObjectName(QLatin1String(entry.name));
+        button->setProperty("spokenLabel", QString::fromUtf8(entry.spoken));
         const bool offered = req.offeredButtons & entry.offer;
-        button->setGeometry(x, 4, 50, 29);
+        button->setGeometry(x, top, 50, 29);
         if (offered)
-            x += 57;
+            x += 50 + spacing;
         button->setVisible(offered);
         // A hidden button stays out of the scanning.
         button->setProperty("tag", offered ? entry.tag : -1);
@@ -255,7 +233,7 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     Memo1->setFocusPolicy(Qt::NoFocus);
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    QFont messageFont(QStringLiteral("Times New Roman"));
+    QFont messageFont(textFontFamily);
     messageFont.setPixelSize(18);
     Memo1->setFont(messageFont);
     Memo1->document()->setDocumentMargin(0);
@@ -269,13 +247,12 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     layoutPanels();
 
     if (req.scanningAccess) {
-        scan = std::make_unique<TScansione>(panelBottom, 1500, req.device);
+        scan = std::make_unique<TScansione>(panelBottom, req.timing, req.device);
+        scan->setVoice(speechScanVoice());
         scan->startScanning();
     }
     if (req.scanningAccess && (req.device == serialTwoSwitch || req.device == serialOneSwitch)) {
-        serialSwitches = serial ? serial
-                                : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                         : nullptr);
+        serialSwitches = context.serialSwitches;
         if (serialSwitches) {
             keptHandler = serialSwitches->pressHandler();
             serialSwitches->setPressHandler(
@@ -285,12 +262,12 @@ TanimazioneForm::TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale
     }
 
     const QString name = feedbackKindName(req.kind);
-    const QString animationFolder = ProgramFolder + QStringLiteral("animazio/");
+    const QString animationFolder = context.programFolder + QStringLiteral("animazio/");
     scriptRead = readFeedbackScript(animationFolder + name + QStringLiteral("1.txt"), animationFolder);
     if (!scriptRead.picture.isEmpty())
         showPicture(animationFolder + portablePath(scriptRead.picture));
 
-    const QString audioFolder = ProgramFolder + QStringLiteral("audio/");
+    const QString audioFolder = context.programFolder + QStringLiteral("audio/");
     const QString soundFile = feedbackSoundFile(audioFolder, name);
     player = makeSoundPlayer();
     if (!soundFile.isEmpty()) {
@@ -412,9 +389,10 @@ void TanimazioneForm::serialPress(TBottoneSeriale* sender)
     if (!isActiveWindow() && QApplication::activeModalWidget() != this)
         return;
     if (sender->dsrNow())
-        scan->performAction(req.device == serialOneSwitch ? scanSelect : scanNext);
+        scan->switchPressed(req.device == serialOneSwitch ? scanSelect : scanNext,
+                            [sender] { return sender->dsrNow(); });
     else if (sender->ctsNow())
-        scan->performAction(scanSelect);
+        scan->switchPressed(scanSelect, [sender] { return sender->ctsNow(); });
 }
 
 void TanimazioneForm::keyPressEvent(QKeyEvent* event)

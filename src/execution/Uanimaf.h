@@ -2,6 +2,7 @@
 
 #include "access/Uscans.h"
 #include "access/SerBtn.h"
+#include "execution/FeedbackKind.h"
 
 #include <QDialog>
 #include <QImage>
@@ -18,40 +19,21 @@ class QPushButton;
 class SoundPlayer;
 class TTabella;
 struct AnswerCounts;
-
-// The buttons a feedback offers (bits 0, 1, 2 of FeedbackRequest::offeredButtons).
-enum FeedbackButton : int {
-    offerYes = 0x1,
-    offerNo = 0x2,
-    offerOk = 0x4,
-};
-
-// How the feedback window was closed (its exec() result).
-enum FeedbackAnswer : int {
-    answerNone = 0, // closed without a button (the session ends, or Escape with no button offered)
-    answerYes = 1,
-    answerOk = 2,
-    answerNo = 3,
-};
+struct AppContext;
 
 // What the feedback window is asked to show.
 struct FeedbackRequest {
     QWidget* owner = nullptr;  // the run window
-    int kind = 0;              // 1..8 (0: the introduction's picture without a message)
+    FeedbackKind kind = FeedbackKind::pictureOnly;
     int offeredButtons = offerOk;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch; // only with scanningAccess
+    ScanTiming timing;                    // the pupil's, only with scanningAccess
     bool customSize = false;
     int windowWidth = 0;
     int windowHeight = 0;
     int tableWidth = 0;
 };
-
-// Name of a feedback kind ("selErr" ... "giuNon"; "spieEs" for 0), which
-// names its script and its sounds; empty for an unknown kind.
-QString feedbackKindName(int kind);
-// The message of a kind (empty for 0 and unknown kinds).
-QString feedbackMessage(int kind);
 
 constexpr int maxSpriteBlocks = 10;
 constexpr int maxSpriteValues = 50;
@@ -98,9 +80,9 @@ class TanimazioneForm : public QDialog
     Q_OBJECT
 
 public:
-    // `serial`: the serial-switch object the serial devices use (borrowed;
-    // the main window's when nullptr).
-    explicit TanimazioneForm(const FeedbackRequest& request, TBottoneSeriale* serial = nullptr);
+    // The pictures and sounds come from the context's program folder; the
+    // serial devices use its serial-switch object (borrowed).
+    TanimazioneForm(const FeedbackRequest& request, const AppContext& context);
     ~TanimazioneForm() override;
 
     const FeedbackRequest& request() const { return req; }
@@ -153,4 +135,5 @@ private:
     TBottoneSeriale* serialSwitches = nullptr;
     TBottoneSeriale::PressHandler keptHandler;
     bool holdsSerial = false;
+    int bottomHeight = 49; // the strip of the buttons
 };

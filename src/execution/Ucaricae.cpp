@@ -1,15 +1,16 @@
 #include "execution/Ucaricae.h"
 
+#include "common/AppContext.h"
 #include "execution/RadioGroup.h"
 #include "model/DialogService.h"
 #include "model/Longname.h"
-#include "shell/Umascher.h"
+#include "model/ReadingOrder.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 
-TcaricaE::TcaricaE(QWidget* parent) : QDialog(parent)
+TcaricaE::TcaricaE(const AppContext& context, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("caricaE"));
     setWindowTitle(QStringLiteral("  scegli un esercizio"));
@@ -48,8 +49,8 @@ TcaricaE::TcaricaE(QWidget* parent) : QDialog(parent)
     connect(RadioVisualizzazione, &TRadioGroup::clicked, this, &TcaricaE::rebuildFeedbackItems);
 
     QStringList names;
-    listLongNames(names, DataRoot + QStringLiteral("esercizi"), QStringLiteral("*.s??"));
-    names.sort(Qt::CaseInsensitive);
+    listLongNames(names, context.dataRoot + QStringLiteral("esercizi"), QStringLiteral("*.s??"));
+    sortForReading(names);
     ComboEsercizi->addItems(names);
     ComboEsercizi->setCurrentIndex(names.isEmpty() ? -1 : 0);
 

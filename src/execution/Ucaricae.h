@@ -9,6 +9,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class TRadioGroup;
+struct AppContext;
 
 // The exercise chooser of a run: which exercise, shown how, with which
 // feedback. "  dopo ogni frase" is offered only with one sentence at a time.
@@ -17,8 +18,8 @@ class TcaricaE : public QDialog
     Q_OBJECT
 
 public:
-    // Lists the exercises of DataRoot + "esercizi/".
-    explicit TcaricaE(QWidget* parent = nullptr);
+    // Lists the exercises of the context's data root + "esercizi/".
+    explicit TcaricaE(const AppContext& context, QWidget* parent = nullptr);
 
     // The long name of the chosen exercise (empty when there is none).
     QString exerciseName() const;

@@ -1,7 +1,7 @@
 #include "execution/Ucompito.h"
 
 #include "model/Funzioni.h"
-#include "speech/SpeechEngine.h"
+#include "speech/SpeechOutput.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -61,10 +61,9 @@ void TFormCompito::setTask(const QString& task, bool speech)
 
 void TFormCompito::PlayButtonClick()
 {
-    if (VS_IsTalking())
-        VS_StopTalk();
-    VS_SayText(encodeCp1252(windowTitle()).constData(), 1);
-    VS_SayText(encodeCp1252(MemoCompito->toPlainText()).constData(), 1);
+    stopSpeaking();
+    speechOutput().sayText(windowTitle());
+    speechOutput().sayText(MemoCompito->toPlainText());
 }
 
 void TFormCompito::resizeEvent(QResizeEvent* event)

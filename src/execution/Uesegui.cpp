@@ -4,19 +4,25 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Uregjoy.h"
-#include "authoring/UQuery.h"
+#include "access/WindowsOver.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
+#include "common/UQuery.h"
 #include "execution/RadioGroup.h"
+#include "execution/TimeLimit.h"
 #include "execution/Ucaricae.h"
 #include "execution/Ucompito.h"
+#include "execution/Udomanda.h"
+#include "execution/Uprofilo.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Clock.h"
 #include "model/Longname.h"
-#include "model/Random.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
+#include "speech/SpeechOutput.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -35,13 +41,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <cmath>
-#include <cstdlib>
-#include <limits>
 
 namespace {
 
@@ -49,25 +53,17 @@ constexpr int bevel = 2;            // bevel of the answer panel
 constexpr int answerHeight = 92;    // the answer buttons: the glyph and its border
 constexpr int finHeight = 33;       // the strip of "&fine esercizio"
 constexpr int scanGap = 14;         // room for the scanning frame between two buttons
-constexpr int pauseMs = 800;        // the pause before the next sentence
-
-const char* const pictureNames[6] = {"nonBu1.bmp", "nonBu2.bmp",   "impBu1.bmp",
-                                     "impBu2.bmp", "moltoBu1.bmp", "moltoBu2.bmp"};
-
-QString historyMessage(int number)
+// The room for a frame `margin` thick (the usual one leaves 14).
+int scanGapFor(int margin)
 {
-    switch (number) {
-    case 1:
-        return QStringLiteral("Torna indietro di 5 frasi");
-    case 2:
-        return QStringLiteral("Nella prima parte ci sono troppi errori");
-    case 3:
-        return QStringLiteral("Sei andato bene nella prima parte");
-    case 4:
-        return QStringLiteral("Nella seconda parte ci sono troppi errori");
-    default:
-        return QString();
-    }
+    return 2 * margin + 2;
+}
+
+
+// The name proposed for a run: the date and time of the program's clock.
+QString proposedRunName()
+{
+    return msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
 }
 
 QPixmap arrowPicture(bool up)
@@ -105,83 +101,13 @@ QPixmap speakerPicture()
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Marking
-
-namespace marking {
-
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n)
-{
-    if (n < 0 || n >= model.hiddenAnswers.size())
-        return daDeterminare;
-    return Tevidenziatore::parseTag(model.hiddenAnswers.at(n));
-}
-
-int errorSum(const Tevidenziatore& model, int n)
-{
-    int sum = 0;
-    const int last = std::min(n, model.sentenceCount);
-    for (int i = 0; i < last; ++i) {
-        const int expected = expectedLevel(model, i);
-        const int given = model.importanceOf(i);
-        if (expected != daDeterminare && given != daDeterminare)
-            sum += std::abs(given - expected);
-    }
-    return sum;
-}
-
-long double firstPartMean(const Tevidenziatore& model, int mid)
-{
-    if (mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, mid)) / mid;
-}
-
-long double secondPartMean(const Tevidenziatore& model, int mid)
-{
-    const int n = model.sentenceCount;
-    if (n - mid <= 0)
-        return 0;
-    return static_cast<long double>(errorSum(model, n) - errorSum(model, mid)) / (n - mid);
-}
-
-int judgementKind(const Tevidenziatore& model)
-{
-    const int n = model.sentenceCount;
-    const double mean = n > 0 ? static_cast<double>(errorSum(model, n)) / n : 0.0;
-    if (mean < 0.4)
-        return 6;
-    if (mean < 0.7)
-        return 7;
-    return 8;
-}
-
-AnswerCounts countAnswers(const Tevidenziatore& model)
-{
-    AnswerCounts counts;
-    for (int i = 0; i < model.sentenceCount; ++i) {
-        const QString tag = model.hiddenAnswers.value(i);
-        int expected = 0;
-        if (tag == QLatin1String("~nonImportante~"))
-            expected = 1;
-        else if (tag == QLatin1String("~importante~"))
-            expected = 2;
-        else if (tag == QLatin1String("~moltoImportante~"))
-            expected = 3;
-        counts.add(expected, model.importanceOf(i));
-    }
-    return counts;
-}
-
-} // namespace marking
-
-// ---------------------------------------------------------------------------
 // Creation and destruction
 
-Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBottoneSeriale* serial,
-                 QWidget* parent)
+Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                           | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      options(runOptions), setup(runSetup), serialSwitches(serial)
+      context(appContext), options(appContext.options), setup(runSetup),
+      serialSwitches(appContext.serialSwitches)
 {
     setObjectName(QStringLiteral("Tesegui"));
     setWindowTitle(QStringLiteral("  esecuzione degli esercizi"));
@@ -189,11 +115,30 @@ Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBotton
     setMinimumSize(640, 480);
     resize(640, 480);
 
-    textFont = QFont(QStringLiteral("Times New Roman"));
-    textFont.setPointSize(16);
-    textFont.setStyleStrategy(QFont::PreferDefault);
+    QFont textFont = TprofiloForm::defaultTextFont();
+    // The pupil's own font, read-aloud and time limit stand for the window's
+    // and the general options'.
+    const PupilProfile& profile = setup.profile;
+    if (!profile.fontFamily.isEmpty()) {
+        textFont.setFamily(profile.fontFamily);
+        textFont.setPointSize(profile.fontSize);
+    }
+    if (profile.useSpeech)
+        options.useSpeech = *profile.useSpeech;
+    if (profile.maxSentenceTime)
+        options.maxSentenceTime = *profile.maxSentenceTime;
+    if (profile.speechSpeed) {
+        keptSpeechSpeed = speechOutput().speed();
+        speechOutput().setSpeed(*profile.speechSpeed);
+    }
+    profileInForce = profile;
+    profileInForce.fontFamily = textFont.family();
+    profileInForce.fontSize = textFont.pointSize();
+    profileInForce.useSpeech = SpeechAvailable && options.useSpeech;
+    profileInForce.maxSentenceTime = options.maxSentenceTime;
 
     buildControls();
+    PaintCanvas->setTextFont(textFont);
     buildMenu();
 
     configurasintesi1->setEnabled(SpeechAvailable);
@@ -210,26 +155,25 @@ Tesegui::Tesegui(const RunSetup& runSetup, const RunOptions& runOptions, TBotton
 
     if (!loadPictures())
         return;
-    setGlyph(nonImportanteBut, nonImportante, false);
-    setGlyph(importanteBut, importante, false);
-    setGlyph(moltoImportanteBut, moltoImportante, false);
-    setGlyph(nonBot, nonImportante, false);
-    setGlyph(impBot, importante, false);
-    setGlyph(moltoBot, moltoImportante, false);
-
-    PaintCanvas->setFont(textFont);
-    clearPicture();
-    showScreen();
+    fitScannedGlyphs();
+    PaintCanvas->redraw();
 
     run.pupilName = setup.pupilName;
     run.pupilInfo = setup.pupilInfo;
+    // A pupil with a profile has the values in force stored with each run; a
+    // pupil without one stores the run as always.
+    if (!setup.profile.isDefault())
+        run.profileLine = profileInWords(profileInForce);
     setAccess();
     complete = true;
 }
 
 Tesegui::~Tesegui()
 {
-    Timer1->stop();
+    windowsOver.reset();
+    limit->stop();
+    if (keptSpeechSpeed > 0)
+        speechOutput().setSpeed(keptSpeechSpeed);
     if (handlerInstalled && serialSwitches)
         serialSwitches->setPressHandler(keptPressHandler);
     // Hooks go in the reverse order of their installation.
@@ -265,10 +209,10 @@ void Tesegui::buildControls()
     top->addWidget(PanelScroll);
     outer->addLayout(top, 1);
 
-    PaintCanvas = new QWidget(panelSfondo);
+    PaintCanvas = new TMarkedTextView(16, panelSfondo);
     PaintCanvas->setObjectName(QStringLiteral("PaintCanvas"));
-    PaintCanvas->setAttribute(Qt::WA_OpaquePaintEvent);
-    PaintCanvas->installEventFilter(this);
+    PaintCanvas->setScrollBar(ScrollBar1);
+    connect(PaintCanvas, &TMarkedTextView::pressed, this, &Tesegui::canvasMouseDown);
     panelSfondo->installEventFilter(this);
 
     suggBut = new QPushButton(QStringLiteral("?"), panelSfondo);
@@ -279,6 +223,7 @@ void Tesegui::buildControls()
     suggBut->resize(29, 28);
     suggBut->setEnabled(false);
     suggBut->setFocusPolicy(Qt::NoFocus);
+    PaintCanvas->setReservedWidth(suggBut->width());
 
     panelBottoni = new QFrame(this);
     panelBottoni->setObjectName(QStringLiteral("panelBottoni"));
@@ -286,16 +231,13 @@ void Tesegui::buildControls()
     panelBottoni->setLineWidth(bevel);
     outer->addWidget(panelBottoni);
 
-    auto answerButton = [this](const char* name) {
-        auto button = new QPushButton(panelBottoni);
-        button->setObjectName(QLatin1String(name));
-        button->installEventFilter(this);
-        connect(button, &QPushButton::clicked, this, [this, button]() { clickImportanza(button); });
-        return button;
-    };
-    nonImportanteBut = answerButton("nonImportanteBut");
-    importanteBut = answerButton("importanteBut");
-    moltoImportanteBut = answerButton("moltoImportanteBut");
+    levelButtons = new TLevelButtons(panelBottoni);
+    levelButtons->setObjectName(QStringLiteral("bottoniLivello"));
+    nonImportanteBut = levelButtons->nonImportanteBut;
+    importanteBut = levelButtons->importanteBut;
+    moltoImportanteBut = levelButtons->moltoImportanteBut;
+    connect(levelButtons, &TLevelButtons::clicked, this,
+            [this](QPushButton* button) { clickImportanza(button); });
 
     PanelFine = new QFrame(panelBottoni);
     PanelFine->setObjectName(QStringLiteral("PanelFine"));
@@ -303,6 +245,9 @@ void Tesegui::buildControls()
     fineBut->setObjectName(QStringLiteral("fineBut"));
     fineBut->setEnabled(false);
     fineBut->hide();
+    // "&fine esercizio" keeps its underlined letter, but Alt+F belongs to the
+    // "&File" menu: the button takes no shortcut of its own.
+    fineBut->setShortcut(QKeySequence());
     PlayButton = new QPushButton(PanelFine);
     PlayButton->setObjectName(QStringLiteral("PlayButton"));
     PlayButton->setIcon(speakerPicture());
@@ -326,6 +271,13 @@ void Tesegui::buildControls()
     impBot = scanned("impBot", 4);
     moltoBot = scanned("moltoBot", 5);
     fineBot = scanned("fineBot", -1);
+    // What auditory scanning says of each button.
+    const std::pair<QPushButton*, const char*> spoken[] = {
+        {suBut, "su"},        {giuBut, "giù"},          {PlayBut, "leggi"},
+        {nonBot, "non importante"}, {impBot, "importante"}, {moltoBot, "molto importante"},
+        {fineBot, "fine"}};
+    for (const auto& [button, label] : spoken)
+        button->setProperty("spokenLabel", QString::fromUtf8(label));
     fineBot->setText(QStringLiteral("fine"));
     fineBot->setToolTip(QStringLiteral("fine esercizio"));
     QFont fineFont = fineBot->font();
@@ -352,8 +304,17 @@ void Tesegui::buildControls()
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
 
-    Timer1 = new QTimer(this);
+    Timer1 = new ClockTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
+    limit = std::make_unique<SentenceTimeLimit>(Timer1);
+    // Whatever is open over the window (a question, a dialog, a menu, the
+    // task or a feedback) holds the time limit until it closes.
+    windowsOver = std::make_unique<WindowsOver>(this, [this](bool covered) {
+        if (covered)
+            limit->hold();
+        else
+            limit->release();
+    });
 
     connect(fineBut, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
     connect(fineBot, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
@@ -363,7 +324,7 @@ void Tesegui::buildControls()
     connect(giuBut, &QPushButton::clicked, this, &Tesegui::giuButClick);
     connect(suggBut, &QPushButton::clicked, this, &Tesegui::suggButClick);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &Tesegui::scrolled);
-    connect(Timer1, &QTimer::timeout, this, &Tesegui::timeLimit);
+    connect(Timer1, &ClockTimer::timeout, this, &Tesegui::timeLimit);
 }
 
 void Tesegui::buildMenu()
@@ -405,36 +366,33 @@ void Tesegui::updateFileMenu()
 
 bool Tesegui::loadPictures()
 {
-    const QDir folder(QDir(ProgramFolder).filePath(QStringLiteral("immagini")));
-    for (int i = 0; i < 6; ++i) {
-        const QString path = folder.filePath(QLatin1String(pictureNames[i]));
-        QPixmap picture;
-        if (!QFileInfo(path).isFile() || !picture.load(path)) {
-            showMessage(QString::fromUtf8("La finestra di esecuzione non può essere aperta: "
-                                          "manca l'immagine ")
-                        + QDir::toNativeSeparators(path));
-            return false;
-        }
-        glyphs[i] = picture;
+    const QString missing = levelButtons->loadPictures(context.programFolder);
+    if (!missing.isEmpty()) {
+        showMessage(QString::fromUtf8("La finestra di esecuzione non può essere aperta: "
+                                      "manca l'immagine ")
+                    + QDir::toNativeSeparators(QDir(context.programFolder).filePath(missing)));
+        return false;
     }
+    glyphsLoaded = true;
     return true;
 }
 
-void Tesegui::setGlyph(QPushButton* button, int level, bool focused)
+void Tesegui::fitScannedGlyphs()
 {
-    button->setIcon(glyphs[(level - 1) * 2 + (focused ? 1 : 0)]);
-    fitGlyph(button);
+    if (!glyphsLoaded)
+        return;
+    for (QPushButton* b : {nonBot, impBot, moltoBot})
+        setFittedGlyph(b, levelButtons->picture(ImportanceLevel(levelOf(b)), false));
 }
 
-void Tesegui::fitGlyph(QPushButton* button)
+const QFont& Tesegui::textFont() const
 {
-    // The glyph keeps its size where it fits, and is made smaller (with its
-    // proportions) in a narrower button.
-    const QSize glyph = glyphs[0].size();
-    const QSize room = button->size() - QSize(10, 10);
-    button->setIconSize(glyph.width() <= room.width() && glyph.height() <= room.height()
-                            ? glyph
-                            : glyph.scaled(room.expandedTo(QSize(1, 1)), Qt::KeepAspectRatio));
+    return PaintCanvas->textFont();
+}
+
+const QImage& Tesegui::screenPicture() const
+{
+    return PaintCanvas->screenPicture();
 }
 
 void Tesegui::setAccess()
@@ -442,17 +400,16 @@ void Tesegui::setAccess()
     scanningAccess = setup.scanningAccess;
     device = setup.device;
     if (!scanningAccess) {
-        for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut})
-            b->show();
+        levelButtons->show();
         PanelScansione->hide();
         return;
     }
     PlayButton->hide();
-    for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut})
-        b->hide();
+    levelButtons->hide();
     PanelScansione->show();
     arrangeControls();
-    scanning = std::make_unique<TScansione>(PanelScansione, 1500, device);
+    scanning = std::make_unique<TScansione>(PanelScansione, setup.profile.scan, device);
+    scanning->setVoice(speechScanVoice());
     if (device == joystickDirectional && scanning->joystick()) {
         TJoystick* stick = scanning->joystick();
         stick->OnDirection = [this](int direction) { joystickDirection(direction); };
@@ -543,35 +500,13 @@ void Tesegui::changeEvent(QEvent* event)
 
 bool Tesegui::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == PaintCanvas) {
-        if (event->type() == QEvent::Paint) {
-            QPainter painter(PaintCanvas);
-            painter.drawImage(0, 0, screen);
-            return true;
-        }
-        if (event->type() == QEvent::MouseButtonPress) {
-            auto mouse = static_cast<QMouseEvent*>(event);
-            if (mouse->button() == Qt::LeftButton)
-                canvasMouseDown(mouse->position().toPoint());
-            return true;
-        }
-    } else if (watched == panelSfondo && event->type() == QEvent::Resize) {
+    if (watched == panelSfondo && event->type() == QEvent::Resize) {
         PaintCanvas->setGeometry(panelSfondo->rect());
         arrangeControls();
         if (exerciseLoaded)
             relayout();
-        else {
-            clearPicture();
-            showScreen();
-        }
-    } else if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-        const bool in = event->type() == QEvent::FocusIn;
-        if (watched == nonImportanteBut)
-            setGlyph(nonImportanteBut, nonImportante, in);
-        else if (watched == importanteBut)
-            setGlyph(importanteBut, importante, in);
-        else if (watched == moltoImportanteBut)
-            setGlyph(moltoImportanteBut, moltoImportante, in);
+        else
+            PaintCanvas->redraw();
     }
     return QDialog::eventFilter(watched, event);
 }
@@ -588,10 +523,7 @@ void Tesegui::setFineEnabled(bool enabled)
 void Tesegui::arrangeControls()
 {
     const int w = panelSfondo->width();
-    const int third = w / 3;
-    nonImportanteBut->setGeometry(bevel, bevel, third, answerHeight);
-    importanteBut->setGeometry(bevel + third, bevel, w - 2 * third, answerHeight);
-    moltoImportanteBut->setGeometry(bevel + w - third, bevel, third, answerHeight);
+    levelButtons->setGeometry(bevel, bevel, w, answerHeight);
 
     const bool speech = SpeechAvailable && options.useSpeech && !scanningAccess;
     int fineHeight = 0;
@@ -605,98 +537,67 @@ void Tesegui::arrangeControls()
         fineHeight = finHeight;
         fineBut->setGeometry(fineLeft, 0, w - fineLeft, finHeight);
     }
-    PanelFine->setGeometry(bevel, bevel + answerHeight, w, fineHeight);
+    // A large scanning frame has room of its own: the scanned panel grows by it.
+    const int gap = std::max(scanGap, scanGapFor(setup.profile.scan.frameMargin()));
+    const int scannedHeight = answerHeight + gap - scanGap;
+    const int answersHeight = scanningAccess ? scannedHeight : answerHeight;
+    PanelFine->setGeometry(bevel, bevel + answersHeight, w, fineHeight);
     PanelFine->setVisible(fineHeight > 0);
-    panelBottoni->setFixedHeight(answerHeight + fineHeight + 2 * bevel);
+    panelBottoni->setFixedHeight(answersHeight + fineHeight + 2 * bevel);
 
-    PanelScansione->setGeometry(bevel, bevel, w, answerHeight);
+    PanelScansione->setGeometry(bevel, bevel, w, scannedHeight);
     // Arrows and play button square, the three answers share the rest; a gap
     // around each button leaves room for the scanning frame.
-    const int h = answerHeight - scanGap;
-    int x = scanGap / 2;
+    const int h = scannedHeight - gap;
+    int x = gap / 2;
     for (QPushButton* b : {suBut, giuBut, PlayBut}) {
         if (b->isHidden())
             continue;
-        b->setGeometry(x, scanGap / 2, 60, h);
-        x += 60 + scanGap;
+        b->setGeometry(x, gap / 2, 60, h);
+        x += 60 + gap;
     }
-    const int fineWidth = fineBot->isHidden() ? 0 : 60 + scanGap;
-    const int each = std::max(40, (w - x - fineWidth - scanGap / 2 - 2 * scanGap) / 3);
+    const int fineWidth = fineBot->isHidden() ? 0 : 60 + gap;
+    const int each = std::max(40, (w - x - fineWidth - gap / 2 - 2 * gap) / 3);
     for (QPushButton* b : {nonBot, impBot, moltoBot}) {
-        b->setGeometry(x, scanGap / 2, each, h);
-        x += each + scanGap;
+        b->setGeometry(x, gap / 2, each, h);
+        x += each + gap;
     }
     if (fineWidth > 0)
-        fineBot->setGeometry(x, scanGap / 2, 60, h);
+        fineBot->setGeometry(x, gap / 2, 60, h);
 
-    if (!glyphs[0].isNull()) {
-        for (QPushButton* b : {nonImportanteBut, importanteBut, moltoImportanteBut, nonBot, impBot,
-                               moltoBot})
-            fitGlyph(b);
-    }
+    fitScannedGlyphs();
     suggBut->move(w - suggBut->width() - bevel, 1);
     suggBut->raise();
-}
-
-void Tesegui::clearPicture()
-{
-    const QSize size = PaintCanvas->size().expandedTo(QSize(1, 1));
-    if (textPicture.size() != size)
-        textPicture = QImage(size, QImage::Format_RGB32);
-    textPicture.fill(Qt::white);
-}
-
-void Tesegui::showScreen()
-{
-    screen = textPicture;
-    PaintCanvas->update();
 }
 
 void Tesegui::relayout()
 {
     if (!model)
         return;
-    clearPicture();
-    const int height = textPicture.height();
-    int total = 0;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        total = model->layout(textPicture.width() - suggBut->width(), painter);
-    }
-    const QSignalBlocker block(ScrollBar1);
-    ScrollBar1->setSingleStep(10);
-    ScrollBar1->setPageStep(height);
+    const int total = PaintCanvas->layout();
     if (run.displayMode == wholeText) {
-        ScrollBar1->setRange(0, std::max(total, height) - height);
+        PaintCanvas->setScrollRange(total);
         redraw();
     } else {
         placeShownSentence();
         paintShownSentence();
-        showScreen();
+        PaintCanvas->showPicture();
     }
 }
 
 void Tesegui::redraw()
 {
-    if (!model)
-        return;
-    clearPicture();
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    model->paintAll(painter, ScrollBar1->value(), true, textPicture.height());
-    painter.end();
-    showScreen();
+    if (model)
+        PaintCanvas->redraw();
 }
 
 void Tesegui::placeShownSentence()
 {
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    shownHeight = model->sentenceHeight(shownSentence, painter);
-    painter.end();
-    const int height = textPicture.height();
+    shownHeight = PaintCanvas->sentenceHeight(shownSentence);
+    const int height = std::max(1, PaintCanvas->height());
     const QSignalBlocker block(ScrollBar1);
+    ScrollBar1->setSingleStep(10);
+    ScrollBar1->setPageStep(height);
     if (shownHeight > height) {
         ScrollBar1->setRange(0, shownHeight - height);
         shownTop = 0;
@@ -709,10 +610,7 @@ void Tesegui::placeShownSentence()
 
 void Tesegui::paintShownSentence()
 {
-    clearPicture();
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    model->paintSentence(painter, shownTop - ScrollBar1->value(), shownSentence, false);
+    PaintCanvas->paintSentence(shownTop - ScrollBar1->value(), shownSentence);
 }
 
 void Tesegui::scrolled(int)
@@ -723,7 +621,7 @@ void Tesegui::scrolled(int)
         redraw();
     } else {
         paintShownSentence();
-        showScreen();
+        PaintCanvas->showPicture();
     }
 }
 
@@ -735,18 +633,7 @@ void Tesegui::scrollTo(int position)
 
 void Tesegui::bringIntoView(int n)
 {
-    std::pair<int, int> extent;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        extent = model->sentenceExtent(painter, n);
-    }
-    const int position = ScrollBar1->value();
-    const int view = textPicture.height();
-    if (extent.first < position)
-        scrollTo(extent.first);
-    else if (position + view < extent.second)
-        scrollTo(extent.second - view);
+    PaintCanvas->scrollIntoView(n);
 }
 
 void Tesegui::chooseSentence(int n, int scroll)
@@ -764,21 +651,16 @@ void Tesegui::chooseSentence(int n, int scroll)
 
 int Tesegui::sentenceTop(int n)
 {
-    QPainter painter(&textPicture);
-    painter.setFont(textFont);
-    return model->sentenceExtent(painter, n).first;
+    return PaintCanvas->sentenceExtent(n).first;
 }
 
-void Tesegui::canvasMouseDown(const QPoint& at)
+void Tesegui::canvasMouseDown(QMouseEvent* event)
 {
+    if (event->type() != QEvent::MouseButtonPress || event->button() != Qt::LeftButton)
+        return;
     if (run.displayMode != wholeText || !exerciseLoaded || !model)
         return;
-    HitResult hit;
-    {
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        hit = model->hitTest(at.x(), at.y() + ScrollBar1->value(), painter);
-    }
+    const HitResult hit = PaintCanvas->hitTest(event->position().toPoint());
     if (hit.sentence < 0 || hit.sentence == model->currentSentence)
         return;
     model->currentSentence = hit.sentence;
@@ -808,10 +690,10 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     run.historySecond.clear();
     run.historyThird.clear();
     run.lastStepError = 0;
-    Timer1->stop();
+    limit->stop();
     run.displayMode = display;
     if (display == sentenceBySentence)
-        Timer1->setInterval(options.maxSentenceTime * 1000);
+        limit->setLimit(qint64(options.maxSentenceTime) * 1000);
     run.feedbackMode = feedback;
     run.runFinished = false;
 
@@ -828,7 +710,9 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         PanelScansione->repaint();
     }
 
+    PaintCanvas->setText(nullptr);
     model.reset();
+    rules.start(nullptr, options);
     exerciseLoaded = false;
     unsaved = false;
     suggBut->setEnabled(false);
@@ -836,7 +720,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     fineBut->hide();
     setFineEnabled(false);
 
-    const QString folder = DataRoot + QStringLiteral("esercizi/");
+    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
     const QString file = fileNameFor(folder, chosen);
     const QString path = folder + file;
     if (file.isEmpty() || !QFileInfo(path).isFile()) {
@@ -846,22 +730,17 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         setFineEnabled(true);
         scrollTo(0);
         shownSentence = 0;
-        firstPartCheck = true;
-        secondPartCheck = true;
-        jumpPending = false;
-        jumpFrom = -1;
-        jumpDelay = std::numeric_limits<int>::max();
+        rules.start(model.get(), options);
         arrangeControls();
         relayout();
         unsaved = true;
         keyboard->enabled = true;
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
-            Timer1->start();
+            limit->start();
         return true;
     }
     arrangeControls();
-    clearPicture();
-    showScreen();
+    PaintCanvas->redraw();
     return false;
 }
 
@@ -877,11 +756,11 @@ bool Tesegui::loadExercise(const QString& path)
         return false;
     }
     model = std::move(loaded);
+    PaintCanvas->setText(model.get());
     exerciseLoaded = true;
     suggBut->setEnabled(true);
     model->hideAnswers();
     Memo1->setPlainText(QString(model->compito).replace(QLatin1String("\r\n"), QLatin1String("\n")));
-    midPoint = model->sentenceCount / 2;
     return true;
 }
 
@@ -890,8 +769,7 @@ bool Tesegui::loadExercise(const QString& path)
 
 void Tesegui::stopSpeech()
 {
-    if (VS_IsTalking())
-        VS_StopTalk();
+    stopSpeaking();
 }
 
 void Tesegui::releaseJoystick()
@@ -919,8 +797,8 @@ void Tesegui::setScanningSuspended(bool suspended)
 
 void Tesegui::beginAnswerWork(bool& timerWasOn)
 {
-    timerWasOn = Timer1->isActive();
-    Timer1->stop();
+    timerWasOn = limit->isOn();
+    limit->stop();
     keyboard->blockMouse = true;
     keyboard->blockKeys = true;
     setScanningSuspended(true);
@@ -934,7 +812,7 @@ void Tesegui::endAnswerWork(bool timerWasOn)
     keyboard->blockKeys = false;
     setScanningSuspended(false);
     if (timerWasOn && !run.runFinished)
-        Timer1->start();
+        limit->start();
 }
 
 int Tesegui::levelOf(QObject* sender) const
@@ -950,14 +828,7 @@ int Tesegui::levelOf(QObject* sender) const
 
 QAbstractButton* Tesegui::answerButtonFor(int level) const
 {
-    switch (level) {
-    case importante:
-        return importanteBut;
-    case moltoImportante:
-        return moltoImportanteBut;
-    default:
-        return nonImportanteBut;
-    }
+    return levelButtons->button(ImportanceLevel(level));
 }
 
 void Tesegui::clickImportanza(QObject* sender)
@@ -983,22 +854,14 @@ void Tesegui::clickImportanza(QObject* sender)
         model->setImportance(k, ImportanceLevel(level));
         model->currentImportance = ImportanceLevel(level);
         bringIntoView(k);
-        clearPicture();
-        QPainter painter(&textPicture);
-        painter.setFont(textFont);
-        model->paintAll(painter, ScrollBar1->value(), true, textPicture.height());
+        redraw();
     } else {
         k = shownSentence;
         model->setImportance(k, ImportanceLevel(level));
         paintShownSentence();
+        PaintCanvas->showPicture();
     }
-    const int expected = marking::expectedLevel(*model, k);
-    run.historyFirst << QString::number(k);
-    run.historySecond << QString::number(level - 1);
-    showScreen();
-    run.lastStepError = std::abs(level - expected);
-
-    evaluateFeedback();
+    rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
     inAnswer = false;
@@ -1015,19 +878,20 @@ void Tesegui::nextSentence()
 {
     if (!model || shownSentence >= model->sentenceCount - 1)
         return;
-    Timer1->stop();
+    limit->stop();
     auto shown = [this]() {
         PaintCanvas->repaint();
     };
+    QImage& screen = PaintCanvas->screenPicture();
     dissolveToColour(screen, 0, shownTop, Qt::white, 6, shownHeight, PaintCanvas->width(), shown);
     ++shownSentence;
     placeShownSentence();
     paintShownSentence();
-    revealBands(screen, 0, shownTop, textPicture, 1, shownHeight, PaintCanvas->width(), shown);
-    screen = textPicture;
-    PaintCanvas->update();
+    revealBands(screen, 0, shownTop, PaintCanvas->picture(), 1, shownHeight, PaintCanvas->width(),
+                shown);
+    PaintCanvas->showPicture();
     if (options.maxSentenceTime > 0 && run.displayMode == sentenceBySentence)
-        Timer1->start();
+        limit->start();
 }
 
 void Tesegui::showSentenceAtOnce(int n)
@@ -1035,7 +899,7 @@ void Tesegui::showSentenceAtOnce(int n)
     shownSentence = n;
     placeShownSentence();
     paintShownSentence();
-    screen = textPicture;
+    PaintCanvas->showPicture();
     PaintCanvas->repaint();
 }
 
@@ -1074,7 +938,7 @@ void Tesegui::PlayButtonClick()
     } else {
         text = spokenText;
     }
-    VS_SayText(encodeCp1252(text).constData(), 1);
+    speechOutput().sayText(text);
 }
 
 bool Tesegui::handleKey(int key)
@@ -1116,17 +980,7 @@ bool Tesegui::handleKey(int key)
 
 void Tesegui::focusAnswer(bool right)
 {
-    QWidget* focused = focusWidget();
-    QPushButton* target = nullptr;
-    if (focused == nonImportanteBut)
-        target = right ? importanteBut : moltoImportanteBut;
-    else if (focused == importanteBut)
-        target = right ? moltoImportanteBut : nonImportanteBut;
-    else if (focused == moltoImportanteBut)
-        target = right ? nonImportanteBut : importanteBut;
-    else
-        target = right ? moltoImportanteBut : nonImportanteBut;
-    target->setFocus(Qt::OtherFocusReason);
+    levelButtons->focusNext(right, Qt::OtherFocusReason);
 }
 
 // ---------------------------------------------------------------------------
@@ -1137,9 +991,10 @@ void Tesegui::serialPress(TBottoneSeriale* sender)
     if (!scanning || scanning->suspended || !isActiveWindow())
         return;
     if (sender->dsrNow())
-        scanning->performAction(device == serialOneSwitch ? scanSelect : scanNext);
+        scanning->switchPressed(device == serialOneSwitch ? scanSelect : scanNext,
+                                [sender] { return sender->dsrNow(); });
     else if (sender->ctsNow())
-        scanning->performAction(scanSelect);
+        scanning->switchPressed(scanSelect, [sender] { return sender->ctsNow(); });
 }
 
 void Tesegui::joystickDirection(int direction)
@@ -1167,243 +1022,60 @@ void Tesegui::joystickDirection(int direction)
 }
 
 // ---------------------------------------------------------------------------
-// Feedback and marking
+// What the run rules ask of the window
 
-int Tesegui::errorSum(int n) const
+void Tesegui::fineButCliccato()
 {
-    return model ? marking::errorSum(*model, n) : 0;
+    stopSpeech();
+    rules.endCheck();
 }
 
-AnswerCounts Tesegui::countAnswers() const
+void Tesegui::goToSentence(int n, bool toTextStart)
 {
-    return model ? marking::countAnswers(*model) : AnswerCounts();
+    chooseSentence(n, toTextStart ? 0 : sentenceTop(n));
 }
 
-void Tesegui::resetAnswers(int first, int last)
+void Tesegui::moveOn(int from, bool pause)
 {
-    if (!options.resetAnswersOnFeedback)
-        return;
-    for (int n = first; n <= last; ++n)
-        model->setImportance(n, nonImportante);
-    resetNoted = true;
-    resetFirst = first;
-    resetLast = last;
-}
-
-void Tesegui::addResetEntry()
-{
-    run.historyFirst << QStringLiteral("-1");
-    run.historySecond << QString::number(resetFirst);
-    run.historyThird << QString::number(resetLast);
-    resetNoted = false;
-}
-
-void Tesegui::moveOn(bool pause)
-{
+    shownSentence = from;
     if (pause)
-        waitTicks(pauseMs);
+        waitTicks(RunRules::pauseMs);
     nextSentence();
 }
 
-void Tesegui::evaluateFeedback()
+void Tesegui::dispatchEvents()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    const bool whole = run.displayMode == wholeText;
-    const int k = whole ? model->currentSentence : shownSentence;
-    int message = 0;
-    bool end = false;
-    resetNoted = false;
-
-    switch (run.feedbackMode) {
-    case midAndEnd:
-        if (whole) {
-            if (secondPartCheck && k == n - 1) {
-                if (marking::secondPartMean(*model, mid) > threshold) {
-                    message = 4;
-                    const FeedbackAnswer answer = showFeedback(4);
-                    if (answer == answerYes) {
-                        resetAnswers(mid, n - 1);
-                        chooseSentence(mid, sentenceTop(mid));
-                    } else if (answer == answerNo) {
-                        secondPartCheck = false;
-                    }
-                }
-            } else if (firstPartCheck && mid > 0 && k + 1 >= mid) {
-                if (marking::firstPartMean(*model, mid) > threshold) {
-                    message = 2;
-                    const FeedbackAnswer answer = showFeedback(2);
-                    if (answer == answerYes) {
-                        resetAnswers(0, k);
-                        chooseSentence(0, 0);
-                    } else if (answer == answerNo) {
-                        firstPartCheck = false;
-                    }
-                } else {
-                    firstPartCheck = false;
-                    message = 3;
-                    showFeedback(3);
-                }
-            }
-        } else if (k == n - 1) {
-            if (marking::secondPartMean(*model, mid) > threshold) {
-                message = 4;
-                if (showFeedback(4) == answerYes) {
-                    secondPartCheck = true;
-                    resetAnswers(mid, n - 1);
-                    shownSentence = mid - 1;
-                    moveOn(false);
-                } else {
-                    secondPartCheck = false;
-                    end = true;
-                }
-            } else {
-                end = true;
-            }
-        } else if (!firstPartCheck) {
-            moveOn(true);
-        } else if (k + 1 == mid) {
-            if (marking::firstPartMean(*model, mid) > threshold) {
-                message = 2;
-                const FeedbackAnswer answer = showFeedback(2);
-                if (answer == answerYes) {
-                    resetAnswers(0, k);
-                    shownSentence = -1;
-                    moveOn(false);
-                } else if (answer == answerNo) {
-                    firstPartCheck = false;
-                }
-            } else {
-                firstPartCheck = false;
-                message = 3;
-                showFeedback(3);
-                moveOn(false);
-            }
-        } else {
-            moveOn(true);
-        }
-        break;
-    case everySentence:
-        if (whole)
-            break;
-        if (!jumpPending && run.lastStepError == 2) {
-            jumpPending = true;
-            jumpFrom = k;
-            const int left = n - k;
-            jumpDelay = randomSource().upTo(left >= 5 ? 4 : left - 1);
-        }
-        if (jumpPending && jumpFrom + jumpDelay == k) {
-            jumpPending = false;
-            message = 1;
-            if (showFeedback(1) == answerYes) {
-                const int back = k < 5 ? 0 : k - 5;
-                resetAnswers(back, k);
-                showSentenceAtOnce(back);
-            } else if (k == n - 1) {
-                end = true;
-            } else {
-                QCoreApplication::processEvents();
-                moveOn(false);
-            }
-        } else if (k < n - 1) {
-            moveOn(true);
-        } else {
-            end = true;
-        }
-        break;
-    case noFeedback:
-        if (!whole) {
-            if (k < n - 1)
-                moveOn(true);
-            else
-                end = true;
-        }
-        break;
-    }
-
-    run.historyThird << historyMessage(message);
-    if (resetNoted)
-        addResetEntry();
-    if (end) {
-        finishRun();
-        close();
-    }
     QCoreApplication::processEvents();
 }
 
-void Tesegui::endCheck()
+void Tesegui::holdInput()
 {
-    stopSpeech();
-    if (!exerciseLoaded || !model || run.runFinished)
-        return;
-    if (run.feedbackMode != midAndEnd) {
-        finishRun();
-        setFineEnabled(false);
-        close();
-        return;
-    }
-    bool timerWasOn = false;
-    beginAnswerWork(timerWasOn);
-    resetNoted = false;
-
-    const int n = model->sentenceCount;
-    const int mid = midPoint;
-    const long double threshold = options.feedbackThreshold;
-    bool first = firstPartCheck && mid > 0 && marking::firstPartMean(*model, mid) > threshold;
-    const bool second = secondPartCheck && marking::secondPartMean(*model, mid) > threshold;
-    bool mayEnd = true;
-    if (first) {
-        const FeedbackAnswer answer = showFeedback(2);
-        if (answer == answerYes) {
-            firstPartCheck = true;
-            resetAnswers(0, model->currentSentence);
-            chooseSentence(0, 0);
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            firstPartCheck = false;
-        }
-        first = answer == answerYes;
-    }
-    if (second && !first) {
-        const FeedbackAnswer answer = showFeedback(4);
-        if (answer == answerYes) {
-            secondPartCheck = true;
-            resetAnswers(mid, n - 1);
-            chooseSentence(mid, sentenceTop(mid));
-            mayEnd = false;
-        } else if (answer == answerNo) {
-            secondPartCheck = false;
-        }
-    }
-    if (resetNoted)
-        addResetEntry();
-    if (mayEnd) {
-        finishRun();
-        setFineEnabled(false);
-    }
-    endAnswerWork(timerWasOn);
-    if (mayEnd)
-        close();
+    beginAnswerWork(endCheckTimerWasOn);
 }
 
-void Tesegui::finishRun()
+void Tesegui::releaseInput()
 {
-    if (!model || !exerciseLoaded || run.runFinished)
-        return;
-    Timer1->stop();
-    const int kind = marking::judgementKind(*model);
-    releaseJoystick();
-    showJudgement(kind);
-    captureJoystick();
-    run.runFinished = true;
-    const bool saved = saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
+    endAnswerWork(endCheckTimerWasOn);
+}
+
+void Tesegui::saveFinishedRun()
+{
+    const bool saved = scanningAccess ? saveRunScanned()
+                                      : saveRun(QStringLiteral("Vuoi salvare l'esercizio ?"));
     // A save that the file refused leaves the run unsaved, so that closing
     // asks again; a pupil who chose not to save is not asked twice.
     if (saved || !saveFailed)
         unsaved = false;
+}
+
+void Tesegui::disableEnd()
+{
+    setFineEnabled(false);
+}
+
+void Tesegui::closeRun()
+{
+    close();
 }
 
 // ---------------------------------------------------------------------------
@@ -1416,10 +1088,11 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     result.pupilInfo = dialog.pupilInfo();
     result.scanningAccess = dialog.scanningAccess();
     result.device = dialog.accessDevice();
+    result.profile = dialog.pupilProfile();
     return result;
 }
 
-FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
+FeedbackRequest Tesegui::feedbackRequest(FeedbackKind kind, int buttons)
 {
     FeedbackRequest request;
     request.owner = this;
@@ -1427,23 +1100,24 @@ FeedbackRequest Tesegui::feedbackRequest(int kind, int buttons)
     request.offeredButtons = buttons;
     request.scanningAccess = scanningAccess;
     request.device = device;
+    request.timing = setup.profile.scan;
     return request;
 }
 
 void Tesegui::showIntroduction()
 {
-    FeedbackRequest request = feedbackRequest(5, offerOk);
+    FeedbackRequest request = feedbackRequest(FeedbackKind::spieEs, offerOk);
     request.customSize = true;
     request.windowWidth = 350;
     request.windowHeight = 460;
     request.tableWidth = 0;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     form.exec();
 }
 
 bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback)
 {
-    TcaricaE chooser(this);
+    TcaricaE chooser(context, this);
     if (chooser.ComboEsercizi->count() == 0) {
         showMessage(QStringLiteral("Non esistono esercizi da eseguire"));
         return false;
@@ -1464,37 +1138,42 @@ bool Tesegui::chooseExercise(QString& name, DisplayMode& display, FeedbackMode& 
     return true;
 }
 
-FeedbackAnswer Tesegui::showFeedback(int kind)
+FeedbackAnswer Tesegui::showFeedback(FeedbackKind kind, int offeredButtons)
 {
-    const FeedbackRequest request =
-        feedbackRequest(kind, kind == 1 || kind == 2 || kind == 4 ? offerYes | offerNo : offerOk);
+    const FeedbackRequest request = feedbackRequest(kind, offeredButtons);
     keyboard->blockMouse = false;
     keyboard->blockKeys = false;
-    TanimazioneForm form(request, serialSwitches);
+    TanimazioneForm form(request, context);
     return static_cast<FeedbackAnswer>(form.exec());
 }
 
-void Tesegui::showJudgement(int kind)
+void Tesegui::showJudgement(FeedbackKind kind, const AnswerCounts& counts)
 {
-    FeedbackRequest request = feedbackRequest(kind, offerOk);
-    request.customSize = true;
-    request.windowWidth = 640;
-    request.windowHeight = 480;
-    request.tableWidth = 390;
-    TanimazioneForm form(request, serialSwitches);
+    limit->stop();
+    releaseJoystick();
+    {
+        FeedbackRequest request = feedbackRequest(kind, offerOk);
+        request.customSize = true;
+        request.windowWidth = 640;
+        request.windowHeight = 480;
+        request.tableWidth = 390;
+        TanimazioneForm form(request, context);
 
-    form.showTable(countAnswers());
+        form.showTable(counts);
 
-    keyboard->blockMouse = false;
-    keyboard->blockKeys = false;
-    setScanningSuspended(false);
-    form.exec();
+        keyboard->blockMouse = false;
+        keyboard->blockKeys = false;
+        setScanningSuspended(false);
+        form.exec();
+    }
+    captureJoystick();
 }
 
 void Tesegui::suggButClick()
 {
     TFormCompito task(this);
-    task.setTask(Memo1->toPlainText(), SpeechAvailable && options.useSpeech);
+    // The task can be read aloud whenever speech is available.
+    task.setTask(Memo1->toPlainText(), context.speechAvailable());
     const bool timed = scanning && scanning->running();
     if (scanning)
         scanning->stopScanning();
@@ -1518,9 +1197,7 @@ bool Tesegui::saveRun(const QString& title)
     if (scanning)
         scanning->keyInput = false;
     releaseJoystick();
-    auto now = []() {
-        return QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"));
-    };
+    auto now = []() { return proposedRunName(); };
     bool saved = false;
     for (;;) {
         TFormQuery query(this);
@@ -1537,12 +1214,12 @@ bool Tesegui::saveRun(const QString& title)
         }
         if (!ok)
             break;
-        name = trimSpaces(name).toUpper();
+        name = RunIdentifier::storedName(name);
         TesercizioSvolto stored = run;
         stored.runName = name;
         bool fileFailed = false;
-        if (model->writeRun(DataRoot + QStringLiteral("risult"), QStringLiteral("risult"),
-                            QStringLiteral("sal"), stored, &fileFailed)) {
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
             run.runName = name;
             unsaved = false;
             saveFailed = false;
@@ -1557,23 +1234,66 @@ bool Tesegui::saveRun(const QString& title)
     return saved;
 }
 
+bool Tesegui::saveRunScanned()
+{
+    if (!model)
+        return false;
+    saveFailed = false;
+    releaseJoystick();
+    bool yes = false;
+    {
+        TdomandaForm question(this, QStringLiteral("Vuoi salvare l'esercizio ?"), device,
+                              setup.profile.scan, serialSwitches);
+        yes = question.exec() == QDialog::Accepted;
+    }
+    stopSpeech();
+    bool saved = false;
+    if (yes) {
+        // The proposed name, or the first free one after it: a switch user is
+        // never asked to type.
+        const QString proposed = RunIdentifier::storedName(proposedRunName());
+        const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+        const QString pupil = RunIdentifier::storedName(run.pupilName);
+        QSet<QString> taken;
+        for (const RunIdentifier& identifier : archive.runs()) {
+            if (identifier.pupil() == pupil)
+                taken.insert(identifier.runName());
+        }
+        QString name = proposed;
+        for (int n = 2; taken.contains(name); ++n)
+            name = proposed + QStringLiteral(" (%1)").arg(n);
+        TesercizioSvolto stored = run;
+        stored.runName = name;
+        bool fileFailed = false;
+        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
+                            &fileFailed)) {
+            run.runName = name;
+            unsaved = false;
+            saved = true;
+        }
+        saveFailed = fileFailed;
+    }
+    captureJoystick();
+    return saved;
+}
+
 bool Tesegui::confirmClose()
 {
     if (!unsaved)
         return true;
-    const bool timerWasOn = Timer1->isActive();
-    Timer1->stop();
+    // The time limit waits while the question is open and goes on from
+    // where it was when the run stays.
+    limit->hold();
     const DialogButton answer = askQuestion(
         QStringLiteral("Attenzione!"),
         QStringLiteral("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?"),
         YesButton | NoAnswerButton | CancelButton, DialogIcon::Warning);
-    if (answer == NoAnswerButton)
-        return true;
-    if (answer == YesButton && saveRun(QStringLiteral("Salva con nome")))
-        return true;
-    if (timerWasOn && !run.runFinished)
-        Timer1->start();
-    return false;
+    const bool mayClose = answer == NoAnswerButton
+                          || (answer == YesButton && saveRun(QStringLiteral("Salva con nome")));
+    if (mayClose)
+        limit->stop();
+    limit->release();
+    return mayClose;
 }
 
 // ---------------------------------------------------------------------------
@@ -1581,14 +1301,7 @@ bool Tesegui::confirmClose()
 
 void Tesegui::chooseFont()
 {
-    QFont font = textFont;
-    if (!dialogs().chooseFont(font, QStringLiteral("Scelta del font")))
-        return;
-    if (font.pointSize() > 48)
-        font.setPointSize(48);
-    copyFont(font, textFont);
-    PaintCanvas->setFont(textFont);
-    if (exerciseLoaded)
+    if (PaintCanvas->chooseFont() && exerciseLoaded)
         relayout();
 }
 

@@ -1,15 +1,18 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "common/AppContext.h"
+#include "common/LevelButtons.h"
+#include "common/MarkedTextView.h"
+#include "common/Utabella.h"
 #include "execution/Uanimaf.h"
-#include "execution/Uopzioni.h"
+#include "execution/RunRules.h"
+#include "model/PupilProfile.h"
+#include "model/RunOptions.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QImage>
-#include <QPixmap>
-#include <array>
 #include <functional>
 #include <memory>
 
@@ -20,10 +23,12 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-class QTimer;
+class ClockTimer;
 class TBottoneSeriale;
 class TgestoreAlternativoTastiera;
 class TsceltaEs;
+class SentenceTimeLimit;
+class WindowsOver;
 
 // Who runs the exercise and how: what the run window takes from the set-up
 // dialog when it is created.
@@ -32,36 +37,23 @@ struct RunSetup {
     QStringList pupilInfo;
     bool scanningAccess = false;
     AccessDevice device = spaceBarSwitch;  // used only with scanningAccess
+    // The pupil's profile (the defaults for a pupil without one): the
+    // scanning's timing, the font, read-aloud and the time limit.
+    PupilProfile profile;
 };
-
-// The marking of a run, worked out on its text model (the pupil's levels in
-// the tag lines, the teacher's in hiddenAnswers).
-namespace marking {
-// The level the teacher gave sentence n (daDeterminare when it has none).
-ImportanceLevel expectedLevel(const Tevidenziatore& model, int n);
-// The error of the first n sentences: |given - expected| summed over the
-// sentences where both are real levels.
-int errorSum(const Tevidenziatore& model, int n);
-// Mean error of the first part (sentences 0 .. mid - 1) and of the second
-// part (mid .. N - 1), in extended precision. An empty part has mean 0.
-long double firstPartMean(const Tevidenziatore& model, int mid);
-long double secondPartMean(const Tevidenziatore& model, int mid);
-// The final judgement for the whole text: 6 (good), 7 (fair) or 8 (poor).
-int judgementKind(const Tevidenziatore& model);
-AnswerCounts countAnswers(const Tevidenziatore& model);
-} // namespace marking
 
 // The window in which a pupil runs an exercise, shows each sentence (the
 // whole text or one sentence at a time), takes the pupil's answers, marks
 // them, gives feedback and stores the run with its history in the results
 // archive. Driven by mouse and keyboard or wholly by scanning.
-class Tesegui : public QDialog
+class Tesegui : public QDialog, private RunHost
 {
     Q_OBJECT
 
 public:
-    Tesegui(const RunSetup& setup, const RunOptions& options, TBottoneSeriale* serial,
-            QWidget* parent = nullptr);
+    // The run follows the context's general options and uses its folders and
+    // serial-switch object.
+    Tesegui(const RunSetup& setup, const AppContext& context, QWidget* parent = nullptr);
     ~Tesegui() override;
 
     // What the set-up dialog says about the pupil and the access device.
@@ -81,25 +73,23 @@ public:
     void arrangeControls();
     void nextSentence();
     void clickImportanza(QObject* sender);
-    void fineButCliccato() { endCheck(); }
+    void fineButCliccato();
     void suButClick();
     void giuButClick();
     void PlayButtonClick();
     void suggButClick();
     bool handleKey(int key);
     bool saveRun(const QString& title);
+    // The end of a run under scanning: "Vuoi salvare l'esercizio ?" answered
+    // with the switch; "Sì" stores the run under the proposed name, or the
+    // next free one (" (2)", " (3)", ...) when the pupil has a run of that name.
+    bool saveRunScanned();
     bool confirmClose();
-
-    // --- marking and feedback
-    int errorSum(int n) const;
-    void evaluateFeedback();
-    void endCheck();
-    void finishRun();
-    AnswerCounts countAnswers() const;
 
     // --- state
     TesercizioSvolto run;
-    RunOptions options;
+    AppContext context;
+    RunOptions options;   // the context's options
     RunSetup setup;
     bool exerciseLoaded = false;
     bool unsaved = false;
@@ -110,18 +100,16 @@ public:
     int shownSentence = 0;
     int shownTop = 0;
     int shownHeight = 0;
-    // Feedback state.
-    bool firstPartCheck = true;
-    bool secondPartCheck = true;
-    bool jumpPending = false;
-    int jumpFrom = -1;
-    int jumpDelay = 0;
-    int midPoint = 0;
+    // The marking and feedback rules of the run.
+    RunRules rules{*this, run};
     // The last save failed for a reason of the file (not the pupil's choice).
     bool saveFailed = false;
+    // The pupil's profile with every value in force (font, read-aloud and
+    // time limit resolved).
+    PupilProfile profileInForce;
 
-    QImage textPicture;
-    QFont textFont;
+    // The font the text is drawn in.
+    const QFont& textFont() const;
 
     // --- controls
     QMenuBar* menuBar;
@@ -133,11 +121,12 @@ public:
     QAction* sceltadelfont1;
     QAction* configurasintesi1;
     QFrame* panelSfondo;
-    QWidget* PaintCanvas;
+    TMarkedTextView* PaintCanvas;
     QPushButton* suggBut;
     QFrame* PanelScroll;
     QScrollBar* ScrollBar1;
     QFrame* panelBottoni;
+    TLevelButtons* levelButtons;
     QPushButton* nonImportanteBut;
     QPushButton* importanteBut;
     QPushButton* moltoImportanteBut;
@@ -156,13 +145,14 @@ public:
     QPushButton* fineBot;
     QFrame* suggPanel;
     QPlainTextEdit* Memo1;
-    QTimer* Timer1;
+    // The time limit per sentence, measured on the program's clock.
+    ClockTimer* Timer1;
 
     TScansione* scansione() const { return scanning.get(); }
 
     // What the screen shows of the text (the picture copied to the screen,
     // and the square by square effects drawn on it).
-    const QImage& screenPicture() const { return screen; }
+    const QImage& screenPicture() const;
 
 public slots:
     void reject() override;
@@ -182,7 +172,7 @@ private:
     bool loadPictures();
     void firstActivate();
     void showIntroduction();
-    FeedbackRequest feedbackRequest(int kind, int buttons);
+    FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
     void stepSentence(int step);
     bool chooseExercise(QString& name, DisplayMode& display, FeedbackMode& feedback);
     void setAccess();
@@ -191,24 +181,28 @@ private:
     int sentenceTop(int n);
     void bringIntoView(int n);
     void redraw();
-    void showScreen();
-    void clearPicture();
     void placeShownSentence();
     void paintShownSentence();
     void scrollTo(int position);
     void scrolled(int position);
-    void canvasMouseDown(const QPoint& at);
+    void canvasMouseDown(QMouseEvent* event);
     void focusAnswer(bool right);
     void timeLimit();
     void stopSpeech();
     void beginAnswerWork(bool& timerWasOn);
     void endAnswerWork(bool timerWasOn);
-    void moveOn(bool pause);
-    void showSentenceAtOnce(int n);
-    void resetAnswers(int first, int last);
-    void addResetEntry();
-    FeedbackAnswer showFeedback(int kind);
-    void showJudgement(int kind);
+    // What the run rules ask of the window.
+    FeedbackAnswer showFeedback(FeedbackKind kind, int offeredButtons) override;
+    void goToSentence(int n, bool toTextStart) override;
+    void moveOn(int from, bool pause) override;
+    void showSentenceAtOnce(int n) override;
+    void dispatchEvents() override;
+    void holdInput() override;
+    void releaseInput() override;
+    void showJudgement(FeedbackKind kind, const AnswerCounts& counts) override;
+    void saveFinishedRun() override;
+    void disableEnd() override;
+    void closeRun() override;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();
@@ -219,8 +213,8 @@ private:
     void setScanningSuspended(bool suspended);
     QAbstractButton* answerButtonFor(int level) const;
     int levelOf(QObject* sender) const;
-    void setGlyph(QPushButton* button, int level, bool focused);
-    void fitGlyph(QPushButton* button);
+    // The pictures of the scanned answer buttons, fitted to their size.
+    void fitScannedGlyphs();
 
     bool complete = false;
     TBottoneSeriale* serialSwitches = nullptr;
@@ -228,13 +222,15 @@ private:
     bool handlerInstalled = false;
     std::unique_ptr<TgestoreAlternativoTastiera> keyboard;
     std::unique_ptr<TScansione> scanning;
-    std::array<QPixmap, 6> glyphs;   // non 1, non 2, imp 1, imp 2, molto 1, molto 2
-    QImage screen;
-    // A reset noted by the feedback rules for the next history entry.
-    bool resetNoted = false;
-    int resetFirst = 0;
-    int resetLast = 0;
+    // The time limit kept by Timer1, held while a window is open over this one.
+    std::unique_ptr<SentenceTimeLimit> limit;
+    std::unique_ptr<WindowsOver> windowsOver;
+    bool glyphsLoaded = false;
+    // The time limit was on when the checks of "&fine esercizio" began.
+    bool endCheckTimerWasOn = false;
     Qt::WindowStates mainWindowState;
     Qt::WindowStates ownState;
     bool inAnswer = false;
+    // The speech speed before the pupil's own was set (0: not changed).
+    int keptSpeechSpeed = 0;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "common/SpinButton.h"
+#include "model/RunOptions.h"
+
 #include <QDialog>
 
 class QCheckBox;
@@ -7,39 +10,11 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QToolButton;
-
-// The general options of a run, held by the main window for the life of the
-// program and never stored.
-struct RunOptions {
-    int maxSentenceTime = 7;          // seconds a sentence may stay on screen; 0 = unlimited
-    double feedbackThreshold = 0.4;   // mean error above which the mid and end feedback is shown
-    bool resetAnswersOnFeedback = false;
-    bool useSpeech = false;
-};
 
 // Threshold as shown in the options window: one decimal, a point as separator.
 QString formatThreshold(double value);
 // Reads a threshold written with a point; false when the text is not a number.
 bool parseThreshold(const QString& text, double& value);
-
-// A small up/down button pair, as beside the option edits.
-class SpinButton : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit SpinButton(QWidget* parent = nullptr);
-    QToolButton* upButton() const { return up; }
-    QToolButton* downButton() const { return down; }
-
-signals:
-    void upClicked();
-    void downClicked();
-
-private:
-    QToolButton* up;
-    QToolButton* down;
-};
 
 // The general options window. The caller shows it modally with the current
 // options and, when it closes with OK, reads the four controls back.

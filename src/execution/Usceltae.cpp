@@ -3,10 +3,12 @@
 #include "access/Joystick.h"
 #include "access/SerBtn.h"
 #include "access/Serial.h"
+#include "common/AppContext.h"
 #include "execution/RadioGroup.h"
+#include "execution/Uprofilo.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
-#include "shell/Umascher.h"
+#include "model/ResultsFile.h"
 
 #include <QComboBox>
 #include <QEvent>
@@ -19,6 +21,8 @@
 #include <QSet>
 #include <QTextBlock>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int maxInfoLength = 120;
@@ -28,9 +32,8 @@ constexpr int maxInfoLength = 120;
 // ("[identificatore=" + name + "^" + run + "]").
 QString nameProblem(const QString& name)
 {
-    if (name.contains(QLatin1Char('^')) || name.contains(QLatin1Char('['))
-        || name.contains(QLatin1Char(']')) || name.contains(QLatin1Char('\n'))
-        || name.contains(QLatin1Char('\r')))
+    const QString forbidden = RunIdentifier::forbiddenInPupil() + QStringLiteral("\r\n");
+    if (std::any_of(name.cbegin(), name.cend(), [&](QChar c) { return forbidden.contains(c); }))
         return QStringLiteral("Il nome non può contenere i caratteri ^, [, ] né andare a capo. "
                               "Eliminali e ripeti l'operazione");
     if (!fitsCp1252(name))
@@ -44,12 +47,8 @@ QString nameProblem(const QString& name)
 QString infoProblem(const QStringList& lines)
 {
     for (const QString& line : lines) {
-        QString key;
-        QString value;
-        lineKeyValue(line, key, value);
         if (line.contains(QLatin1Char('[')) || line.contains(QLatin1Char(']'))
-            || trimSpaces(line).startsWith(QLatin1Char('='))
-            || key == QLatin1String("identificatore"))
+            || trimSpaces(line).startsWith(QLatin1Char('=')) || isRunHeader(line))
             return QStringLiteral("Le altre informazioni non possono contenere i caratteri [, ] "
                                   "né righe che iniziano con = o con identificatore=. "
                                   "Correggile e ripeti l'operazione");
@@ -70,11 +69,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& text, int x, int
 
 } // namespace
 
-TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
-    : QDialog(parent),
-      serialSwitches(serial ? serial
-                            : (Tmaschera::instance() ? Tmaschera::instance()->bottoneSeriale()
-                                                     : nullptr))
+TsceltaEs::TsceltaEs(const AppContext& context, QWidget* parent)
+    : QDialog(parent), serialSwitches(context.serialSwitches), dataRoot(context.dataRoot)
 {
     setObjectName(QStringLiteral("sceltaEs"));
     setWindowTitle(QStringLiteral("  esercizio"));
@@ -150,24 +146,30 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     connect(ComboSeriale, &QComboBox::activated, this,
             [this] { RadioAccesso->setItemIndex(accessSerial); });
 
+    profiloBut = new QPushButton(QStringLiteral("&profilo..."), this);
+    profiloBut->setObjectName(QStringLiteral("profiloBut"));
+    profiloBut->setGeometry(14, 302, 96, 26);
+    profiloBut->setAutoDefault(false);
     proseguiBut = new QPushButton(QStringLiteral("&avanti"), this);
     proseguiBut->setObjectName(QStringLiteral("proseguiBut"));
     proseguiBut->setDefault(true);
-    proseguiBut->setGeometry(80, 302, 90, 26);
+    proseguiBut->setGeometry(124, 302, 96, 26);
     annullaBut = new QPushButton(QStringLiteral("a&nnulla"), this);
     annullaBut->setObjectName(QStringLiteral("annullaBut"));
-    annullaBut->setGeometry(178, 302, 90, 26);
+    annullaBut->setGeometry(226, 302, 96, 26);
+    connect(profiloBut, &QPushButton::clicked, this, &TsceltaEs::profiloButClick);
     connect(proseguiBut, &QPushButton::clicked, this, &TsceltaEs::proseguiButClick);
     connect(annullaBut, &QPushButton::clicked, this, &QDialog::reject);
+    // A profile belongs to a pupil: the button waits for a name.
+    connect(comboNomi, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        profiloBut->setEnabled(!trimSpaces(text).isEmpty());
+    });
 
     // Every pupil with stored runs, once, in the order of the first run.
-    QStringList identifiers;
-    listValues(identifiers, QStringLiteral("identificatore"), DataRoot + QStringLiteral("risult"),
-               QStringLiteral("risult"), QStringLiteral("sal"));
     QStringList names;
     QSet<QString> listed;
-    for (const QString& identifier : std::as_const(identifiers)) {
-        const QString name = trimSpaces(identifier.section(QLatin1Char('^'), 0, 0));
+    for (const RunIdentifier& identifier : ResultsArchive::in(context.dataRoot).runs()) {
+        const QString name = identifier.pupil();
         if (!listed.contains(name)) {
             listed.insert(name);
             names << name;
@@ -175,6 +177,7 @@ TsceltaEs::TsceltaEs(QWidget* parent, TBottoneSeriale* serial)
     }
     comboNomi->addItems(names);
     comboNomi->setEditText(QStringLiteral("UTENTE"));
+    profiloBut->setEnabled(!trimSpaces(comboNomi->currentText()).isEmpty());
     comboNomi->setFocus();
 }
 
@@ -240,6 +243,13 @@ void TsceltaEs::proseguiButClick()
         return;
     }
 
+    // The pupil's profile, as stored now (another computer may have changed it).
+    if (readPupilProfile(dataRoot, name, profile) == ProfileRead::damaged
+        && damageReported != name.toUpper()) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = name.toUpper();
+    }
+
     switch (RadioAccesso->itemIndex()) {
     case accessJoystick: {
         int code = joyOk;
@@ -282,6 +292,32 @@ void TsceltaEs::proseguiButClick()
     accept();
 }
 
+void TsceltaEs::profiloButClick()
+{
+    const QString name = trimSpaces(comboNomi->currentText());
+    if (name.isEmpty()) {
+        showMessage(QStringLiteral("Inserisci un nome"));
+        return;
+    }
+    const QString problem = nameProblem(comboNomi->currentText());
+    if (!problem.isEmpty()) {
+        showMessage(problem);
+        return;
+    }
+    const QString upper = name.toUpper();
+    PupilProfile stored;
+    if (readPupilProfile(dataRoot, name, stored) == ProfileRead::damaged) {
+        showMessage(damagedProfileMessage(name));
+        damageReported = upper;
+    }
+    TprofiloForm form(upper, stored, this);
+    if (form.exec() != QDialog::Accepted)
+        return;
+    // Saved again, a damaged file is replaced: the pupil has a profile again.
+    if (savePupilProfile(dataRoot, name, form.chosenProfile()))
+        damageReported.clear();
+}
+
 void TsceltaEs::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -308,10 +344,10 @@ bool TsceltaEs::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow)
 {
-    TsceltaEs setUp(owner, serial);
+    TsceltaEs setUp(context, owner);
     if (setUp.exec() != QDialog::Accepted)
         return false;
     runWindow(setUp);

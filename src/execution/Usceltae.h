@@ -1,6 +1,7 @@
 #pragma once
 
 #include "access/Uscans.h"
+#include "model/PupilProfile.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -13,6 +14,7 @@ class QPlainTextEdit;
 class QPushButton;
 class TBottoneSeriale;
 class TRadioGroup;
+struct AppContext;
 
 // Items of the access choice of TsceltaEs, in order.
 enum AccessChoice : int {
@@ -30,10 +32,9 @@ class TsceltaEs : public QDialog
     Q_OBJECT
 
 public:
-    // `serial` is the program's serial-switch object (borrowed; the main
-    // window's when nullptr). The names come from the results archive under
-    // DataRoot.
-    explicit TsceltaEs(QWidget* parent = nullptr, TBottoneSeriale* serial = nullptr);
+    // The serial devices use the context's serial-switch object (borrowed).
+    // The names come from the results archive under the context's data root.
+    explicit TsceltaEs(const AppContext& context, QWidget* parent = nullptr);
     ~TsceltaEs() override;
 
     // The pupil's name as the run stores it: the name box in upper case,
@@ -48,6 +49,9 @@ public:
     // The serial port number of the ComboSeriale entry (1..4 for COM1..COM4,
     // 5 on for the adapters).
     int serialPortNumber() const;
+    // The pupil's profile, read when "&avanti" was pressed (the defaults for
+    // a pupil without one).
+    const PupilProfile& pupilProfile() const { return profile; }
 
     QGroupBox* GroupBox1;
     QLabel* Label1;
@@ -57,10 +61,14 @@ public:
     TRadioGroup* RadioAccesso;
     QComboBox* comboJoy;
     QComboBox* ComboSeriale;
+    QPushButton* profiloBut;
     QPushButton* proseguiBut;
     QPushButton* annullaBut;
 
     void proseguiButClick();
+    // Opens the profile of the pupil named in the name box (TprofiloForm)
+    // and saves it when it closes with OK.
+    void profiloButClick();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -70,11 +78,15 @@ private:
     TBottoneSeriale* serialSwitches;
     QList<QString> serialDevices; // device path of each ComboSeriale entry
     QList<int> serialNumbers;
+    QString dataRoot;   // where the pupils' profiles lie
+    PupilProfile profile;
+    // The pupil whose damaged profile has been reported in this dialog.
+    QString damageReported;
 };
 
 // The start of an exercise run from the main window: shows TsceltaEs
 // modally over `owner` and, when it closes with "&avanti", calls `runWindow`
 // with it (the run window is created, shown and destroyed there, while the
 // set-up dialog still exists). Returns whether the run window was called.
-bool startExerciseRun(QWidget* owner, TBottoneSeriale* serial,
+bool startExerciseRun(QWidget* owner, const AppContext& context,
                       const std::function<void(TsceltaEs& setUp)>& runWindow);

@@ -29,7 +29,7 @@ public:
     }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool chooseFont(QFont&, const QString&) override { return false; }
+    bool chooseFont(QFont&, const QString&, int) override { return false; }
     bool setupPrinter(QPrinter&, const QString&) override { return false; }
 };
 

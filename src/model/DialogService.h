@@ -39,8 +39,9 @@ public:
                                  const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& folder,
                                  const QString& filter) = 0;
-    // Font dialog: true and the chosen font in `font`, false when cancelled.
-    virtual bool chooseFont(QFont& font, const QString& caption) = 0;
+    // Font dialog opened on `font`, offering sizes up to `maxPointSize`: true
+    // and the chosen font in `font`, false when cancelled.
+    virtual bool chooseFont(QFont& font, const QString& caption, int maxPointSize) = 0;
     // Print dialog: true when the user confirmed; `printer` then holds the choices.
     virtual bool setupPrinter(QPrinter& printer, const QString& caption) = 0;
 };

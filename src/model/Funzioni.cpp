@@ -181,29 +181,20 @@ QStringList splitLines(const QString& text)
     return out;
 }
 
-bool loadText(QStringList& out, const QString& path)
+namespace {
+
+void appendCutLine(QStringList& out, const QString& line, int maxLine)
 {
-    out.clear();
-    QByteArray bytes;
-    if (!readWholeFile(path, bytes))
-        return false;
-    const QString text = decodeCp1252(bytes);
-    constexpr int maxLine = 255;
+    if (line.size() <= maxLine) {
+        out.append(line);
+        return;
+    }
     QString current;
     current.reserve(maxLine + 1);
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == u'\r' || c == u'\n') {
-            out.append(current);
-            current.clear();
-            if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-                ++i;
-            continue;
-        }
+    for (const QChar c : line) {
         if (current.size() == maxLine) {
-            // The line would grow beyond 255 characters: cut it after its
-            // last space (at 255 when it has none); the rest goes on.
+            // The line would grow beyond the limit: cut it after its last
+            // space (at the limit when it has none); the rest goes on.
             const qsizetype space = current.lastIndexOf(u' ');
             if (space < 0) {
                 out.append(current);
@@ -215,8 +206,29 @@ bool loadText(QStringList& out, const QString& path)
         }
         current.append(c);
     }
-    if (!current.isEmpty())
-        out.append(current);
+    out.append(current);
+}
+
+} // namespace
+
+QStringList cutLongLines(const QStringList& lines, int maxLine)
+{
+    QStringList out;
+    out.reserve(lines.size());
+    for (const QString& line : lines)
+        appendCutLine(out, line, maxLine);
+    return out;
+}
+
+bool loadText(QStringList& out, const QString& path)
+{
+    out.clear();
+    QByteArray bytes;
+    if (!readWholeFile(path, bytes))
+        return false;
+    const QStringList lines = splitLines(decodeCp1252(bytes));
+    for (const QString& line : lines)
+        appendCutLine(out, line, 255);
     return true;
 }
 
@@ -327,26 +339,66 @@ ByteView trimmedBytes(const char* p, qsizetype n)
     return {p + b, n - b};
 }
 
-// Key and value of a line of windows-1252 bytes. False when the line has no
-// "=" (its key is then empty, like its value).
-bool keyValueBytes(const char* p, qsizetype n, ByteView& key, ByteView& value)
+// The one rule of a header line, over the bytes of a windows-1252 line or the
+// characters of a decoded one ("[", "=", "]" and the space are the same in
+// both): the key is the text after the first "[" (from the start without
+// one) up to the first "=", the value the text after that "=" up to the first
+// "]", both without surrounding spaces. False, with both empty, when the line
+// has no "=", or its "=" or first "]" comes before its first "[".
+struct Span {
+    qsizetype at = 0;
+    qsizetype size = 0;
+};
+
+qsizetype findIn(const char* p, qsizetype n, char c)
+{
+    return findByte(p, n, c);
+}
+
+qsizetype findIn(const QChar* p, qsizetype n, char c)
+{
+    return QStringView(p, n).indexOf(QLatin1Char(c));
+}
+
+template <typename Char>
+Span trimmedSpan(const Char* p, qsizetype from, qsizetype to)
+{
+    while (from < to && p[from] == u' ')
+        ++from;
+    while (to > from && p[to - 1] == u' ')
+        --to;
+    return {from, to - from};
+}
+
+template <typename Char>
+bool keyValueSpans(const Char* p, qsizetype n, Span& key, Span& value)
 {
     key = {};
     value = {};
-    const qsizetype eq = findByte(p, n, '=');
+    const qsizetype eq = findIn(p, n, '=');
     if (eq < 0)
         return false;
-    const qsizetype open = findByte(p, eq, '[');
-    const qsizetype close = findByte(p, n, ']');
-    if (open < 0 && findByte(p + eq, n - eq, '[') >= 0)
+    const qsizetype open = findIn(p, eq, '[');
+    const qsizetype close = findIn(p, n, ']');
+    if (open < 0 && findIn(p + eq, n - eq, '[') >= 0)
         return false;    // "=" before the first "["
     if (open >= 0 && close >= 0 && close < open)
         return false;    // "]" before the first "["
-    const qsizetype start = open >= 0 ? open + 1 : 0;
-    key = trimmedBytes(p + start, eq - start);
+    key = trimmedSpan(p, open >= 0 ? open + 1 : 0, eq);
     if (close > eq)
-        value = trimmedBytes(p + eq + 1, close - eq - 1);
+        value = trimmedSpan(p, eq + 1, close);
     return true;
+}
+
+// Key and value of a line of windows-1252 bytes (keyValueSpans).
+bool keyValueBytes(const char* p, qsizetype n, ByteView& key, ByteView& value)
+{
+    Span k;
+    Span v;
+    const bool found = keyValueSpans(p, n, k, v);
+    key = {p + k.at, k.size};
+    value = {p + v.at, v.size};
+    return found;
 }
 
 // A line is a header for `key` when its key is `key`.
@@ -383,25 +435,23 @@ void createWhenMissing(const QString& path)
 // file grew while it was read and no journal says by what, an append ended
 // meanwhile: it is read again. A journal found first may be one that a crash
 // left: under the lock it is applied, cutting the unfinished append away.
-bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes)
+bool readSteadily(const QString& path, QByteArray& bytes, bool createMissing)
 {
     if (QFileInfo::exists(journalPath(path))) {
         const FileLock lock(path, false);
         if (lock.held())
             recoverAppend(path);
     }
-    createWhenMissing(path);
+    if (createMissing)
+        createWhenMissing(path);
     for (int attempt = 0;; ++attempt) {
         bytes.clear();
         QFile file(path);
-        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)) {
-            showMessage(QStringLiteral("Errore di lettura del file ") + name);
+        if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
             return false;
-        }
         bytes = file.readAll();
         if (file.error() != QFileDevice::NoError) {
             bytes.clear();
-            showMessage(QStringLiteral("Errore di lettura del file ") + name);
             return false;
         }
         const bool steady = file.size() == bytes.size();
@@ -409,6 +459,16 @@ bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes
         if (trimToJournal(path, bytes) || steady || attempt == 20)
             return true;
     }
+}
+
+// The same for the section-file primitives: a missing file is created empty
+// and a failed read is reported.
+bool readSectionFile(const QString& path, const QString& name, QByteArray& bytes)
+{
+    if (readSteadily(path, bytes, true))
+        return true;
+    showMessage(QStringLiteral("Errore di lettura del file ") + name);
+    return false;
 }
 
 void reportInUse(const QString& name)
@@ -458,19 +518,19 @@ QString sectionFilePath(const QString& folder, const QString& name, const QStrin
 
 void lineKeyValue(QStringView line, QString& key, QString& value)
 {
-    key.clear();
-    value.clear();
-    const qsizetype eq = line.indexOf(u'=');
-    if (eq < 0)
-        return;
-    const qsizetype open = line.indexOf(u'[');
-    const qsizetype close = line.indexOf(u']');
-    if (open >= 0 && (eq < open || (close >= 0 && close < open)))
-        return;
-    const qsizetype start = open >= 0 ? open + 1 : 0;
-    key = trimSpaces(line.mid(start, eq - start)).toString();
-    if (close > eq)
-        value = trimSpaces(line.mid(eq + 1, close - eq - 1)).toString();
+    Span k;
+    Span v;
+    keyValueSpans(line.data(), line.size(), k, v);
+    key = line.mid(k.at, k.size).toString();
+    value = line.mid(v.at, v.size).toString();
+}
+
+bool readSectionBytes(const QString& path, QByteArray& bytes)
+{
+    bytes.clear();
+    if (!QFileInfo::exists(path))
+        return true;
+    return readSteadily(path, bytes, false);
 }
 
 void readBlock(QStringList& out, const QString& key, const QString& value, bool includeHeader,
@@ -631,26 +691,6 @@ void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArr
                             visit(QByteArrayView(t.p, t.n));
                     });
     }
-}
-
-bool readBlocks(QList<SectionBlock>& out, const QString& key, const QString& folder,
-                const QString& name, const QString& extension,
-                const std::function<bool(const QString&)>& wanted, QStringList* values)
-{
-    out.clear();
-    QByteArray bytes;
-    QList<BlockBytes> blocks;
-    if (!readBlockBytes(bytes, blocks, key, folder, name, extension, wanted, values))
-        return false;
-    out.reserve(blocks.size());
-    for (const BlockBytes& block : std::as_const(blocks)) {
-        SectionBlock decoded{block.value, {}};
-        forEachBlockLine(block, [&decoded](QByteArrayView line) {
-            decoded.lines.append(decodeCp1252(line.data(), line.size()));
-        });
-        out.append(std::move(decoded));
-    }
-    return true;
 }
 
 namespace {

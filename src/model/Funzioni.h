@@ -49,6 +49,9 @@ bool loadText(QStringList& out, const QString& path);
 // file in use elsewhere.
 bool saveText(const QStringList& lines, const QString& path);
 
+// The lines with every line longer than `maxLine` cut as loadText cuts them.
+QStringList cutLongLines(const QStringList& lines, int maxLine = 255);
+
 // Splits decoded text into lines at CR LF, lone CR and lone LF, without any
 // length limit. A final line without an end is kept when it is not empty.
 QStringList splitLines(const QString& text);
@@ -96,25 +99,18 @@ void readBlock(QStringList& out, const QString& key, const QString& value, bool 
 void listValues(QStringList& out, const QString& key, const QString& folder, const QString& name,
                 const QString& extension);
 
-// One block of a section file: its value and its trimmed, non-blank lines
-// without the headers.
-struct SectionBlock {
-    QString value;
-    QStringList lines;
-};
-// Every block for key in one reading, those with the same value as one, in
-// the order their values first appear. Only the blocks whose value `wanted`
-// accepts are read into `out` (every block without `wanted`); `values`, when
-// given, receives every value once, in the same order. False when the file
-// cannot be read (shown as readBlock shows it; `out` stays empty).
-bool readBlocks(QList<SectionBlock>& out, const QString& key, const QString& folder,
-                const QString& name, const QString& extension,
-                const std::function<bool(const QString&)>& wanted = {},
-                QStringList* values = nullptr);
+// The whole file as readBlock reads it (an append in progress left out
+// through its journal), without creating it and without a message: a missing
+// file reads as empty. False when the file cannot be read.
+bool readSectionBytes(const QString& path, QByteArray& bytes);
 
-// The same blocks as the file's own bytes, for readers that decode only what
-// they need: each block's lines after its header(s), as one or more parts of
-// `bytes` (which holds the file and must outlive them), in file order.
+// Every block for key in one reading, those with the same value as one, in
+// the order their values first appear, as the file's own bytes for readers
+// that decode only what they need: each block's lines after its header(s),
+// as one or more parts of `bytes` (which holds the file and must outlive
+// them), in file order. Only the blocks whose value `wanted` accepts are
+// kept (all without `wanted`); `values`, when given, receives every value
+// once. A missing file is created empty; read errors as readBlock.
 struct BlockBytes {
     QString value;
     QList<QByteArrayView> parts;
@@ -123,7 +119,7 @@ bool readBlockBytes(QByteArray& bytes, QList<BlockBytes>& out, const QString& ke
                     const QString& folder, const QString& name, const QString& extension,
                     const std::function<bool(const QString&)>& wanted = {},
                     QStringList* values = nullptr);
-// Calls `visit(line)` for every line of the parts of a block as readBlocks
+// Calls `visit(line)` for every line of the parts of a block as readBlock
 // keeps them: trimmed of spaces, blank ones skipped.
 void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit);
 

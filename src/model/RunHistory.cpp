@@ -39,15 +39,15 @@ RunSection sectionOf(View line)
     const qsizetype open = indexOfChar(line, '[');
     const qsizetype close = indexOfChar(line, ']');
     if (open < 0 || close < 0 || close < open)
-        return RunSection::none;
+        return RunSection::None;
     const View word = withoutSpaces(line.mid(open + 1, close - open - 1));
     if (word == QLatin1String("informazioni"))
-        return RunSection::informazioni;
+        return RunSection::Informazioni;
     if (word == QLatin1String("testo"))
-        return RunSection::testo;
+        return RunSection::Testo;
     if (word == QLatin1String("storia"))
-        return RunSection::storia;
-    return RunSection::none;
+        return RunSection::Storia;
+    return RunSection::None;
 }
 
 template <typename View>
@@ -179,11 +179,6 @@ ImportanceLevel tagLevel(QLatin1String line)
 
 } // namespace
 
-RunSection runSectionOf(QStringView line)
-{
-    return sectionOf(line);
-}
-
 RunSection runSectionOf(QLatin1String line)
 {
     return sectionOf(line);
@@ -291,6 +286,21 @@ AnswerTimes answerTimesOf(const QVector<HistoryEntry>& entries)
     return times;
 }
 
+QVector<HistoryEntry> historyEntries(const StoredRun& run)
+{
+    QVector<HistoryEntry> entries;
+    entries.reserve(run.historyFirst.size());
+    for (int i = 0; i < run.historyFirst.size(); ++i)
+        entries << historyEntry(QStringView(run.historyFirst.at(i)), run.historySecond.value(i),
+                                run.historyThird.value(i), run.historyTime.value(i));
+    return entries;
+}
+
+AnswerTimes answerTimes(const StoredRun& run)
+{
+    return answerTimesOf(historyEntries(run));
+}
+
 RunSummary summariseRun(const BlockBytes& block)
 {
     static const QLatin1String exerciseKey("NOME ESERCIZIO=");
@@ -298,7 +308,7 @@ RunSummary summariseRun(const BlockBytes& block)
     RunSummary summary;
     bool exerciseFound = false;
     bool dateFound = false;
-    RunSection section = RunSection::none;
+    RunSection section = RunSection::None;
     QVector<ImportanceLevel> expected;
     bool lastTagEndsText = false;
     QVector<HistoryEntry> entries;
@@ -307,13 +317,13 @@ RunSummary summariseRun(const BlockBytes& block)
         const QLatin1String line(bytes.data(), bytes.size());
         if (indexOfChar(line, ']') >= 0) {
             const RunSection opened = runSectionOf(line);
-            if (opened != RunSection::none) {
+            if (opened != RunSection::None) {
                 section = opened;
                 return;
             }
         }
         switch (section) {
-        case RunSection::informazioni:
+        case RunSection::Informazioni:
             if (!exerciseFound && line.startsWith(exerciseKey)) {
                 exerciseFound = true;
                 const QLatin1String value = withoutSpaces(line.mid(exerciseKey.size()));
@@ -324,16 +334,16 @@ RunSummary summariseRun(const BlockBytes& block)
                 summary.date = decodeCp1252(value.data(), value.size());
             }
             break;
-        case RunSection::testo:
+        case RunSection::Testo:
             lastTagEndsText = indexOfChar(line, '~') >= 0;
             if (lastTagEndsText)
                 expected << tagLevel(line);
             break;
-        case RunSection::storia:
+        case RunSection::Storia:
             historyFields(line, fields);
             entries << historyEntry(fields[0], fields[1], fields[2], fields[3]);
             break;
-        case RunSection::none:
+        case RunSection::None:
             break;
         }
     });

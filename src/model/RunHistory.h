@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
 #include "model/Uevidenz.h"
 
 #include <QLatin1String>
@@ -13,13 +14,7 @@
 // decoded lines of the results window and for the file's bytes read by the
 // summaries of many runs at once (a pupil's progress).
 
-// The sections of a stored run's block.
-enum class RunSection { none, informazioni, testo, storia };
-
-// The section a line opens: a line with "[" and "]" whose word between the
-// first of each, without spaces around it, is "informazioni", "testo" or
-// "storia"; none for any other line.
-RunSection runSectionOf(QStringView line);
+// The section a line of bytes opens, read as runSectionOf reads a line of text.
 RunSection runSectionOf(QLatin1String line);
 
 // One line of "[storia]". A step: sentence, answer code, message, time. A
@@ -83,6 +78,10 @@ struct AnswerTimes {
     qint64 mean() const { return timed > 0 ? total / timed : -1; }
 };
 AnswerTimes answerTimesOf(const QVector<HistoryEntry>& entries);
+
+// The history of a stored run read as entries, and the times of its answers.
+QVector<HistoryEntry> historyEntries(const StoredRun& run);
+AnswerTimes answerTimes(const StoredRun& run);
 
 // What a pupil's progress needs of one stored run, read from its bytes.
 struct RunSummary {

@@ -1,7 +1,9 @@
 #include "model/Uevidenz.h"
 
+#include "model/Clock.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
 #include "model/SafeFile.h"
 
 #include <QDateTime>
@@ -137,6 +139,94 @@ private:
     QHash<QString, Word>* table = nullptr;
 };
 
+// Wraps the words of the text lines it is given into display lines narrower
+// than `available`: the words of every line added since the last flush flow
+// together, joined by single spaces; a word wider than `available` stands
+// alone on its line.
+class LineWrapper
+{
+public:
+    LineWrapper(WordWidths& w, int availableWidth) : widths(w), available(availableWidth) {}
+
+    void add(QStringView text, QStringList& out)
+    {
+        qsizetype at = 0;
+        const qsizetype size = text.size();
+        while (at < size) {
+            while (at < size && text.at(at) == space)
+                ++at;
+            if (at >= size)
+                break;
+            qsizetype end = at;
+            while (end < size && text.at(end) != space)
+                ++end;
+            addWord(text.mid(at, end - at).toString(), out);
+            at = end;
+        }
+    }
+
+    // Ends the current display line.
+    void flush(QStringList& out)
+    {
+        if (!current.isEmpty()) {
+            out.append(current);
+            current.clear();
+        }
+        currentWidth = 0;
+        wordsSinceExact = 0;
+    }
+
+private:
+    void addWord(const QString& word, QStringList& out)
+    {
+        const WordWidths::Word measured = widths.word(word);
+        const qreal wordWidth = measured.width;
+        if (current.isEmpty()) {
+            current = word;
+            currentWidth = wordWidth;
+            wordsSinceExact = 1;
+            return;
+        }
+        const qreal estimate = currentWidth + widths.spaceWidth + wordWidth;
+        const qreal slack = widths.slack * (wordsSinceExact + 1);
+        bool fits;
+        int exactWidth = -1;
+        if (measured.measureLine) {
+            exactWidth = widths.exact(current + space + word);
+            fits = exactWidth < available;
+        } else if (estimate + slack < available) {
+            fits = true;
+        } else if (estimate - slack >= available) {
+            fits = false;
+        } else {
+            exactWidth = widths.exact(current + space + word);
+            fits = exactWidth < available;
+        }
+        if (fits) {
+            current += space;
+            current += word;
+            if (exactWidth >= 0) {
+                currentWidth = exactWidth;
+                wordsSinceExact = 0;
+            } else {
+                currentWidth = estimate;
+                ++wordsSinceExact;
+            }
+        } else {
+            flush(out);
+            current = word;
+            currentWidth = wordWidth;
+            wordsSinceExact = 1;
+        }
+    }
+
+    WordWidths& widths;
+    const int available;     // a line fits when narrower than this
+    QString current;
+    qreal currentWidth = 0;  // estimate of current's width
+    int wordsSinceExact = 0; // words added since currentWidth was measured exactly
+};
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -195,6 +285,21 @@ void Tevidenziatore::ensureIndex() const
     if (indexValid && indexedLines.size() == lines.size()
         && indexedLines.constData() == lines.constData())
         return;
+    // `lines` changed in a way the model did not make itself: the next layout
+    // cannot build on the last one.
+    laidOut.valid = false;
+    laidOut.changed.clear();
+    buildIndex();
+}
+
+void Tevidenziatore::reindex()
+{
+    dropIndex();
+    buildIndex();
+}
+
+void Tevidenziatore::buildIndex() const
+{
     indexedLines = lines;
     sentenceIndex.clear();
     textIndex.clear();
@@ -293,6 +398,14 @@ void Tevidenziatore::removeSentence(int n)
         const int count = 1 + sentenceIndex.at(n).textCount;
         dropIndex();
         lines.remove(t, count);
+        reindex();
+        // The sentences below move up by one; the others keep their lines.
+        QVector<int>& changed = laidOut.changed;
+        changed.removeAll(n);
+        for (int& c : changed) {
+            if (c > n)
+                --c;
+        }
     }
     sentenceCount = countSentences();
 }
@@ -305,18 +418,29 @@ void Tevidenziatore::insertSentence(int n, const QStringList& textLines, Importa
         return;
     }
     const QString tag = tagLineFor(level > moltoImportante ? nonImportante : level);
-    if (n == count) {
-        dropIndex();
-        lines.append(tag);
-        lines.append(textLines);
-    } else if (!textLines.isEmpty()) {
-        const int t = tagLineIndex(n);
-        dropIndex();
-        QStringList inserted;
-        inserted.reserve(textLines.size() + 1);
-        inserted.append(tag);
-        inserted.append(textLines);
-        lines = lines.mid(0, t) + inserted + lines.mid(t);
+    if (n < count && textLines.isEmpty()) {
+        sentenceCount = count;
+        return;
+    }
+    const int at = n == count ? int(lines.size()) : tagLineIndex(n);
+    dropIndex();
+    lines.insert(at, textLines.size() + 1, QString());
+    lines[at] = tag;
+    for (qsizetype i = 0; i < textLines.size(); ++i)
+        lines[at + 1 + i] = textLines.at(i);
+    reindex();
+    // The new sentence waits for its layout; the ones below move down by one.
+    QVector<int>& changed = laidOut.changed;
+    for (int& c : changed) {
+        if (c >= n)
+            ++c;
+    }
+    changed.insert(std::lower_bound(changed.begin(), changed.end(), n), n);
+    // A text line that reads as a tag line makes more than one sentence:
+    // the next layout is a whole one.
+    for (const QString& line : textLines) {
+        if (isTagLine(line))
+            laidOut.valid = false;
     }
     sentenceCount = countSentences();
 }
@@ -386,32 +510,48 @@ int Tevidenziatore::layoutStyled(int width, QPainter& canvas)
 int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
 {
     const int lh = lineHeight(canvas);
+    // Notices a change to `lines` made from outside, which forbids building
+    // on the last layout.
+    ensureIndex();
+    const QPaintDevice* device = canvas.device();
+    const int dpiX = device ? device->logicalDpiX() : 0;
+    const int dpiY = device ? device->logicalDpiY() : 0;
+    if (!styled && laidOut.valid && laidOut.width == width && laidOut.margin == leftMargin
+        && laidOut.font == canvas.font() && laidOut.dpiX == dpiX && laidOut.dpiY == dpiY) {
+        // Every sentence but the changed ones is wrapped for this width and
+        // font already, and a sentence's wrapping depends on its words alone.
+        if (!laidOut.changed.isEmpty()) {
+            WordWidths widths(canvas);
+            LineWrapper wrapper(widths, width - 2 * leftMargin);
+            dropIndex();
+            // From the last one up, so that the lines above keep their places.
+            for (auto c = laidOut.changed.crbegin(); c != laidOut.changed.crend(); ++c) {
+                const Sentence& s = sentenceIndex.at(*c);
+                QStringList wrapped;
+                for (int i = 0; i < s.textCount; ++i)
+                    wrapper.add(lines.at(s.tagLine + 1 + i), wrapped);
+                wrapper.flush(wrapped);
+                lines.remove(s.tagLine + 1, s.textCount);
+                lines.insert(s.tagLine + 1, wrapped.size(), QString());
+                for (qsizetype i = 0; i < wrapped.size(); ++i)
+                    lines[s.tagLine + 1 + i] = wrapped.at(i);
+            }
+            laidOut.changed.clear();
+            reindex();
+        }
+        return lh * int(textIndex.size()) + sentenceGap * int(sentenceIndex.size()) + topMargin;
+    }
+
     const QStringList source = lines;
     QStringList out;
     out.reserve(source.size());
-    int displayLines = 0;
     int sentences = 0;
-
     WordWidths widths(canvas);
-    const int available = width - 2 * leftMargin;   // a line fits when narrower than this
-    QString current;
-    qreal currentWidth = 0;    // estimate of current's width
-    int wordsSinceExact = 0;   // words added since currentWidth was measured exactly
-
-    auto flush = [&]() {
-        if (!current.isEmpty()) {
-            out.append(current);
-            ++displayLines;
-            current.clear();
-        }
-        currentWidth = 0;
-        wordsSinceExact = 0;
-    };
-
+    LineWrapper wrapper(widths, width - 2 * leftMargin);
     for (const QString& line : source) {
         if (isTagLine(line)) {
             ++sentences;
-            flush();
+            wrapper.flush(out);
             out.append(line);
             if (styled) {
                 const ImportanceLevel level = parseTag(line);
@@ -427,61 +567,10 @@ int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
             }
             continue;
         }
-        const QStringView text(line);
-        qsizetype at = 0;
-        const qsizetype size = text.size();
-        while (at < size) {
-            while (at < size && text.at(at) == space)
-                ++at;
-            if (at >= size)
-                break;
-            qsizetype end = at;
-            while (end < size && text.at(end) != space)
-                ++end;
-            const QString word = text.mid(at, end - at).toString();
-            at = end;
-            const WordWidths::Word measured = widths.word(word);
-            const qreal wordWidth = measured.width;
-            if (current.isEmpty()) {
-                current = word;
-                currentWidth = wordWidth;
-                wordsSinceExact = 1;
-                continue;
-            }
-            const qreal estimate = currentWidth + widths.spaceWidth + wordWidth;
-            const qreal slack = widths.slack * (wordsSinceExact + 1);
-            bool fits;
-            int exactWidth = -1;
-            if (measured.measureLine) {
-                exactWidth = widths.exact(current + space + word);
-                fits = exactWidth < available;
-            } else if (estimate + slack < available) {
-                fits = true;
-            } else if (estimate - slack >= available) {
-                fits = false;
-            } else {
-                exactWidth = widths.exact(current + space + word);
-                fits = exactWidth < available;
-            }
-            if (fits) {
-                current += space;
-                current += word;
-                if (exactWidth >= 0) {
-                    currentWidth = exactWidth;
-                    wordsSinceExact = 0;
-                } else {
-                    currentWidth = estimate;
-                    ++wordsSinceExact;
-                }
-            } else {
-                flush();
-                current = word;
-                currentWidth = wordWidth;
-                wordsSinceExact = 1;
-            }
-        }
+        wrapper.add(line, out);
     }
-    flush();
+    wrapper.flush(out);
+    const int displayLines = int(out.size()) - sentences;
 
     if (styled) {
         QFont font = canvas.font();
@@ -491,8 +580,15 @@ int Tevidenziatore::layoutImpl(int width, QPainter& canvas, bool styled)
         font.setStrikeOut(false);
         canvas.setFont(font);
     }
-    dropIndex();
     lines = out;
+    reindex();
+    laidOut.changed.clear();
+    laidOut.valid = !styled;
+    laidOut.width = width;
+    laidOut.margin = leftMargin;
+    laidOut.font = canvas.font();
+    laidOut.dpiX = dpiX;
+    laidOut.dpiY = dpiY;
     return lh * displayLines + sentenceGap * sentences + topMargin;
 }
 
@@ -817,44 +913,17 @@ QString exerciseSectionWord(const QString& line)
     return trimSpaces(line.mid(start, close - start));
 }
 
-// True when a line of a stored run would switch the reader to another section.
-bool readsAsRunSection(const QString& line)
-{
-    const qsizetype open = line.indexOf(QLatin1Char('['));
-    const qsizetype close = line.indexOf(QLatin1Char(']'));
-    if (open < 0 || close < 0)
-        return false;
-    QStringList words;
-    const qsizetype a = std::min(open, close);
-    const qsizetype b = std::max(open, close);
-    words << trimSpaces(line.mid(a + 1, b - a - 1));
-    const qsizetype after = line.indexOf(QLatin1Char(']'), open);
-    if (after > open)
-        words << trimSpaces(line.mid(open + 1, after - open - 1));
-    for (const QString& w : words) {
-        if (w == QLatin1String("informazioni") || w == QLatin1String("testo")
-            || w == QLatin1String("storia"))
-            return true;
-    }
-    return false;
-}
-
-const QString runKey = QStringLiteral("identificatore");
-
 // Why a line of a run block would not read back as written, or empty.
 QString runLineProblem(const QString& line)
 {
     const QString bad = firstUnwritable(line);
     if (!bad.isEmpty())
         return describeChar(bad) + QStringLiteral(", che non si può scrivere nel file");
-    QString key;
-    QString value;
-    lineKeyValue(line, key, value);
-    if (key == runKey) {
+    if (isRunHeader(line)) {
         return QStringLiteral("la riga ") + quoted(line)
                + QStringLiteral(", che verrebbe letta come l'inizio di un altro risultato");
     }
-    if (readsAsRunSection(line)) {
+    if (runSectionOf(line) != RunSection::None) {
         return QStringLiteral("la riga ") + quoted(line)
                + QStringLiteral(", che verrebbe letta come l'inizio di una sezione");
     }
@@ -988,13 +1057,16 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
     };
     const QString pupil = trimSpaces(run.pupilName);
     const QString runName = trimSpaces(run.runName);
-    const QString id = pupil + QLatin1Char('^') + runName;
+    const RunIdentifier id(pupil, runName);
 
     // Everything is checked before the file is touched: a block that would
     // not read back as written is not written at all.
-    if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), QStringLiteral("^[]"))
-        || !checkRunField(runName, QStringLiteral("il nome della prova"), QStringLiteral("[]"))
+    if (!checkRunField(pupil, QStringLiteral("il nome dell'alunno"), RunIdentifier::forbiddenInPupil())
+        || !checkRunField(runName, QStringLiteral("il nome della prova"),
+                          RunIdentifier::forbiddenInRunName())
         || !checkRunField(run.exerciseName, QStringLiteral("il nome dell'esercizio"), QString())
+        || !checkRunField(run.profileLine, QStringLiteral("il profilo dell'alunno"),
+                          QStringLiteral("[]"))
         || !checkRunItems(run.pupilInfo, QStringLiteral("il testo delle altre informazioni"))
         || !checkRunItems({compito}, QStringLiteral("il compito")))
         return false;
@@ -1038,19 +1110,21 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
 
     QStringList block;
     block.reserve(text.size() + history.size() + 16);
-    block << QStringLiteral("[identificatore=") + id + QLatin1Char(']')
-          << QStringLiteral("[informazioni]") << QStringLiteral("NOME=") + pupil
+    block << runHeaderLine(id) << runSectionLine(RunSection::Informazioni)
+          << QStringLiteral("NOME=") + pupil
           << QStringLiteral("ALTRE INFORMAZIONI:");
     block.append(withCrLf(run.pupilInfo));
     block << QStringLiteral("NOME ESERCIZIO=") + run.exerciseName << QStringLiteral("COMPITO:")
           << withCrLf(compito)
           << QStringLiteral("DATA=")
-                 + QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
+                 + msClock().dateTime().toString(QStringLiteral("dd/MM/yyyy HH:mm:ss"))
           << QStringLiteral("TIPO DI VISUALIZZAZIONE=") + displayName(run.displayMode)
-          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode)
-          << QStringLiteral("[testo]");
+          << QStringLiteral("TIPO DI FEEDBACK=") + feedbackName(run.feedbackMode);
+    if (!trimSpaces(run.profileLine).isEmpty())
+        block << QStringLiteral("PROFILO=") + trimSpaces(run.profileLine);
+    block << runSectionLine(RunSection::Testo);
     block.append(text);
-    block << QStringLiteral("[storia]");
+    block << runSectionLine(RunSection::Storia);
     block.append(history);
 
     // The archive's lock is held from the look for the identifier to the
@@ -1067,12 +1141,12 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
                 return failedFile();
             }
             QStringList values;
-            listValues(values, runKey, folder, name, extension);
-            if (!values.contains(id))
+            listValues(values, resultsKey, folder, name, extension);
+            if (!values.contains(id.text()))
                 return appendLines(block, folder, name, extension) || failedFile();
             if (replaceAllowed) {
                 // One rewrite: the old run stays until the new one takes its place.
-                if (replaceBlock(runKey, id, block, folder, name, extension))
+                if (replaceBlock(resultsKey, id.text(), block, folder, name, extension))
                     return true;
                 showMessage(QString::fromUtf8("Il risultato non è stato salvato: la prova "
                                               "precedente con lo stesso nome è rimasta nel file."));

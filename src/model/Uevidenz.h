@@ -57,6 +57,9 @@ struct TesercizioSvolto {
     // whose time is not known.
     QStringList historyTime;
     qint32 lastStepError = 0;       // error of the last answer
+    // The pupil's profile in words, stored as the last information line
+    // ("PROFILO=..."); empty for a pupil without a profile (no line).
+    QString profileLine;
 };
 
 // What a point of the text hits: the sentence (-1 for none) and its level.
@@ -135,7 +138,10 @@ public:
     // --- layout and painting (the painter's font is the text font)
     // The line height: the font's cell height plus twice boxPadY.
     int lineHeight(QPainter& canvas) const;
-    // Rewraps every sentence for `width` and returns the total height.
+    // Rewraps every sentence for `width` and returns the total height. After
+    // a layout for the same width and font, only the sentences inserted since
+    // are wrapped (each sentence starts a display line of its own, so the
+    // others keep their lines); the result is the same as a whole layout.
     int layout(int width, QPainter& canvas);
     // The same, measuring each sentence in the style it is printed in
     // (underline for importante, bold for moltoImportante); the canvas's font
@@ -195,8 +201,12 @@ private:
         int line = 0;           // index in lines
         int sentence = -1;      // -1 before the first tag line
     };
+    // Rebuilds the index when `lines` changed behind the model's back.
     void ensureIndex() const;
     void dropIndex() const;
+    void buildIndex() const;
+    // Rebuilds the index after a change the model made itself.
+    void reindex();
     int tagLineIndex(int n) const;   // -1 when there is no sentence n
     // Width of the text of line `line` in the canvas font (cached per line).
     int lineWidth(QPainter& canvas, int textIndex) const;
@@ -216,6 +226,21 @@ private:
     mutable QFont widthFont;
     mutable int widthDpiX = 0;
     mutable int widthDpiY = 0;
+
+    // The last plain layout: the width, margin, font and resolution it was made for,
+    // and the sentences inserted since, numbered as they are now. A layout
+    // for the same width and font wraps only those; any other change to
+    // `lines` (seen by ensureIndex) makes the next layout a whole one.
+    struct LaidOut {
+        bool valid = false;
+        int width = 0;
+        int margin = 0;
+        QFont font;
+        int dpiX = 0;
+        int dpiY = 0;
+        QVector<int> changed;   // ascending
+    };
+    mutable LaidOut laidOut;
 };
 
 // An exercise file read into a new text model; null, after the message

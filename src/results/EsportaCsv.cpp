@@ -2,13 +2,12 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ReadingOrder.h"
 #include "results/Urisult.h"
-#include "shell/Umascher.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
@@ -60,6 +59,21 @@ QString infoValue(const QStringList& info, const QString& key)
     for (const QString& line : info) {
         if (line.startsWith(key))
             return trimSpaces(line.mid(key.size()));
+    }
+    return QString();
+}
+
+// The pupil's profile of a run: its last information line "PROFILO=" (the
+// program writes it after every other one; a note of the pupil that starts
+// the same way comes before it). Empty for a run stored without one.
+QString profileOf(const QStringList& info)
+{
+    const QString key = QStringLiteral("PROFILO=");
+    for (qsizetype i = info.size() - 1; i >= 0; --i) {
+        if (info.at(i).startsWith(QLatin1String("TIPO DI FEEDBACK=")))
+            break;
+        if (info.at(i).startsWith(key))
+            return trimSpaces(info.at(i).mid(key.size()));
     }
     return QString();
 }
@@ -121,16 +135,12 @@ QString sentencesPathFor(const QString& runsPath)
     return info.dir().filePath(base + QStringLiteral("_frasi.csv"));
 }
 
-bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& error, int* runs)
+bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const QString& runsPath,
+                      QString& error, int* runs)
 {
-    const QString wanted = pupil.toCaseFolded();
-    QList<SectionBlock> blocks;
-    if (!readAllRuns(blocks, [&wanted](const QString& id) {
-            return wanted.isEmpty() || pupilOfIdentifier(id).toCaseFolded() == wanted;
-        })) {
-        error = QStringLiteral("Errore di lettura del file ") + resultsName;
+    QList<StoredBlock> blocks;
+    if (!ResultsArchive(archiveFolder).readAll(blocks, error))
         return false;
-    }
     static const char* const shortNames[] = {"non", "imp", "molto"};
     QStringList header{QStringLiteral("alunno"), QStringLiteral("esercizio"),
                        QStringLiteral("prova"), QStringLiteral("data"),
@@ -139,20 +149,23 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         for (const char* g : shortNames)
             header << QStringLiteral("proposto %1 / svolto %2").arg(QLatin1String(e), QLatin1String(g));
     header << QStringLiteral("errore medio") << QStringLiteral("giudizio")
-           << QStringLiteral("tempo totale (s)");
+           << QStringLiteral("profilo") << QStringLiteral("tempo totale (s)");
     QString runsText = row(header);
     QString sentencesText = row({QStringLiteral("alunno"), QStringLiteral("prova"),
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
                                  QStringLiteral("livello atteso"), QStringLiteral("livello dato"),
                                  QStringLiteral("testo"), QStringLiteral("tempo (s)")});
+    const QString wanted = pupil.toCaseFolded();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
     auto seconds = [&italian](qint64 ms) {
         // An unknown time is an empty cell, which a spreadsheet's sums and means skip.
         return ms < 0 ? QString() : italian.toString(double(ms) / 1000.0, 'f', 3);
     };
     int written = 0;
-    for (const SectionBlock& block : std::as_const(blocks)) {
-        const QString who = pupilOfIdentifier(block.value);
+    for (const StoredBlock& block : std::as_const(blocks)) {
+        const QString who = block.id.pupil();
+        if (!wanted.isEmpty() && who.toCaseFolded() != wanted)
+            continue;
         const StoredRun run = splitRunSections(block.lines);
         Tparametri params;
         params.mode = fromResults;
@@ -165,20 +178,20 @@ bool exportResultsCsv(const QString& pupil, const QString& runsPath, QString& er
         const QString exercise = infoValue(run.infoLines, QStringLiteral("NOME ESERCIZIO="));
         QStringList fields{who,
                            exercise,
-                           runNameOfIdentifier(block.value),
+                           block.id.runName(),
                            infoValue(run.infoLines, QStringLiteral("DATA=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI VISUALIZZAZIONE=")),
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
         for (int value : counts.values)
             fields << QString::number(value);
-        fields << italian.toString(mean, 'f', 3) << judgement(mean)
+        fields << italian.toString(mean, 'f', 3) << judgement(mean) << profileOf(run.infoLines)
                << seconds(answerTimes(run).knownTotal());
         runsText += row(fields);
         const QVector<qint64> times = sentenceTimes(run, assigned.sentenceCount);
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {
             assigned.sentenceLines(n, sentence);
-            sentencesText += row({who, runNameOfIdentifier(block.value), exercise, QString::number(n + 1),
+            sentencesText += row({who, block.id.runName(), exercise, QString::number(n + 1),
                                   levelName(assigned.importanceOf(n)),
                                   levelName(done.importanceOf(n)),
                                   sentence.join(QLatin1Char(' ')), seconds(times.at(n))});
@@ -223,14 +236,14 @@ QString TesportaForm::chosenPupil() const
     return ComboAlunni->currentIndex() > 0 ? ComboAlunni->currentText() : QString();
 }
 
-void exportResultsInteractively(QWidget* parent)
+void exportResultsInteractively(const AppContext& context, QWidget* parent)
 {
-    QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    const QString archiveFolder = resultsFolderIn(context.dataRoot);
+    const QList<RunIdentifier> ids = ResultsArchive(archiveFolder).runs();
     QStringList pupils;
     QSet<QString> seen;
-    for (const QString& id : std::as_const(ids)) {
-        const QString who = pupilOfIdentifier(id);
+    for (const RunIdentifier& id : ids) {
+        const QString who = id.pupil();
         if (!seen.contains(who.toCaseFolded())) {
             seen.insert(who.toCaseFolded());
             pupils << who;
@@ -240,10 +253,11 @@ void exportResultsInteractively(QWidget* parent)
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
         return;
     }
+    sortForReading(pupils);
     TesportaForm form(pupils, parent);
     if (form.exec() != QDialog::Accepted)
         return;
-    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), DataRoot,
+    const QString path = dialogs().saveFileName(QStringLiteral("Esporta in CSV"), context.dataRoot,
                                                 QStringLiteral("File CSV (*.csv)"));
     if (path.isEmpty())
         return;
@@ -252,7 +266,7 @@ void exportResultsInteractively(QWidget* parent)
         target += QStringLiteral(".csv");
     QString error;
     int runs = 0;
-    if (!exportResultsCsv(form.chosenPupil(), target, error, &runs)) {
+    if (!exportResultsCsv(archiveFolder, form.chosenPupil(), target, error, &runs)) {
         showMessage(error + QString::fromUtf8(": l'esportazione non è stata completata."));
         return;
     }

@@ -2,9 +2,10 @@
 
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
+#include "model/ResultsFile.h"
+#include "model/RunHistory.h"
 #include "results/Urisult.h"
 #include "results/Ustampa.h"
-#include "shell/Umascher.h"
 
 #include <QAreaSeries>
 #include <QChart>
@@ -227,7 +228,7 @@ bool storedRunMoment(const QString& value, qint64& moment, QString& shown)
     return true;
 }
 
-bool readPupilProgress(const QString& pupil, PupilProgress& progress)
+bool readPupilProgress(const QString& archiveFolder, const QString& pupil, PupilProgress& progress)
 {
     progress = PupilProgress();
     // The runs of the pupil asked for and of the first pupil, who is shown
@@ -239,9 +240,9 @@ bool readPupilProgress(const QString& pupil, PupilProgress& progress)
     QByteArray bytes;
     QList<BlockBytes> blocks;
     QStringList identifiers;
-    if (!readBlockBytes(bytes, blocks, resultsKey, resultsFolder(), resultsName, resultsExtension,
+    if (!readBlockBytes(bytes, blocks, resultsKey, archiveFolder, resultsName, resultsExtension,
                         [&wanted, &first, &firstSeen](const QString& id) {
-                            const QString who = pupilOfIdentifier(id).toCaseFolded();
+                            const QString who = RunIdentifier::fromStored(id).pupil().toCaseFolded();
                             if (!firstSeen) {
                                 first = who;
                                 firstSeen = true;
@@ -252,7 +253,7 @@ bool readPupilProgress(const QString& pupil, PupilProgress& progress)
         return false;
     QSet<QString> seen;
     for (const QString& id : std::as_const(identifiers)) {
-        const QString who = pupilOfIdentifier(id);
+        const QString who = RunIdentifier::fromStored(id).pupil();
         if (!seen.contains(who.toCaseFolded())) {
             seen.insert(who.toCaseFolded());
             progress.pupils << who;
@@ -267,12 +268,12 @@ bool readPupilProgress(const QString& pupil, PupilProgress& progress)
     }
     wanted = progress.pupil.toCaseFolded();
     for (const BlockBytes& block : std::as_const(blocks)) {
-        if (pupilOfIdentifier(block.value).toCaseFolded() != wanted)
+        if (RunIdentifier::fromStored(block.value).pupil().toCaseFolded() != wanted)
             continue;
         const RunSummary summary = summariseRun(block);
         ProgressRun point;
         point.identifier = block.value;
-        point.runName = runNameOfIdentifier(block.value);
+        point.runName = RunIdentifier::fromStored(block.value).runName();
         point.exerciseName = summary.exerciseName;
         if (!storedRunMoment(summary.date, point.moment, point.dateShown)) {
             ++progress.undated;
@@ -290,9 +291,10 @@ bool readPupilProgress(const QString& pupil, PupilProgress& progress)
 // ---------------------------------------------------------------------------
 // The window
 
-TandamentoForm::TandamentoForm(const QString& pupil, QWidget* parent)
+TandamentoForm::TandamentoForm(const AppContext& appContext, const QString& pupil, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     setObjectName(QStringLiteral("TandamentoForm"));
     setWindowTitle(QStringLiteral("  andamento"));
@@ -356,7 +358,7 @@ TandamentoForm::TandamentoForm(const QString& pupil, QWidget* parent)
 void TandamentoForm::showPupil(const QString& pupil)
 {
     // An archive that cannot be read has been reported; the charts stay empty.
-    readPupilProgress(pupil, shown);
+    readPupilProgress(resultsFolderIn(context.dataRoot), pupil, shown);
     {
         const QSignalBlocker blocker(ComboAlunni);
         ComboAlunni->clear();
@@ -576,7 +578,7 @@ void TandamentoForm::stampaButClick()
 QString TandamentoForm::askFileName(const QString& caption, const QString& filter,
                                     const QString& suffix)
 {
-    QString path = dialogs().saveFileName(caption, DataRoot, filter);
+    QString path = dialogs().saveFileName(caption, context.dataRoot, filter);
     if (path.isEmpty())
         return QString();
     if (!path.endsWith(suffix, Qt::CaseInsensitive))

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/AppContext.h"
+
 #include <QDialog>
 #include <QHash>
 #include <QString>
@@ -41,10 +43,10 @@ struct PupilProgress {
 // 1970 and the date as shown; false when it cannot be read.
 bool storedRunMoment(const QString& value, qint64& moment, QString& shown);
 
-// Reads the archive once for the progress of `pupil` (compared without regard
-// to case; not found or empty: the first pupil). False when it cannot be read
-// (the user has been told).
-bool readPupilProgress(const QString& pupil, PupilProgress& progress);
+// Reads the archive in `archiveFolder` once for the progress of `pupil`
+// (compared without regard to case; not found or empty: the first pupil).
+// False when it cannot be read (the user has been told).
+bool readPupilProgress(const QString& archiveFolder, const QString& pupil, PupilProgress& progress);
 
 // A pupil's progress at a glance: the mean error of every stored run by date
 // (one series per exercise and one of all runs, over the bands of the final
@@ -57,7 +59,7 @@ class TandamentoForm : public QDialog
 
 public:
     // Opens on `pupil` (empty: the first pupil of the archive).
-    explicit TandamentoForm(const QString& pupil, QWidget* parent = nullptr);
+    TandamentoForm(const AppContext& context, const QString& pupil, QWidget* parent = nullptr);
 
     // The run whose point was clicked (empty when none was).
     QString chosenIdentifier() const { return chosen; }
@@ -93,6 +95,7 @@ private:
     int nearestRun(const QXYSeries* series, const QPointF& value) const;
     QString askFileName(const QString& caption, const QString& filter, const QString& suffix);
 
+    AppContext context;
     PupilProgress shown;
     QHash<const QXYSeries*, QVector<int>> seriesRuns;
     QString chosen;

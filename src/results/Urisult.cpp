@@ -1,14 +1,19 @@
 #include "results/Urisult.h"
 
+#include "access/Gestoret.h"
+#include "common/Hint.h"
+#include "common/MarkedTextView.h"
+#include "common/TextFont.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Token.h"
 #include "results/EsportaCsv.h"
+#include "results/Uandamento.h"
 #include "results/Uscform.h"
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
-#include "shell/Umascher.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QGroupBox>
@@ -20,16 +25,6 @@
 #include <QResizeEvent>
 #include <QScreen>
 #include <QScrollBar>
-#include <QWheelEvent>
-
-const QString resultsName = QStringLiteral("risult");
-const QString resultsExtension = QStringLiteral("sal");
-const QString resultsKey = QStringLiteral("identificatore");
-
-QString resultsFolder()
-{
-    return DataRoot + QStringLiteral("risult");
-}
 
 namespace {
 
@@ -43,12 +38,8 @@ bool isStep(const QString& first)
     return first != resetMark;
 }
 
-QFont textFont()
-{
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSize(14);
-    return font;
-}
+// The size of the texts, on screen and in print.
+constexpr int textSize = 14;
 
 void setHint(QWidget* control, const QString& hint)
 {
@@ -87,59 +78,6 @@ QLabel* title(QWidget* parent, const char* name, const QString& caption)
 // ---------------------------------------------------------------------------
 // A stored run
 
-int StoredRun::stepCount() const
-{
-    int n = 0;
-    for (const QString& first : historyFirst)
-        n += isStep(first) ? 1 : 0;
-    return n;
-}
-
-StoredRun splitRunSections(const QStringList& blockLines)
-{
-    StoredRun run;
-    RunSection section = RunSection::none;
-    std::array<QStringView, 4> fields;
-    for (const QString& line : blockLines) {
-        // Only a line with both brackets can open a section.
-        if (line.contains(QLatin1Char(']'))) {
-            const RunSection opened = runSectionOf(QStringView(line));
-            if (opened != RunSection::none) {
-                section = opened;
-                continue;
-            }
-        }
-        switch (section) {
-        case RunSection::informazioni:
-            run.infoLines << line;
-            break;
-        case RunSection::testo:
-            run.textLines << line;
-            break;
-        case RunSection::storia:
-            historyFields(QStringView(line), fields);
-            run.historyFirst << fields[0].toString();
-            run.historySecond << fields[1].toString();
-            run.historyThird << fields[2].toString();
-            run.historyTime << fields[3].toString();
-            break;
-        case RunSection::none:
-            break;
-        }
-    }
-    return run;
-}
-
-int StoredRun::entryOfStep(int step) const
-{
-    int seen = 0;
-    for (int i = 0; i < historyFirst.size(); ++i) {
-        if (isStep(historyFirst.at(i)) && seen++ == step)
-            return i;
-    }
-    return -1;
-}
-
 QString answerTimeText(qint64 ms)
 {
     if (ms < 0)
@@ -153,48 +91,9 @@ QString answerTimeText(qint64 ms)
     return QStringLiteral("%1 min ").arg(minutes) + padded;
 }
 
-QVector<HistoryEntry> historyEntries(const StoredRun& run)
-{
-    QVector<HistoryEntry> entries;
-    entries.reserve(run.historyFirst.size());
-    for (int i = 0; i < run.historyFirst.size(); ++i)
-        entries << historyEntry(QStringView(run.historyFirst.at(i)), run.historySecond.value(i),
-                                run.historyThird.value(i), run.historyTime.value(i));
-    return entries;
-}
-
-AnswerTimes answerTimes(const StoredRun& run)
-{
-    return answerTimesOf(historyEntries(run));
-}
-
-bool readAllRuns(QList<SectionBlock>& blocks, const std::function<bool(const QString&)>& wanted,
-                 QStringList* identifiers)
-{
-    return readBlocks(blocks, resultsKey, resultsFolder(), resultsName, resultsExtension, wanted,
-                      identifiers);
-}
-
-QString pupilOfIdentifier(const QString& id)
-{
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return trimSpaces(caret < 0 ? id : id.left(caret));
-}
-
-QString runNameOfIdentifier(const QString& id)
-{
-    const qsizetype caret = id.indexOf(QLatin1Char('^'));
-    return caret < 0 ? QString() : trimSpaces(id.mid(caret + 1));
-}
-
-QVector<ImportanceLevel> replayLevels(const StoredRun& run, int sentences, int item)
-{
-    return replayEntries(historyEntries(run), sentences, item);
-}
-
 void replayHistory(Tevidenziatore& text, const StoredRun& run, int item)
 {
-    const QVector<ImportanceLevel> levels = replayLevels(run, text.countSentences(), item);
+    const QVector<ImportanceLevel> levels = replayEntries(historyEntries(run), text.countSentences(), item);
     for (int n = 0; n < levels.size(); ++n)
         text.setImportance(n, levels.at(n));
 }
@@ -237,35 +136,7 @@ double meanError(const StoredRun& run)
 }
 
 // ---------------------------------------------------------------------------
-// Surfaces
-
-TPaintSurface::TPaintSurface(QWidget* parent) : QWidget(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
-
-void TPaintSurface::paintEvent(QPaintEvent*)
-{
-    QPainter painter(this);
-    if (picture.isNull())
-        painter.fillRect(rect(), Qt::white);
-    else
-        painter.drawImage(0, 0, picture);
-}
-
-void TPaintSurface::resizeEvent(QResizeEvent* event)
-{
-    QWidget::resizeEvent(event);
-    emit resized();
-}
-
-void TPaintSurface::wheelEvent(QWheelEvent* event)
-{
-    const int steps = -event->angleDelta().y() / 40;
-    if (steps != 0)
-        emit wheelTurned(steps);
-    event->accept();
-}
+// Legend
 
 TLegenda::TLegenda(QWidget* parent) : QWidget(parent) {}
 
@@ -295,16 +166,20 @@ void TLegenda::paintEvent(QPaintEvent*)
 // ---------------------------------------------------------------------------
 // The window
 
-Trisultati::Trisultati(QWidget* parent)
+Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
+      context(appContext)
 {
     theResultsWindow = this;
     setObjectName(QStringLiteral("Trisultati"));
     setWindowTitle(QStringLiteral("  risultati"));
     setModal(true);
     setMinimumSize(640, 480);
-    printFont = textFont();
+    printFont = textFontAt(textSize);
+    // Esc closes the window as a dialog's key does; the handler only keeps
+    // the keys that a list or a menu took from reaching it.
+    keyHandler = std::make_unique<TgestoreAlternativoTastiera>(qApp, nullptr, this);
 
     MainMenu1 = new QMenuBar(this);
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
@@ -316,13 +191,15 @@ Trisultati::Trisultati(QWidget* parent)
     Eliminaesercizio1->setObjectName(QStringLiteral("Eliminaesercizio1"));
     Esportacsv1 = File1->addAction(QStringLiteral("Esporta in CSV..."));
     Esportacsv1->setObjectName(QStringLiteral("Esportacsv1"));
+    andamento1 = File1->addAction(QStringLiteral("Andamento..."));
+    andamento1->setObjectName(QStringLiteral("andamento1"));
     File1->addSeparator();
     Esci1 = File1->addAction(QStringLiteral("&Esci"));
     Esci1->setObjectName(QStringLiteral("Esci1"));
 
     panelLeft = panel(this, "panelLeft");
     Panel1 = title(panelLeft, "Panel1", QStringLiteral("  testo assegnato"));
-    PaintCanvas1 = new TPaintSurface(panelLeft);
+    PaintCanvas1 = new TMarkedTextView(textSize, panelLeft);
     PaintCanvas1->setObjectName(QStringLiteral("PaintCanvas1"));
     panelCenter = panel(this, "panelCenter");
     ScrollBarCenter = new QScrollBar(Qt::Vertical, panelCenter);
@@ -331,8 +208,12 @@ Trisultati::Trisultati(QWidget* parent)
     ScrollBarCenter->setPageStep(10);
     panelRight = panel(this, "panelRight");
     Panel2 = title(panelRight, "Panel2", QStringLiteral("  esercizio svolto"));
-    PaintCanvas2 = new TPaintSurface(panelRight);
+    PaintCanvas2 = new TMarkedTextView(textSize, panelRight);
     PaintCanvas2->setObjectName(QStringLiteral("PaintCanvas2"));
+    // One scroll bar serves both texts; only the pupil's shows the step's sentence.
+    PaintCanvas1->setScrollBar(ScrollBarCenter);
+    PaintCanvas2->setScrollBar(ScrollBarCenter);
+    PaintCanvas1->setMarkCurrent(false);
 
     panelBottom = panel(this, "panelBottom");
     PaintLegenda = new TLegenda(panelBottom);
@@ -360,6 +241,9 @@ Trisultati::Trisultati(QWidget* parent)
     Label1 = new QLabel(QStringLiteral("feedback"), GroupBox2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(10, 64, 80, 16);
+    LabelTempo = new QLabel(GroupBox2);
+    LabelTempo->setObjectName(QStringLiteral("LabelTempo"));
+    LabelTempo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Memo1 = new QPlainTextEdit(GroupBox2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -379,6 +263,7 @@ Trisultati::Trisultati(QWidget* parent)
     connect(Aprieserciziosvolto1, &QAction::triggered, this, &Trisultati::Aprieserciziosvolto1Click);
     connect(Eliminaesercizio1, &QAction::triggered, this, &Trisultati::Eliminaesercizio1Click);
     connect(Esportacsv1, &QAction::triggered, this, &Trisultati::Esportacsv1Click);
+    connect(andamento1, &QAction::triggered, this, &Trisultati::andamento1Click);
     connect(Esci1, &QAction::triggered, this, &QDialog::reject);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(sintesiBut, &QPushButton::clicked, this, &Trisultati::sintesiButClick);
@@ -388,13 +273,7 @@ Trisultati::Trisultati(QWidget* parent)
     connect(ComboPassi, qOverload<int>(&QComboBox::currentIndexChanged), this,
             &Trisultati::ComboPassiChange);
     connect(ScrollBarCenter, &QScrollBar::valueChanged, this, &Trisultati::ScrollBarCenterScroll);
-    connect(PaintCanvas2, &TPaintSurface::resized, this, &Trisultati::canvasResized);
-    for (TPaintSurface* surface : {PaintCanvas1, PaintCanvas2}) {
-        connect(surface, &TPaintSurface::wheelTurned, this, [this](int stepsTurned) {
-            ScrollBarCenter->setValue(ScrollBarCenter->value()
-                                      + stepsTurned * ScrollBarCenter->singleStep());
-        });
-    }
+    PaintCanvas2->installEventFilter(this);
 
     resize(640, 480);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
@@ -449,16 +328,19 @@ void Trisultati::resizeEvent(QResizeEvent* event)
     const int secondLeft = GroupBox1->geometry().right() + 6;
     GroupBox2->setGeometry(secondLeft, groupTop, std::max(220, buttonLeft - 8 - secondLeft),
                            groupHeight);
+    LabelTempo->setGeometry(90, 64, GroupBox2->width() - 100, 16);
     Memo1->setGeometry(10, 82, GroupBox2->width() - 20, groupHeight - 90);
+}
+
+bool Trisultati::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == PaintCanvas2 && event->type() == QEvent::Resize)
+        canvasResized();
+    return QDialog::eventFilter(watched, event);
 }
 
 void Trisultati::canvasResized()
 {
-    for (TPaintSurface* surface : {PaintCanvas1, PaintCanvas2}) {
-        QImage picture(surface->size().expandedTo(QSize(1, 1)), QImage::Format_ARGB32_Premultiplied);
-        picture.fill(Qt::white);
-        surface->picture = picture;
-    }
     if (runLoaded())
         refreshViews();
 }
@@ -468,20 +350,21 @@ void Trisultati::canvasResized()
 
 bool Trisultati::loadRun(const QString& runIdentifier)
 {
-    QStringList lines;
-    readBlock(lines, resultsKey, runIdentifier, false, resultsFolder(), resultsName,
-              resultsExtension);
+    const RunIdentifier id = RunIdentifier::fromStored(runIdentifier);
+    const QStringList lines = ResultsArchive::in(context.dataRoot).readRun(id);
     if (lines.isEmpty()) {
-        const qsizetype caret = runIdentifier.indexOf(QLatin1Char('^'));
-        showMessage(QStringLiteral("L'esercizio ") + runIdentifier.mid(caret + 1)
-                    + QStringLiteral(" svolto da ") + runIdentifier.left(caret)
+        showMessage(QStringLiteral("L'esercizio ") + id.runName()
+                    + QStringLiteral(" svolto da ") + id.pupil()
                     + QString::fromUtf8(" non è più nell'archivio."));
         return false;
     }
+    PaintCanvas1->setText(nullptr);
+    PaintCanvas2->setText(nullptr);
     assignedText.reset();
     doneText.reset();
     Memo1->clear();
     Memo2->clear();
+    LabelTempo->clear();
     run = splitRunSections(lines);
     identifier = runIdentifier;
     Memo2->setPlainText(run.infoLines.join(QLatin1Char('\n')));
@@ -504,7 +387,8 @@ bool Trisultati::loadRun(const QString& runIdentifier)
     params.source = run.textLines;
     assignedText = std::make_unique<Tevidenziatore>(params);
     doneText = std::make_unique<Tevidenziatore>(params);
-    laidOutWidth = -1;
+    PaintCanvas1->setText(assignedText.get());
+    PaintCanvas2->setText(doneText.get());
     selectStep(steps);
     return true;
 }
@@ -525,15 +409,14 @@ void Trisultati::selectStep(int item)
         return;
     replayTo(*doneText, item);
     if (item < steps) {
-        int seen = 0;
-        for (int i = 0; i < run.historyFirst.size(); ++i) {
-            if (isStep(run.historyFirst.at(i)) && seen++ == item) {
-                Memo1->setPlainText(run.historyThird.value(i));
-                break;
-            }
-        }
+        const int entry = run.entryOfStep(item);
+        Memo1->setPlainText(run.historyThird.value(entry));
+        LabelTempo->setText(QStringLiteral("tempo di risposta: ")
+                            + answerTimeText(answerTimeMs(run.historyTime.value(entry))));
     } else {
         Memo1->clear();
+        LabelTempo->setText(QStringLiteral("tempo totale: ")
+                            + answerTimeText(answerTimes(run).knownTotal()));
     }
     Buttonpiu->setEnabled(item < steps);
     Buttonmeno->setEnabled(item > 0);
@@ -542,24 +425,18 @@ void Trisultati::selectStep(int item)
 
 void Trisultati::layoutTexts()
 {
-    const int width = PaintCanvas2->picture.width();
-    if (width == laidOutWidth)
-        return;
-    QPainter left(&PaintCanvas1->picture);
-    left.setFont(textFont());
-    assignedText->layout(width, left);
-    QPainter right(&PaintCanvas2->picture);
-    right.setFont(textFont());
-    textHeight = doneText->layout(width, right);
-    laidOutWidth = width;
+    // Both texts at the width of the pupil's, so that their lines correspond
+    // and one scroll bar serves both. The layout does not depend on the
+    // levels: the texts keep it until the width changes.
+    const int width = PaintCanvas2->layoutWidth();
+    PaintCanvas1->layout(width);
+    textHeight = PaintCanvas2->layout(width);
 }
 
 void Trisultati::refreshViews()
 {
     if (!runLoaded())
         return;
-    if (PaintCanvas1->picture.isNull() || PaintCanvas2->picture.isNull())
-        canvasResized();
     const int s = selectedStep();
     const bool final = s >= steps || s < 0;
     const int r = final ? steps - 1 : s;
@@ -580,28 +457,15 @@ void Trisultati::refreshViews()
     }
     showingStep = !final;
 
-    // The layout does not depend on the levels: it is redone only for a new
-    // width or a new run.
     layoutTexts();
-    const int viewHeight = PaintCanvas1->picture.height();
-    const int h = std::max(textHeight, viewHeight);
     int position = ScrollBarCenter->value();
-    if (!final && doneText->currentSentence >= 0) {
-        QPainter measure(&PaintCanvas2->picture);
-        measure.setFont(textFont());
-        const auto [top, bottom] = doneText->sentenceExtent(measure, doneText->currentSentence);
-        if (top < position)
-            position = top;
-        else if (position + ScrollBarCenter->height() < bottom)
-            position = bottom - PaintCanvas2->height();
-    } else if (final) {
+    if (!final && doneText->currentSentence >= 0)
+        position = PaintCanvas2->positionShowing(doneText->currentSentence, position);
+    else if (final)
         position = 0;
-    }
+    PaintCanvas1->setScrollRange(textHeight);
     {
         const QSignalBlocker blocker(ScrollBarCenter);
-        ScrollBarCenter->setRange(0, h - viewHeight);
-        ScrollBarCenter->setSingleStep(10);
-        ScrollBarCenter->setPageStep(std::max(1, viewHeight));
         ScrollBarCenter->setValue(position);
     }
     drawViews();
@@ -611,15 +475,9 @@ void Trisultati::drawViews()
 {
     if (!runLoaded())
         return;
-    const int position = ScrollBarCenter->value();
-    for (auto [surface, text, mark] : {std::tuple{PaintCanvas1, assignedText.get(), false},
-                                       std::tuple{PaintCanvas2, doneText.get(), showingStep}}) {
-        surface->picture.fill(Qt::white);
-        QPainter painter(&surface->picture);
-        painter.setFont(textFont());
-        text->paintAll(painter, position, mark, surface->picture.height());
-        surface->update();
-    }
+    PaintCanvas2->setMarkCurrent(showingStep);
+    PaintCanvas1->redraw();
+    PaintCanvas2->redraw();
 }
 
 void Trisultati::ScrollBarCenterScroll(int)
@@ -656,19 +514,19 @@ AnswerCounts Trisultati::countAnswers() const
 
 void Trisultati::Aprieserciziosvolto1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  scegli un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi svolti"));
         return;
     }
     if (chooser.exec() == QDialog::Accepted)
-        loadRun(chooser.chosenIdentifier());
+        loadRun(chooser.chosenIdentifier().text());
 }
 
 void Trisultati::Eliminaesercizio1Click()
 {
-    TscegliRisultatiForm chooser(this);
+    TscegliRisultatiForm chooser(context, this);
     chooser.setWindowTitle(QStringLiteral("  elimina un esercizio"));
     if (!chooser.hasPupils()) {
         showMessage(QStringLiteral("Non ci sono esercizi da eliminare"));
@@ -676,7 +534,7 @@ void Trisultati::Eliminaesercizio1Click()
     }
     if (chooser.exec() != QDialog::Accepted)
         return;
-    const QString id = chooser.chosenIdentifier();
+    const RunIdentifier id = chooser.chosenIdentifier();
     const QString runName = chooser.chosenRunName();
     const QString pupil = chooser.chosenPupil();
     if (askQuestion(QStringLiteral("Attenzione!"),
@@ -687,19 +545,30 @@ void Trisultati::Eliminaesercizio1Click()
         return;
     // The archive may have changed since the list was read (another copy of
     // the program on a shared folder): a run that is gone is said to be gone.
-    QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
-    if (!ids.contains(id)) {
+    const ResultsArchive archive = ResultsArchive::in(context.dataRoot);
+    if (!archive.holds(id)) {
         showMessage(QStringLiteral("L'esercizio ") + runName + QStringLiteral(" svolto da ") + pupil
                     + QString::fromUtf8(" non è più nell'archivio: non c'è niente da eliminare."));
         return;
     }
-    removeBlock(resultsKey, id, resultsFolder(), resultsName, resultsExtension);
+    archive.removeRun(id);
 }
 
 void Trisultati::Esportacsv1Click()
 {
-    exportResultsInteractively(this);
+    exportResultsInteractively(context, this);
+}
+
+void Trisultati::andamento1Click()
+{
+    TandamentoForm form(context, runLoaded() ? RunIdentifier::fromStored(identifier).pupil() : QString(),
+                        this);
+    if (form.progress().pupils.isEmpty()) {
+        showMessage(QStringLiteral("Non ci sono esercizi svolti"));
+        return;
+    }
+    if (form.exec() == QDialog::Accepted && !form.chosenIdentifier().isEmpty())
+        loadRun(form.chosenIdentifier());
 }
 
 void Trisultati::sintesiButClick()

@@ -1,15 +1,15 @@
 #pragma once
 
-#include "model/Funzioni.h"
+#include "common/AppContext.h"
+#include "common/MarkedTextView.h"
+#include "common/Utabella.h"
+#include "model/ResultsFile.h"
 #include "model/RunHistory.h"
 #include "model/Uevidenz.h"
-#include "results/Utabella.h"
 
 #include <QDialog>
 #include <QFont>
-#include <QImage>
 #include <QStringList>
-#include <array>
 #include <memory>
 
 class QComboBox;
@@ -20,48 +20,10 @@ class QMenuBar;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollBar;
-
-// Where the results archive lies: DataRoot + "risult", file "risult.sal".
-QString resultsFolder();
-extern const QString resultsName;
-extern const QString resultsExtension;
-extern const QString resultsKey;   // "identificatore"
-
-// One stored run split into its sections, as read from its block.
-struct StoredRun {
-    QStringList infoLines;      // "[informazioni]", trimmed, in file order
-    QStringList textLines;      // "[testo]": the marked text with the expected levels
-    QStringList historyFirst;   // "[storia]", field by field
-    QStringList historySecond;
-    QStringList historyThird;
-    QStringList historyTime;    // the fourth field, empty when the line has none
-
-    // The number of step records (entries whose first field is not "-1").
-    int stepCount() const;
-    // The history entry of the step record `step` (0-based), -1 when there is none.
-    int entryOfStep(int step) const;
-};
+class TgestoreAlternativoTastiera;
 
 // A time as the viewer shows it ("3,2 s", "1 min 05,0 s"); "-" for -1.
 QString answerTimeText(qint64 ms);
-
-// The history's lines read as entries, and the times of the run's answers.
-QVector<HistoryEntry> historyEntries(const StoredRun& run);
-AnswerTimes answerTimes(const StoredRun& run);
-
-// Splits the lines of a run's block (header dropped) into its sections.
-StoredRun splitRunSections(const QStringList& blockLines);
-
-// Every run of the archive in one reading (see readBlocks), or only those
-// whose identifier `wanted` accepts; `identifiers`, when given, receives every
-// identifier once. False when the archive cannot be read (the user has been told).
-bool readAllRuns(QList<SectionBlock>& blocks,
-                 const std::function<bool(const QString&)>& wanted = {},
-                 QStringList* identifiers = nullptr);
-// The pupil and the run name of an identifier (split at the first "^", trimmed).
-QString pupilOfIdentifier(const QString& id);
-QString runNameOfIdentifier(const QString& id);
-
 
 // Gives `text` the levels of the run after the step record `item` (0-based;
 // -2 or the number of steps mean the final state): every sentence starts
@@ -69,8 +31,6 @@ QString runNameOfIdentifier(const QString& id);
 // to that step. Records naming sentences that do not exist, or levels outside
 // the three codes, change nothing.
 void replayHistory(Tevidenziatore& text, const StoredRun& run, int item);
-// The same for the levels alone of a text of `sentences` sentences.
-QVector<ImportanceLevel> replayLevels(const StoredRun& run, int sentences, int item);
 
 // The counts of the final state of `done` (replayed on a copy) against the
 // expected levels of `assigned`.
@@ -80,25 +40,6 @@ AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList
 // sentences): |given - expected| summed over the sentences where both are
 // decided, over all sentences; the expected levels are those of "[testo]".
 double meanError(const StoredRun& run);
-
-// A paint surface that shows a picture kept by its window and tells the
-// window when it is resized or the wheel turns over it.
-class TPaintSurface : public QWidget
-{
-    Q_OBJECT
-public:
-    explicit TPaintSurface(QWidget* parent = nullptr);
-    QImage picture;
-
-signals:
-    void resized();
-    void wheelTurned(int steps);
-
-protected:
-    void paintEvent(QPaintEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-};
 
 // The legend of the three levels in their colours.
 class TLegenda : public QWidget
@@ -117,7 +58,7 @@ class Trisultati : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Trisultati(QWidget* parent = nullptr);
+    explicit Trisultati(const AppContext& context, QWidget* parent = nullptr);
     ~Trisultati() override;
 
     // The one results window while it is open.
@@ -135,6 +76,7 @@ public:
     Tevidenziatore* assignedTextModel() const { return assignedText.get(); }
     Tevidenziatore* doneTextModel() const { return doneText.get(); }
     const QStringList& infoLines() const { return run.infoLines; }
+    const StoredRun& storedRun() const { return run; }
     QString loadedIdentifier() const { return identifier; }
     int selectedStep() const;
     int stepCount() const { return steps; }
@@ -145,15 +87,16 @@ public:
     QAction* Aprieserciziosvolto1;
     QAction* Eliminaesercizio1;
     QAction* Esportacsv1;
+    QAction* andamento1;
     QAction* Esci1;
     QWidget* panelLeft;
     QLabel* Panel1;
-    TPaintSurface* PaintCanvas1;
+    TMarkedTextView* PaintCanvas1;
     QWidget* panelCenter;
     QScrollBar* ScrollBarCenter;
     QWidget* panelRight;
     QLabel* Panel2;
-    TPaintSurface* PaintCanvas2;
+    TMarkedTextView* PaintCanvas2;
     QWidget* panelBottom;
     TLegenda* PaintLegenda;
     QGroupBox* GroupBox1;
@@ -164,6 +107,7 @@ public:
     QPushButton* Buttonpiu;
     QPushButton* Buttonmeno;
     QLabel* Label1;
+    QLabel* LabelTempo;
     QPlainTextEdit* Memo1;
     QPushButton* stampaBut;
     QPushButton* sintesiBut;
@@ -172,11 +116,13 @@ public:
     void Aprieserciziosvolto1Click();
     void Eliminaesercizio1Click();
     void Esportacsv1Click();
+    void andamento1Click();
     void sintesiButClick();
     void stampaButClick();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ComboPassiChange(int item);
@@ -187,12 +133,14 @@ private:
     void drawViews();
     void layoutTexts();
 
+    AppContext context;
+    // Keeps from the window a key that one of its drop-down lists took.
+    std::unique_ptr<TgestoreAlternativoTastiera> keyHandler;
     std::unique_ptr<Tevidenziatore> assignedText;
     std::unique_ptr<Tevidenziatore> doneText;
     StoredRun run;
     QString identifier;
     int steps = 0;
-    int laidOutWidth = -1;     // the texts' layout width; the layout does not depend on levels
     int textHeight = 0;
     bool showingStep = false;  // the views mark the step's sentence
 };

@@ -25,7 +25,8 @@ QLabel* label(QWidget* parent, const char* name, const QString& caption, QRect g
 
 } // namespace
 
-TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
+TscegliRisultatiForm::TscegliRisultatiForm(const AppContext& context, QWidget* parent)
+    : QDialog(parent)
 {
     setUpResultsDialog(*this, "TscegliRisultatiForm", QString(), {367, 183});
 
@@ -51,14 +52,13 @@ TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
     cancelBtn->setGeometry(190, 146, 80, 28);
 
     // Pupils once each, whatever their letter case, in order of first appearance.
-    QStringList ids;
-    listValues(ids, resultsKey, resultsFolder(), resultsName, resultsExtension);
+    const QList<RunIdentifier> ids = ResultsArchive::in(context.dataRoot).runs();
     QHash<QString, int> byName;
     QSet<QString> seen;
-    for (const QString& id : std::as_const(ids)) {
-        const qsizetype caret = id.indexOf(QLatin1Char('^'));
-        const QString pupil = trimSpaces(caret < 0 ? id : id.left(caret));
-        const QString runName = caret < 0 ? QString() : trimSpaces(id.mid(caret + 1).left(255));
+    for (const RunIdentifier& id : ids) {
+        const QString pupil = id.pupil();
+        // The list shows at most 255 characters of a run's name.
+        const QString runName = trimSpaces(id.runName().left(255));
         const QString folded = pupil.toCaseFolded();
         auto found = byName.constFind(folded);
         int index;
@@ -71,8 +71,8 @@ TscegliRisultatiForm::TscegliRisultatiForm(QWidget* parent) : QDialog(parent)
         }
         Pupil& p = pupils[index];
         // A run stored twice under one identifier is one run.
-        if (!seen.contains(id)) {
-            seen.insert(id);
+        if (!seen.contains(id.text())) {
+            seen.insert(id.text());
             p.runNames << runName;
             p.identifiers << id;
         }
@@ -97,7 +97,7 @@ void TscegliRisultatiForm::ComboBox1Change(int index)
 {
     ListBox1->clear();
     Edit1->clear();
-    chosenId.clear();
+    chosenId = RunIdentifier();
     if (index >= 0 && index < pupils.size())
         ListBox1->addItems(pupils.at(index).runNames);
 }
@@ -123,8 +123,7 @@ void TscegliRisultatiForm::OKBtnClick()
 
 QString TscegliRisultatiForm::chosenPupil() const
 {
-    const qsizetype caret = chosenId.indexOf(QLatin1Char('^'));
-    return trimSpaces(caret < 0 ? chosenId : chosenId.left(caret));
+    return chosenId.pupil();
 }
 
 QString TscegliRisultatiForm::chosenRunName() const
@@ -132,7 +131,7 @@ QString TscegliRisultatiForm::chosenRunName() const
     return Edit1->text();
 }
 
-QString TscegliRisultatiForm::chosenIdentifier() const
+RunIdentifier TscegliRisultatiForm::chosenIdentifier() const
 {
     return chosenId;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/ResultsFile.h"
+
 #include <QDialog>
 #include <QStringList>
 #include <QVector>
@@ -9,6 +11,7 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPushButton;
+struct AppContext;
 
 // The chooser of a stored run: the pupils of the results archive, each once,
 // and the runs of the chosen pupil. The caller sets the caption, shows it
@@ -17,14 +20,15 @@ class TscegliRisultatiForm : public QDialog
 {
     Q_OBJECT
 public:
-    explicit TscegliRisultatiForm(QWidget* parent = nullptr);
+    // The runs are those of the archive under the context's data root.
+    explicit TscegliRisultatiForm(const AppContext& context, QWidget* parent = nullptr);
 
     bool hasPupils() const { return !pupils.isEmpty(); }
     QString chosenPupil() const;
     QString chosenRunName() const;
     // The identifier of the chosen run exactly as the archive stores it
     // (a pupil written in other letter cases keeps its own spelling).
-    QString chosenIdentifier() const;
+    RunIdentifier chosenIdentifier() const;
 
     QLabel* Label1;
     QComboBox* ComboBox1;
@@ -43,8 +47,8 @@ private:
     struct Pupil {
         QString name;
         QStringList runNames;
-        QStringList identifiers;
+        QList<RunIdentifier> identifiers;
     };
     QVector<Pupil> pupils;
-    QString chosenId;
+    RunIdentifier chosenId;
 };

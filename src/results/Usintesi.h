@@ -1,6 +1,6 @@
 #pragma once
 
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
 #include <QDialog>
 #include <memory>

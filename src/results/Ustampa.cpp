@@ -1,6 +1,6 @@
 #include "results/Ustampa.h"
 
-#include "execution/Uopzioni.h"
+#include "common/SpinButton.h"
 #include "model/DialogService.h"
 #include "model/Token.h"
 #include "results/Urisult.h"

@@ -123,7 +123,7 @@ QLabel* creditLabel(QWidget* parent, const QString& text, int x, int y, int pixe
 
 } // namespace
 
-Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
+Tcopertina::Tcopertina(const QString& programFolder, QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Tcopertina"));
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
@@ -138,7 +138,7 @@ Tcopertina::Tcopertina(QWidget* parent) : QDialog(parent)
     PaintCopertina = new TcopertinaPaintBox(PanelCopertina);
     PaintCopertina->setGeometry(3, 3, 632 - 6, 453 - 6);
 
-    const QString pictures = QDir(ProgramFolder).filePath(QStringLiteral("immagini"));
+    const QString pictures = QDir(programFolder).filePath(QStringLiteral("immagini"));
     const QImage coverImage = readProgramPicture(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
     const QString lettering = QDir(pictures).filePath(QStringLiteral("scritta.bmp"));
     PaintCopertina->setPictures(QPixmap::fromImage(coverImage), QPixmap());

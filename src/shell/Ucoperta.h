@@ -50,12 +50,12 @@ private:
 };
 
 // The cover window, shown at start until a key is pressed or the cover is
-// clicked.
+// clicked. Its pictures come from `programFolder`.
 class Tcopertina : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tcopertina(QWidget* parent = nullptr);
+    explicit Tcopertina(const QString& programFolder, QWidget* parent = nullptr);
 
     QFrame* PanelCopertina;
     TcopertinaPaintBox* PaintCopertina;

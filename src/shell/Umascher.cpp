@@ -1,13 +1,15 @@
 #include "shell/Umascher.h"
 
 #include "access/SerBtn.h"
-#include "execution/Uesegui.h"
-#include "execution/Usceltae.h"
 #include "authoring/Uprepara.h"
+#include "common/Hint.h"
+#include "common/Instruct.h"
+#include "execution/Uesegui.h"
+#include "execution/Uopzioni.h"
+#include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/fileFunc.h"
 #include "results/Urisult.h"
-#include "shell/Instruct.h"
 #include "shell/ProgramPictures.h"
 #include "shell/Ucoperta.h"
 #include "speech/SpeechEngine.h"
@@ -28,9 +30,6 @@
 #include <QTranslator>
 #include <QWindow>
 #include <functional>
-
-QString ProgramFolder;
-QString DataRoot;
 
 namespace {
 
@@ -99,31 +98,6 @@ bool loadQtTranslation(QTranslator& translator)
                            QLibraryInfo::path(QLibraryInfo::TranslationsPath));
 }
 
-QString wrapHint(const QString& hint)
-{
-    // Positions counted from 1, as the hint is walked: the first line holds at
-    // most 39 characters, every later one at most 40.
-    QString text = hint;
-    int lineStart = 1;
-    int p = 40;
-    while (p < text.length()) {
-        int space = p;
-        while (space >= lineStart && text.at(space - 1) != QLatin1Char(' '))
-            --space;
-        if (space >= lineStart) {
-            text.replace(space - 1, 1, QStringLiteral("\r\n"));
-            p = space + 2;
-        } else {
-            // No space in the whole stretch: the line is cut where it is full.
-            text.insert(p - 1, QStringLiteral("\r\n"));
-            p += 2;
-        }
-        lineStart = p;
-        p += 40;
-    }
-    return text;
-}
-
 namespace {
 
 QPushButton* pushButton(QWidget* parent, const char* name, const QString& caption, QRect geometry)
@@ -137,21 +111,21 @@ QPushButton* pushButton(QWidget* parent, const char* name, const QString& captio
 // The pictures of the two large buttons, from the program folder: an archive
 // box for the results, a start arrow for the execution. A missing picture
 // leaves the button with its caption only.
-QIcon programPicture(const QString& name)
+QIcon programPicture(const QString& programFolder, const QString& name)
 {
-    const QString file = QDir(ProgramFolder).filePath(QStringLiteral("immagini/") + name);
+    const QString file = QDir(programFolder).filePath(QStringLiteral("immagini/") + name);
     const QImage picture = readProgramPicture(file);
     return picture.isNull() ? QIcon() : QIcon(QPixmap::fromImage(picture));
 }
 
-QIcon archivePicture()
+QIcon archivePicture(const QString& programFolder)
 {
-    return programPicture(QStringLiteral("archivio.png"));
+    return programPicture(programFolder, QStringLiteral("archivio.png"));
 }
 
-QIcon startPicture()
+QIcon startPicture(const QString& programFolder)
 {
-    return programPicture(QStringLiteral("esecuzione.png"));
+    return programPicture(programFolder, QStringLiteral("esecuzione.png"));
 }
 
 QToolButton* pictureButton(QWidget* parent, const char* name, const QString& caption,
@@ -178,10 +152,12 @@ void setHint(QWidget* control, const QString& hint)
 
 } // namespace
 
-Tmaschera::Tmaschera(QWidget* parent)
+Tmaschera::Tmaschera(const AppContext& folders, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint)
+                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      serialSwitches(std::make_unique<TBottoneSeriale>()), appContext(folders)
 {
+    appContext.serialSwitches = serialSwitches.get();
     theMainWindow = this;
     setObjectName(QStringLiteral("Tmaschera"));
     setWindowTitle(QStringLiteral("  Salienta"));
@@ -197,10 +173,10 @@ Tmaschera::Tmaschera(QWidget* parent)
                                  {22, 68, 230, 37});
     SintesiBut = pushButton(this, "SintesiBut", QStringLiteral("&configura sintesi"), {22, 120, 230, 33});
     risultatiBut = pictureButton(this, "risultatiBut", QStringLiteral("F9  &archivio di risultati"),
-                                 {22, 168, 230, 100}, archivePicture());
+                                 {22, 168, 230, 100}, archivePicture(appContext.programFolder));
     esecuzioneBut = pictureButton(this, "esecuzioneBut",
                                   QStringLiteral("F10  &esecuzione degli esercizi"),
-                                  {22, 280, 230, 100}, startPicture());
+                                  {22, 280, 230, 100}, startPicture(appContext.programFolder));
     ButtonInfo = pushButton(this, "ButtonInfo", QStringLiteral("F1    &informazioni"), {280, 400, 153, 33});
     projectBut = pushButton(this, "projectBut", QStringLiteral("F2    p&rogetto"), {448, 400, 153, 33});
 
@@ -217,15 +193,13 @@ Tmaschera::Tmaschera(QWidget* parent)
     // The speech set-up needs a working speech engine.
     SintesiBut->setEnabled(SpeechAvailable);
 
-    serialSwitches = std::make_unique<TBottoneSeriale>();
-
     connect(opzioniBut, &QPushButton::clicked, this, &Tmaschera::opzioniButClick);
     connect(SintesiBut, &QPushButton::clicked, this, &Tmaschera::SintesiButClick);
-    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(this); });
+    connect(preparazioneBut, &QPushButton::clicked, this, [this]() { Tprepara::openModal(appContext, this); });
     connect(risultatiBut, &QToolButton::clicked, this, &Tmaschera::risultatiButClick);
     connect(esecuzioneBut, &QToolButton::clicked, this, [this]() {
-        startExerciseRun(this, serialSwitches.get(), [this](TsceltaEs& setUp) {
-            Tesegui run(Tesegui::setupFrom(setUp), runOptions, serialSwitches.get(), this);
+        startExerciseRun(this, appContext, [this](TsceltaEs& setUp) {
+            Tesegui run(Tesegui::setupFrom(setUp), appContext, this);
             if (run.ready())
                 run.exec();
         });
@@ -287,7 +261,7 @@ private:
 void Tmaschera::start()
 {
     {
-        Tcopertina cover(this);
+        Tcopertina cover(appContext.programFolder, this);
         cover.exec();
     }
     // The speech engine and the animation are started once the window is on
@@ -314,7 +288,7 @@ void Tmaschera::startAnimation()
 {
     if (animation)
         return;
-    const QString gif = QDir(ProgramFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
+    const QString gif = QDir(appContext.programFolder).filePath(QStringLiteral("immagini/salAnim.gif"));
     if (!QFileInfo(gif).isFile())
         return;
     animation = new QMovie(gif, QByteArray(), this);
@@ -327,9 +301,9 @@ void Tmaschera::startAnimation()
 
 void Tmaschera::opzioniButClick()
 {
-    TopzioniForm form(runOptions, defaultOptions, this);
+    TopzioniForm form(appContext.options, defaultOptions, this);
     if (form.exec() == QDialog::Accepted)
-        runOptions = form.chosenOptions();
+        appContext.options = form.chosenOptions();
 }
 
 void Tmaschera::SintesiButClick()
@@ -342,18 +316,18 @@ void Tmaschera::SintesiButClick()
 
 void Tmaschera::risultatiButClick()
 {
-    Trisultati window(this);
+    Trisultati window(appContext, this);
     window.exec();
 }
 
 void Tmaschera::ButtonInfoClick()
 {
-    showInstructions(this, QStringLiteral(" informazioni"), QStringLiteral("istruzio.txt"));
+    showInstructions(this, appContext.programFolder, QStringLiteral(" informazioni"), QStringLiteral("istruzio.txt"));
 }
 
 void Tmaschera::projectButClick()
 {
-    showInstructions(this, QStringLiteral(" progetto"), QStringLiteral("progetto.txt"));
+    showInstructions(this, appContext.programFolder, QStringLiteral(" progetto"), QStringLiteral("progetto.txt"));
 }
 
 void Tmaschera::keyPressEvent(QKeyEvent* event)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "execution/Uopzioni.h"
+#include "common/AppContext.h"
 
 #include <QString>
 #include <QWidget>
@@ -12,13 +12,6 @@ class QTranslator;
 class TBottoneSeriale;
 class QPushButton;
 class QToolButton;
-
-// The folder of the program's own files (pictures, sounds, scripts,
-// instruction texts) and the folder under which the user's data folders
-// "testi", "esercizi" and "risult" lie. Both end with "/" and are set once at
-// start-up.
-extern QString ProgramFolder;
-extern QString DataRoot;
 
 // The program folder for an executable in `applicationDir`: that folder when
 // it holds the program's files (a build tree), otherwise the installed share
@@ -45,15 +38,15 @@ bool prepareDataRoot(const QString& programFolder, bool programFolderWritable,
 // `translator`; false when they are not installed.
 bool loadQtTranslation(QTranslator& translator);
 
-// A hint broken into lines of at most 40 characters at spaces (CR LF breaks).
-QString wrapHint(const QString& hint);
-
-// The main window. It holds the general options and opens every activity.
+// The main window. It owns the program's context (folders, general options,
+// serial switches) and opens every activity, handing each the context.
 class Tmaschera : public QWidget
 {
     Q_OBJECT
 public:
-    explicit Tmaschera(QWidget* parent = nullptr);
+    // `folders` gives the program folder and the data root; the main window
+    // adds its serial-switch object.
+    explicit Tmaschera(const AppContext& folders, QWidget* parent = nullptr);
     ~Tmaschera() override;
 
     // The one main window while it exists.
@@ -67,7 +60,10 @@ public:
     void finishStart();
     void startAnimation();
 
-    RunOptions runOptions;
+    // What the windows opened here are given; its options are the general
+    // options, changed in the options window.
+    AppContext& context() { return appContext; }
+    const AppContext& context() const { return appContext; }
     const RunOptions defaultOptions;
 
     // The one serial-switch object, lent to the windows that use switches.
@@ -95,4 +91,5 @@ protected:
 private:
     QMovie* animation = nullptr;
     std::unique_ptr<TBottoneSeriale> serialSwitches;
+    AppContext appContext;
 };

@@ -3,10 +3,15 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontDialog>
+#include <QGridLayout>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QStringListModel>
+#include <QValidator>
 
 namespace {
 
@@ -32,6 +37,69 @@ QMessageBox::Icon toQtIcon(DialogIcon icon)
         break;
     }
     return QMessageBox::NoIcon;
+}
+
+// Takes the sizes from 1 to `largest` as they are typed, and nothing larger.
+class SizeValidator final : public QValidator
+{
+public:
+    SizeValidator(int largestSize, QObject* parent) : QValidator(parent), largest(largestSize) {}
+
+    State validate(QString& input, int&) const override
+    {
+        if (input.isEmpty())
+            return Intermediate;
+        for (const QChar c : std::as_const(input)) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+                return Invalid;
+        }
+        if (input.size() > 3 || input.toInt() > largest)
+            return Invalid;
+        return input.toInt() >= 1 ? Acceptable : Intermediate;
+    }
+
+private:
+    int largest;
+};
+
+// Qt's font dialog offers sizes up to 512; only those up to `largest` are
+// left in its size list, and its size field takes no larger one. The field
+// is the one line of the dialog that checks what is typed; the list stands
+// under it.
+void limitSizes(QFontDialog& dialog, int largest)
+{
+    QLineEdit* sizeField = nullptr;
+    for (QLineEdit* edit : dialog.findChildren<QLineEdit*>()) {
+        if (qobject_cast<const QIntValidator*>(edit->validator()))
+            sizeField = edit;
+    }
+    auto grid = qobject_cast<QGridLayout*>(dialog.layout());
+    if (!sizeField || !grid || largest <= 0)
+        return;
+    sizeField->setValidator(new SizeValidator(largest, sizeField));
+    int row = 0;
+    int column = 0;
+    int rowSpan = 0;
+    int columnSpan = 0;
+    const int at = grid->indexOf(sizeField);
+    if (at < 0)
+        return;
+    grid->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
+    QLayoutItem* below = grid->itemAtPosition(row + 1, column);
+    auto sizeList = below ? qobject_cast<QListView*>(below->widget()) : nullptr;
+    auto sizes = sizeList ? qobject_cast<QStringListModel*>(sizeList->model()) : nullptr;
+    if (!sizes)
+        return;
+    // The list is filled again for every family and style chosen.
+    QObject::connect(sizes, &QAbstractItemModel::modelReset, &dialog, [sizes, largest]() {
+        const QStringList all = sizes->stringList();
+        for (int i = 0; i < all.size(); ++i) {
+            if (all.at(i).toInt() > largest) {
+                sizes->removeRows(i, int(all.size()) - i);
+                break;
+            }
+        }
+    });
 }
 
 } // namespace
@@ -85,13 +153,19 @@ QString WidgetDialogService::saveFileName(const QString& caption, const QString&
                                         QFileDialog::DontConfirmOverwrite);
 }
 
-bool WidgetDialogService::chooseFont(QFont& font, const QString& caption)
+bool WidgetDialogService::chooseFont(QFont& font, const QString& caption, int maxPointSize)
 {
-    bool ok = false;
-    const QFont chosen = QFontDialog::getFont(&ok, font, dialogParent(), caption);
-    if (ok)
-        font = chosen;
-    return ok;
+    // Qt's own dialog, whatever the desktop offers instead: its size list and
+    // field are the ones limited here.
+    QFontDialog dialog(dialogParent());
+    dialog.setOptions(QFontDialog::DontUseNativeDialog | QFontDialog::ScalableFonts);
+    dialog.setWindowTitle(caption);
+    limitSizes(dialog, maxPointSize);
+    dialog.setCurrentFont(font);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    font = dialog.selectedFont();
+    return true;
 }
 
 bool WidgetDialogService::setupPrinter(QPrinter& printer, const QString& caption)

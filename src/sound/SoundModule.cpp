@@ -1,7 +1,7 @@
 #include "sound/SoundModule.h"
 
-#include "execution/SoundPlayer.h"
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
+#include "sound/SoundPlayer.h"
 
 #include <QCoreApplication>
 #include <QDir>

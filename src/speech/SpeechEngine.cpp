@@ -4,7 +4,7 @@
 #include "model/OnDemandLibrary.h"
 
 #include "sound/SoundModule.h"
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
 
 #include <espeak-ng/espeak_ng.h>
 #include <espeak-ng/speak_lib.h>

@@ -5,6 +5,10 @@
 //   datahelper append  <folder> <id> <bytes>   appends a run of about <bytes>
 //   datahelper replace <folder> <id> <bytes>   replaces the run <id> (one rewrite)
 //   datahelper hold    <folder>                takes the archive's lock and waits
+//   datahelper profile <data root> <pupil>     prints how the pupil's profile
+//       reads (missing, read, damaged) and its values in words
+//   datahelper saveprofile <data root> <pupil> <step ms>   saves a profile
+//   datahelper holdprofile <data root> <pupil> takes the profile's lock and waits
 //   datahelper worker  <folder> <tag> <ms>     appends, removes and replaces
 //       runs and saves and deletes exercises for <ms> milliseconds, printing
 //       each change it was told was made
@@ -20,6 +24,7 @@
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
+#include "model/PupilProfile.h"
 #include "model/SafeFile.h"
 #include "model/Uevidenz.h"
 
@@ -162,7 +167,7 @@ public:
     }
     QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    bool chooseFont(QFont&, const QString&) override { return false; }
+    bool chooseFont(QFont&, const QString&, int) override { return false; }
     bool setupPrinter(QPrinter&, const QString&) override { return false; }
 };
 
@@ -302,6 +307,33 @@ int main(int argc, char** argv)
             std::printf("nanoseconds %lld\n", static_cast<long long>(timer.nsecsElapsed()));
     } else if (command == QLatin1String("hold")) {
         const FileLock lock(sectionFilePath(folder, name, ext));
+        std::printf("held\n");
+        std::fflush(stdout);
+        for (;;)
+            QThread::sleep(1);
+    } else if (command == QLatin1String("profile") && args.size() == 4) {
+        PupilProfile profile;
+        const ProfileRead how = readPupilProfile(folder, args.at(3), profile);
+        std::printf("%s\n", how == ProfileRead::read      ? "read"
+                            : how == ProfileRead::missing ? "missing"
+                                                          : "damaged");
+        // The values in force with the run window's font and the general options' defaults.
+        if (profile.fontFamily.isEmpty()) {
+            profile.fontFamily = QStringLiteral("Times New Roman");
+            profile.fontSize = 16;
+        }
+        profile.useSpeech = profile.useSpeech.value_or(false);
+        profile.maxSentenceTime = profile.maxSentenceTime.value_or(7);
+        std::printf("%s\n", profileInWords(profile).toUtf8().constData());
+        ok = true;
+    } else if (command == QLatin1String("saveprofile") && args.size() == 5) {
+        PupilProfile profile;
+        profile.scan.stepMs = args.at(4).toInt();
+        ok = savePupilProfile(folder, args.at(3), profile);
+        std::printf("%s\n", ok ? "saved" : "not saved");
+    } else if (command == QLatin1String("holdprofile") && args.size() == 4) {
+        QDir().mkpath(profileFolder(folder));
+        const FileLock lock(profilePath(folder, args.at(3)));
         std::printf("held\n");
         std::fflush(stdout);
         for (;;)

@@ -130,7 +130,7 @@ QString ScriptedDialogs::saveFileName(const QString& caption, const QString& fol
     return fileAnswers.dequeue();
 }
 
-bool ScriptedDialogs::chooseFont(QFont& font, const QString& caption)
+bool ScriptedDialogs::chooseFont(QFont& font, const QString& caption, int)
 {
     const AskedDialog dialog{QStringLiteral("font"), caption, font.family(), {}, DialogIcon::None};
     askedDialogs << dialog;

@@ -54,7 +54,7 @@ public:
                          const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& folder,
                          const QString& filter) override;
-    bool chooseFont(QFont& font, const QString& caption) override;
+    bool chooseFont(QFont& font, const QString& caption, int maxPointSize) override;
     bool setupPrinter(QPrinter& printer, const QString& caption) override;
 
 private:

@@ -4,6 +4,13 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
+#include <QFontDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QStringListModel>
+#include <QValidator>
 #include <QTest>
 #include <QElapsedTimer>
 #include <QFile>
@@ -15,7 +22,7 @@
 #include <QWidget>
 #include <memory>
 
-FakeClock::FakeClock(qint64 stepMs) : step(stepMs)
+FakeClock::FakeClock(qint64 stepMs, bool fires) : step(stepMs), firing(fires)
 {
     previous = setMsClock(this);
 }
@@ -28,11 +35,59 @@ FakeClock::~FakeClock()
 qint64 FakeClock::milliseconds()
 {
     ++reads;
-    now += step;
-    return now;
+    current += step;
+    return current;
+}
+
+void FakeClock::wait(qint64 ms)
+{
+    if (!firing) {
+        MsClock::wait(ms);
+        return;
+    }
+    // Events are not dispatched during a busy wait: the timers that come due
+    // meanwhile fire afterwards, at the next advance().
+    ++reads;
+    current += qMax<qint64>(ms, 0);
+}
+
+void FakeClock::advance(qint64 ms)
+{
+    const qint64 target = current + ms;
+    if (firing) {
+        while (ClockTimer* timer = ClockTimer::firstDueBy(target)) {
+            current = qMax(current, timer->dueAt());
+            timer->fire();
+        }
+    }
+    current = qMax(current, target);
+}
+
+void FakeClock::setDateTime(const QDateTime& start)
+{
+    dateBase = start;
+    dateBaseAt = current;
+}
+
+QDateTime FakeClock::dateTime()
+{
+    if (!dateBase.isValid())
+        return MsClock::dateTime();
+    return dateBase.addMSecs(current - dateBaseAt);
 }
 
 namespace testsupport {
+
+AppContext makeContext(const QString& programFolder, const QString& dataRoot)
+{
+    auto withSlash = [](const QString& folder) {
+        return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    };
+    AppContext context;
+    context.programFolder = withSlash(programFolder);
+    context.dataRoot = withSlash(dataRoot.isEmpty() ? programFolder : dataRoot);
+    return context;
+}
 
 QByteArray readBytes(const QString& path)
 {
@@ -128,6 +183,55 @@ void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs)
         }
     });
     timer->start(10);
+}
+
+FontDialogSeen readFontDialogAndAccept(QWidget* modal, const QStringList& typed)
+{
+    FontDialogSeen seen;
+    auto dialog = qobject_cast<QFontDialog*>(modal);
+    if (!dialog) {
+        modal->close();
+        return seen;
+    }
+    seen.found = true;
+    seen.current = dialog->currentFont();
+    // The three lists (family, style, size) and the size field, which alone
+    // checks what is typed into it.
+    QList<QStringList> lists;
+    for (QListView* view : dialog->findChildren<QListView*>()) {
+        if (auto model = qobject_cast<QStringListModel*>(view->model())) {
+            const QModelIndex at = view->currentIndex();
+            lists << QStringList{at.isValid() ? model->stringList().value(at.row()) : QString()}
+                         + model->stringList();
+        }
+    }
+    for (const QStringList& list : std::as_const(lists)) {
+        bool numbers = list.size() > 1;
+        for (qsizetype i = 1; i < list.size() && numbers; ++i)
+            list.at(i).toInt(&numbers);
+        if (numbers) {
+            for (qsizetype i = 1; i < list.size(); ++i)
+                seen.sizes << list.at(i).toInt();
+        } else if (seen.family.isEmpty()) {
+            seen.family = list.first();
+        } else {
+            seen.style = list.first();
+        }
+    }
+    for (QLineEdit* edit : dialog->findChildren<QLineEdit*>()) {
+        if (!edit->validator())
+            continue;
+        seen.size = edit->text();
+        for (QString text : typed) {
+            int position = int(text.size());
+            seen.typedTaken << (edit->validator()->validate(text, position) != QValidator::Invalid);
+        }
+    }
+    if (auto box = dialog->findChild<QDialogButtonBox*>())
+        box->button(QDialogButtonBox::Ok)->click();
+    else
+        dialog->accept();
+    return seen;
 }
 
 } // namespace testsupport

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "common/AppContext.h"
 #include "model/Clock.h"
 
 #include <QByteArray>
+#include <QFont>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -12,26 +15,48 @@ class QWidget;
 
 // A clock that moves on by `step` milliseconds at every reading, so busy
 // waits end at once. Installs itself; puts the previous clock back when gone.
+// With `firing` it also fires the program's ClockTimers as advance() moves it
+// on, each at its own time, and the event-loop timers of ClockTimers are not
+// used: timing is then exact, and `step` is best 0 (a busy wait moves the
+// clock on by its length).
 class FakeClock final : public MsClock
 {
 public:
-    explicit FakeClock(qint64 step = 1);
+    explicit FakeClock(qint64 step = 1, bool firing = false);
     ~FakeClock() override;
     FakeClock(const FakeClock&) = delete;
     FakeClock& operator=(const FakeClock&) = delete;
 
     qint64 milliseconds() override;
-    void advance(qint64 ms) { now += ms; }
+    void wait(qint64 ms) override;
+    bool firesTimers() const override { return firing; }
+    QDateTime dateTime() override;
+    // Moves the clock on by `ms`, firing the timers that come due meanwhile
+    // (only with `firing`).
+    void advance(qint64 ms);
+    // The clock reading without counting it.
+    qint64 now() const { return current; }
     int readings() const { return reads; }
+    // From now on the date and time of day is `start` plus the time the
+    // clock moves on (otherwise the real one).
+    void setDateTime(const QDateTime& start);
 
 private:
     MsClock* previous = nullptr;
-    qint64 now = 1000;
+    qint64 current = 1000;
     qint64 step;
+    bool firing;
     int reads = 0;
+    QDateTime dateBase;
+    qint64 dateBaseAt = 0;
 };
 
 namespace testsupport {
+
+// A context for windows under test on `programFolder` and `dataRoot` (the
+// program folder when empty), each given its final "/": the default options,
+// no serial switches.
+AppContext makeContext(const QString& programFolder, const QString& dataRoot = QString());
 
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);
@@ -50,5 +75,19 @@ QStringList referenceLayout(const QStringList& source, int width, const QFontMet
 // long, so that a busy machine does not leave a window waiting for ever. When
 // a check inside `action` fails, the window is closed afterwards.
 void whenModalShown(std::function<void(QWidget*)> action, int timeoutMs = 60000);
+
+// What Qt's font dialog shows as it opens: the font it starts from, the sizes
+// its list offers, and whether its size field takes each of `typed`.
+struct FontDialogSeen {
+    bool found = false;          // the window was a font dialog
+    QFont current;               // the font the dialog starts from
+    QString family;              // the family selected in its list
+    QString style;               // the style selected in its list
+    QString size;                // the text of its size field
+    QList<int> sizes;            // the sizes of its list
+    QList<bool> typedTaken;      // per entry of `typed`: the size field takes it
+};
+// Reads the font dialog `modal` and presses its OK button.
+FontDialogSeen readFontDialogAndAccept(QWidget* modal, const QStringList& typed);
 
 } // namespace testsupport

@@ -2,8 +2,8 @@
 // a library of its own, opened the first time a sound plays or the speech
 // engine starts, so that Qt Multimedia and the sound server's libraries are
 // not loaded before the first window. It offers two functions, below.
-#include "execution/SoundPlayer.h"
-#include "speech/AudioOutput.h"
+#include "sound/AudioOutput.h"
+#include "sound/SoundPlayer.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

@@ -1,4 +1,6 @@
-#include "authoring/UQuery.h"
+#include "common/UQuery.h"
+
+#include "common/EnterKey.h"
 
 #include <QKeyEvent>
 #include <QLabel>
@@ -44,6 +46,9 @@ TFormQuery::TFormQuery(QWidget* parent) : QDialog(parent)
 
 void TFormQuery::keyPressEvent(QKeyEvent* event)
 {
+    // Enter presses a focused button; in the edit it presses nothing.
+    if (enterPressesFocusedButton(this, event))
+        return;
     // Esc does not close the dialog either: only the buttons and the close box do.
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();

@@ -1,7 +1,6 @@
-#include "shell/Instruct.h"
+#include "common/Instruct.h"
 
 #include "model/Funzioni.h"
-#include "shell/Umascher.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +12,8 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
-Tistruzioni::Tistruzioni(QWidget* parent) : QDialog(parent)
+Tistruzioni::Tistruzioni(const QString& folder, QWidget* parent)
+    : QDialog(parent), programFolder(folder)
 {
     setObjectName(QStringLiteral("Tistruzioni"));
     setWindowTitle(QStringLiteral(" istruzioni"));
@@ -56,7 +56,7 @@ Tistruzioni::Tistruzioni(QWidget* parent) : QDialog(parent)
 
 void Tistruzioni::showText(const QString& fileName)
 {
-    const QString path = QDir(ProgramFolder).filePath(fileName);
+    const QString path = QDir(programFolder).filePath(fileName);
     QFile file(path);
     if (QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly)) {
         // Shown unchanged: long paragraphs are wrapped by the window, not cut.
@@ -113,9 +113,10 @@ bool Tistruzioni::scrollByKey(int key)
     return true;
 }
 
-void showInstructions(QWidget* parent, const QString& caption, const QString& fileName)
+void showInstructions(QWidget* parent, const QString& programFolder, const QString& caption,
+                      const QString& fileName)
 {
-    Tistruzioni window(parent);
+    Tistruzioni window(programFolder, parent);
     window.setWindowTitle(caption);
     window.showText(fileName);
     window.exec();

@@ -1,4 +1,4 @@
-#include "execution/SoundPlayer.h"
+#include "sound/SoundPlayer.h"
 
 #include "sound/SoundModule.h"
 

@@ -1,5 +1,6 @@
-#include "results/Utabella.h"
+#include "common/Utabella.h"
 
+#include "common/TextFont.h"
 #include "model/Uevidenz.h"
 
 #include <QFontMetrics>
@@ -197,7 +198,7 @@ void TTabella::paintCounts()
     const QFont kept = p.font();
     const int x1 = g.left + g.titleColumnWidth + g.labelColumnWidth;
     const int y1 = g.top + g.titleRowHeight + g.labelRowHeight;
-    QFont font = plainFont(QStringLiteral("Times New Roman"));
+    QFont font = plainFont(textFontFamily);
     font.setPointSize(countPointSize);
     p.setBrush(Qt::NoBrush);
     for (int i = 0; i < 3; ++i) {
@@ -252,7 +253,7 @@ void TTabella::printInfoLines(const QStringList& lines)
     const TableGeometry& g = tableGeometry;
     QPainter& p = *surface;
     const QFont kept = p.font();
-    QFont font = plainFont(QStringLiteral("Times New Roman"));
+    QFont font = plainFont(textFontFamily);
     font.setPointSize(infoPointSize);
     p.setFont(font);
     const QFontMetrics metrics = p.fontMetrics();

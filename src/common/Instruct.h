@@ -7,13 +7,13 @@ class QPlainTextEdit;
 class QPushButton;
 
 // A small read-only window that shows one of the instruction texts of the
-// program folder. The caller sets the caption, calls showText and shows it
-// modally.
+// program folder `programFolder` (ending with "/"). The caller sets the
+// caption, calls showText and shows it modally.
 class Tistruzioni : public QDialog
 {
     Q_OBJECT
 public:
-    explicit Tistruzioni(QWidget* parent = nullptr);
+    explicit Tistruzioni(const QString& programFolder, QWidget* parent = nullptr);
 
     // Fills the text from the file of that name in the program folder, or
     // with "Testo non disponibile" when there is no such file.
@@ -33,7 +33,11 @@ protected:
 
 private:
     bool scrollByKey(int key);
+
+    QString programFolder;
 };
 
-// Creates the window with `caption`, shows `fileName` in it, modally.
-void showInstructions(QWidget* parent, const QString& caption, const QString& fileName);
+// Creates the window with `caption`, shows `fileName` of `programFolder` in
+// it, modally.
+void showInstructions(QWidget* parent, const QString& programFolder, const QString& caption,
+                      const QString& fileName);

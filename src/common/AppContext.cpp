@@ -1,0 +1,8 @@
+#include "common/AppContext.h"
+
+#include "speech/SpeechEngine.h"
+
+bool AppContext::speechAvailable() const
+{
+    return SpeechAvailable;
+}

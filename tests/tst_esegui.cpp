@@ -13,6 +13,10 @@
 #include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/Random.h"
+#include "model/ResultsFile.h"
+#include "results/EsportaCsv.h"
+#include "results/Urisult.h"
+#include "results/Usintesi.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
 #include "speech/SpeechEngine.h"
@@ -25,6 +29,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -343,11 +348,29 @@ private:
         return id;
     }
 
-    QStringList storedHistory(const QString& id)
+    QStringList storedHistoryWithTimes(const QString& id)
     {
         const QStringList block = storedBlock(id);
         const int start = block.indexOf(QStringLiteral("[storia]"));
         return start < 0 ? QStringList{QStringLiteral("no history")} : block.mid(start + 1);
+    }
+
+    // The history as the rules write it: the times of the answers (on a
+    // clock that moves at every reading) left out, with the space that
+    // stands for an empty message before them.
+    QStringList storedHistory(const QString& id)
+    {
+        QStringList lines = storedHistoryWithTimes(id);
+        for (QString& line : lines) {
+            QStringList fields = line.split(QLatin1Char('|'));
+            if (fields.size() != 4)
+                continue;
+            fields.removeLast();
+            if (fields.at(2) == QLatin1String(" "))
+                fields[2].clear();
+            line = fields.join(QLatin1Char('|'));
+        }
+        return lines;
     }
 
     RunSetup pupil(const QString& name = QStringLiteral("MARIO")) const
@@ -1328,6 +1351,87 @@ private slots:
                  QStringList{QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?")});
     }
 
+    // The time of every answer on the program's clock, from the moment its
+    // sentence is shown (after the pause and the effects) to the answer: one
+    // given by the time limit, a gross error that sends the pupil back with
+    // a reset, the minute the question stays open left out. The results
+    // window shows each time and their total, the summary the means per
+    // level, the export the times of the sentences.
+    void answerTimesStoredShownAndExported()
+    {
+        clock.reset();
+        clock = std::make_unique<FakeClock>(0, true);
+        writeExercise(QStringLiteral("Tempi"), allNon(10));
+        SeededRandom random(seedFor({{4, 2}}));
+        RunOptions options;
+        options.resetAnswersOnFeedback = true;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Tempi"), 1, 2);
+        QVERIFY(open(run));
+        auto after = [this, &run](qint64 ms, int level) {
+            clock->advance(ms);
+            answer(run, level);
+        };
+        after(1200, 1);
+        clock->advance(7000);                // 1: the time limit answers
+        QCOMPARE(run.shownSentence, 2);
+        after(2500, 3);                      // 2: asked on 4
+        after(800, 1);
+        script.then(QStringLiteral("feedback 1"), [this](QWidget* w) {
+            clock->advance(60000);
+            auto form = qobject_cast<TanimazioneForm*>(w);
+            QVERIFY(form);
+            form->yesBut->click();
+        });
+        after(1000, 1);
+        QCOMPARE(run.shownSentence, 0);
+        after(300, 1);
+        script.feedback(6, ok);
+        script.runName(QStringLiteral("tempi"));
+        for (int i = 1; i <= 9; ++i)
+            after(100, 1);
+        QVERIFY(finished(run, script));
+        QStringList expected{QStringLiteral("0|0| |1200"), QStringLiteral("1|0| |7000"),
+                             QStringLiteral("2|2| |2500"), QStringLiteral("3|0| |800"),
+                             QStringLiteral("4|0|Torna indietro di 5 frasi|1000"),
+                             QStringLiteral("-1|0|4"), QStringLiteral("0|0| |300")};
+        for (int i = 1; i <= 9; ++i)
+            expected << QStringLiteral("%1|0| |100").arg(i);
+        QCOMPARE(storedHistoryWithTimes(QStringLiteral("MARIO^TEMPI")), expected);
+
+        Trisultati results(context);
+        results.show();
+        QVERIFY(results.loadRun(QStringLiteral("MARIO^TEMPI")));
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo totale: 13,7 s"));
+        results.ComboPassi->setCurrentIndex(1);
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo di risposta: 7,0 s"));
+        QTest::mouseClick(results.Buttonpiu, Qt::LeftButton);
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo di risposta: 2,5 s"));
+        QString summary;
+        testsupport::whenModalShown([&summary](QWidget* modal) {
+            if (auto form = qobject_cast<TsintesiForm*>(modal)) {
+                summary = form->LabelTempi->text();
+                form->reject();
+            }
+        });
+        QTest::mouseClick(results.sintesiBut, Qt::LeftButton);
+        QCOMPARE(summary, QStringLiteral("tempo totale: 13,7 s\n"
+                                         "tempo medio delle risposte \"non importante\": 0,8 s\n"
+                                         "tempo medio delle risposte \"importante\": -\n"
+                                         "tempo medio delle risposte \"molto importante\": 2,5 s"));
+
+        QString error;
+        const QString csv = data.filePath(QStringLiteral("tempi.csv"));
+        QVERIFY(exportResultsCsv(resultsFolderIn(context.dataRoot), QStringLiteral("MARIO"), csv, error));
+        const QString runs = QString::fromUtf8(readBytes(csv));
+        QVERIFY2(runs.contains(QStringLiteral("\"TEMPI\";")) && runs.endsWith(QStringLiteral(";\"13,700\"\r\n")),
+                 qPrintable(runs));
+        const QStringList sentences = QString::fromUtf8(readBytes(sentencesPathFor(csv))).split(QStringLiteral("\r\n"));
+        QVERIFY2(sentences.value(1).endsWith(QStringLiteral(";\"1,500\"")), qPrintable(sentences.value(1)));
+        QVERIFY2(sentences.value(3).endsWith(QStringLiteral(";\"2,600\"")), qPrintable(sentences.value(3)));
+    }
+
     // The time limit counts only while the pupil can answer: the task
     // window, a menu, the exercise chooser and a question stop it, and it
     // goes on from where it was when they close. On the program's clock,
@@ -1416,6 +1520,8 @@ private slots:
         QCOMPARE(run.shownSentence, 1);
         QCOMPARE(run.run.historyFirst, QStringList{QStringLiteral("0")});
         QCOMPARE(run.run.historySecond, QStringList{QStringLiteral("0")});
+        // The answer took the whole limit, and no more.
+        QCOMPARE(run.run.historyTime, QStringList{QStringLiteral("30000")});
         QCOMPARE(left(), qint64(30000));
         scripted->answer(NoAnswerButton);
         run.close();

@@ -310,10 +310,13 @@ void Tesegui::buildControls()
     // Whatever is open over the window (a question, a dialog, a menu, the
     // task or a feedback) holds the time limit until it closes.
     windowsOver = std::make_unique<WindowsOver>(this, [this](bool covered) {
-        if (covered)
+        if (covered) {
             limit->hold();
-        else
+            rules.holdAnswerTime();
+        } else {
             limit->release();
+            rules.releaseAnswerTime();
+        }
     });
 
     connect(fineBut, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
@@ -689,6 +692,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     run.historyFirst.clear();
     run.historySecond.clear();
     run.historyThird.clear();
+    run.historyTime.clear();
     run.lastStepError = 0;
     limit->stop();
     run.displayMode = display;
@@ -737,6 +741,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         keyboard->enabled = true;
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
             limit->start();
+        rules.answerable();
         return true;
     }
     arrangeControls();
@@ -845,6 +850,8 @@ void Tesegui::clickImportanza(QObject* sender)
     if (level == 0)
         return;
     inAnswer = true;
+    // The answer's time stops here; the next one counts once this is done.
+    rules.holdAnswerTime();
     bool timerWasOn = false;
     beginAnswerWork(timerWasOn);
 
@@ -864,6 +871,8 @@ void Tesegui::clickImportanza(QObject* sender)
     rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
+    rules.answerable();
+    rules.releaseAnswerTime();
     inAnswer = false;
 }
 

@@ -19,6 +19,8 @@
 #include "results/Usintesi.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "sound/AudioOutput.h"
+#include "speech/ReadAlong.h"
 #include "speech/SpeechEngine.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -1430,6 +1432,69 @@ private slots:
         const QStringList sentences = QString::fromUtf8(readBytes(sentencesPathFor(csv))).split(QStringLiteral("\r\n"));
         QVERIFY2(sentences.value(1).endsWith(QStringLiteral(";\"1,500\"")), qPrintable(sentences.value(1)));
         QVERIFY2(sentences.value(3).endsWith(QStringLiteral(";\"2,600\"")), qPrintable(sentences.value(3)));
+    }
+
+    // Reading along with the speech engine on a sound output that only
+    // keeps the sound: from the current sentence to the end, each word is
+    // marked in the view as it is heard, in the order of the text; a key
+    // stops the reading and takes the mark away.
+    void readingAlongMarksEachWordHeard()
+    {
+        auto output = std::make_unique<CaptureAudioOutput>();
+        output->setPlaybackSpeed(4);
+        installSpeechAudioOutput(std::move(output));
+        QVERIFY(VS_CreateSpeechEngine());
+        auto engine = qScopeGuard([] {
+            VS_DestroySpeechEngine();
+            installSpeechAudioOutput(nullptr);
+        });
+        writeExercise(QStringLiteral("Lettura"), allNon(3));
+        RunOptions options;
+        options.useSpeech = true;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Lettura"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.PlayButton->isVisible());
+        QTest::keyClick(&run, Qt::Key_Down);
+        QCOMPARE(run.model->currentSentence, 1);
+
+        QStringList heard;
+        QList<QRect> marks;
+        connect(run.readingAlong(), &TReadAlong::wordHeard, &run, [&](int item, int start, int length) {
+            heard << run.model->sentenceText(1 + item).mid(start, length);
+            marks << run.PaintCanvas->wordMark();
+        });
+        QTest::mouseClick(run.PlayButton, Qt::LeftButton);
+        QVERIFY(run.readingAlong()->reading());
+        QTRY_VERIFY_WITH_TIMEOUT(!run.readingAlong()->reading(), 30000);
+        QString expected;
+        for (int n = 2; n <= 3; ++n)
+            expected += QString::fromUtf8(" Questa è la frase numero %1 del testo").arg(n);
+        QCOMPARE(heard, expected.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        // Each mark in sight, after the one before it along the text.
+        for (int i = 0; i < marks.size(); ++i) {
+            QVERIFY2(!marks.at(i).isEmpty() && run.PaintCanvas->rect().contains(marks.at(i)),
+                     qPrintable(heard.at(i)));
+            if (i > 0 && i != 8)
+                QVERIFY(marks.at(i).top() > marks.at(i - 1).top()
+                        || (marks.at(i).top() == marks.at(i - 1).top() && marks.at(i).left() > marks.at(i - 1).right()));
+        }
+        QVERIFY(run.PaintCanvas->wordMark().isEmpty());
+
+        // A key stops the reading at once.
+        heard.clear();
+        QTest::mouseClick(run.PlayButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= 2, 20000);
+        QTest::keyClick(&run, Qt::Key_Up);
+        QVERIFY(!run.readingAlong()->reading());
+        QVERIFY(!VS_IsTalking());
+        QVERIFY(run.PaintCanvas->wordMark().isEmpty());
+        const int count = int(heard.size());
+        QTest::qWait(300);
+        QCOMPARE(heard.size(), count);
+        scripted->answer(NoAnswerButton);
+        run.close();
     }
 
     // The time limit counts only while the pupil can answer: the task

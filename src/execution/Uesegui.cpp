@@ -22,6 +22,7 @@
 #include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
+#include "speech/ReadAlong.h"
 #include "speech/SpeechOutput.h"
 
 #include <QAction>
@@ -165,11 +166,17 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     if (!setup.profile.isDefault())
         run.profileLine = profileInWords(profileInForce);
     setAccess();
+    // Created after the keyboard and scanning hooks, so that a press stops
+    // the reading before they see it.
+    readAlong = std::make_unique<TReadAlong>();
+    connect(readAlong.get(), &TReadAlong::wordHeard, this, &Tesegui::wordHeard);
+    connect(readAlong.get(), &TReadAlong::finished, PaintCanvas, &TMarkedTextView::clearWordMark);
     complete = true;
 }
 
 Tesegui::~Tesegui()
 {
+    readAlong.reset();
     windowsOver.reset();
     limit->stop();
     if (keptSpeechSpeed > 0)
@@ -774,7 +781,36 @@ bool Tesegui::loadExercise(const QString& path)
 
 void Tesegui::stopSpeech()
 {
+    if (readAlong)
+        readAlong->stop();
     stopSpeaking();
+}
+
+void Tesegui::wordHeard(int item, int start, int length)
+{
+    if (!model)
+        return;
+    const int n = run.displayMode == wholeText ? readFrom + item : shownSentence;
+    // The lines may have been wrapped anew since the reading began (the
+    // window was resized): the word keeps its place among the characters
+    // that are not spaces.
+    const QString read = readAlong->texts().value(item);
+    const QString now = model->sentenceText(n);
+    if (read != now) {
+        int letters = 0;
+        for (int i = 0; i < start && i < read.size(); ++i)
+            letters += read.at(i).isSpace() ? 0 : 1;
+        int at = 0;
+        while (at < now.size() && (letters > 0 || now.at(at).isSpace())) {
+            letters -= now.at(at).isSpace() ? 0 : 1;
+            ++at;
+        }
+        start = at;
+    }
+    if (run.displayMode == wholeText)
+        PaintCanvas->markWord(n, start, length);
+    else
+        PaintCanvas->markWord(n, start, length, shownTop);
 }
 
 void Tesegui::releaseJoystick()
@@ -939,15 +975,17 @@ void Tesegui::PlayButtonClick()
     if (!model)
         return;
     stopSpeech();
-    QString text;
+    // The whole text is read from the current sentence to the end, one
+    // sentence at a time the sentence shown; the word heard is marked.
+    QStringList texts;
     if (run.displayMode == wholeText) {
-        QStringList lines;
-        model->sentenceLines(model->currentSentence, lines);
-        text = lines.join(QLatin1Char(' '));
+        readFrom = std::max(0, model->currentSentence);
+        for (int n = readFrom; n < model->sentenceCount; ++n)
+            texts << model->sentenceText(n);
     } else {
-        text = spokenText;
+        texts << model->sentenceText(shownSentence);
     }
-    speechOutput().sayText(text);
+    readAlong->read(texts);
 }
 
 bool Tesegui::handleKey(int key)
@@ -997,6 +1035,8 @@ void Tesegui::focusAnswer(bool right)
 
 void Tesegui::serialPress(TBottoneSeriale* sender)
 {
+    if (readAlong)
+        readAlong->stop();
     if (!scanning || scanning->suspended || !isActiveWindow())
         return;
     if (sender->dsrNow())
@@ -1008,6 +1048,8 @@ void Tesegui::serialPress(TBottoneSeriale* sender)
 
 void Tesegui::joystickDirection(int direction)
 {
+    if (readAlong)
+        readAlong->stop();
     if (!scanning)
         return;
     switch (direction) {

@@ -813,6 +813,36 @@ std::pair<int, int> Tevidenziatore::sentenceExtent(QPainter& canvas, int n)
     return {top, bottom};
 }
 
+QString Tevidenziatore::sentenceText(int n) const
+{
+    QStringList parts;
+    sentenceLines(n, parts);
+    return parts.join(space);
+}
+
+QRect Tevidenziatore::textRangeRect(QPainter& canvas, int n, int start, int length, bool alone)
+{
+    ensureIndex();
+    if (n < 0 || n >= sentenceIndex.size() || start < 0 || length <= 0)
+        return QRect();
+    checkFont(canvas);
+    const Sentence& s = sentenceIndex.at(n);
+    const int lh = lineHeight(canvas);
+    const QFontMetrics metrics = canvas.fontMetrics();
+    int from = 0;
+    for (int c = 0; c < s.textCount; ++c) {
+        const QString& text = lines.at(s.tagLine + 1 + c);
+        if (start >= from && start + length <= from + text.size()) {
+            const int x = leftMargin + metrics.horizontalAdvance(text.left(start - from));
+            const int w = metrics.horizontalAdvance(text.mid(start - from, length));
+            const int y = alone ? topMargin + c * lh : textTop(s.firstText + c, lh);
+            return QRect(x, y, w, metrics.height());
+        }
+        from += int(text.size()) + 1;
+    }
+    return QRect();
+}
+
 int Tevidenziatore::sentenceHeight(int n, QPainter& canvas)
 {
     ensureIndex();

@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QColor>
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -164,6 +165,14 @@ public:
     std::pair<int, int> sentenceExtent(QPainter& canvas, int n);
     // Height taken by sentence n when shown alone.
     int sentenceHeight(int n, QPainter& canvas);
+    // The text of sentence n as it is read aloud: its display lines joined
+    // by one space.
+    QString sentenceText(int n) const;
+    // Where the characters [start, start + length) of sentenceText(n) are
+    // drawn: the cell of those characters, in text coordinates of the whole
+    // text, or, with `alone`, of the sentence drawn alone from 0. Empty when
+    // the range does not lie within one display line of the sentence.
+    QRect textRangeRect(QPainter& canvas, int n, int start, int length, bool alone);
 
     // --- files
     // Writes the model as an exercise file folder + fileName, replacing it

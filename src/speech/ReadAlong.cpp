@@ -1,7 +1,7 @@
 #include "speech/ReadAlong.h"
 
-#include "model/Funzioni.h"
 #include "speech/SpeechEngine.h"
+#include "speech/SpeechOutput.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -32,8 +32,7 @@ TReadAlong::~TReadAlong()
 {
     if (reading()) {
         firstNumber = 0;
-        if (VS_IsTalking())
-            VS_StopTalk();
+        stopSpeaking();
     }
     readers().removeAll(this);
     if (readers().isEmpty())
@@ -53,15 +52,20 @@ void TReadAlong::wordMark(void*, int32_t textNumber, int32_t start, int32_t leng
 void TReadAlong::read(const QStringList& texts)
 {
     stop();
-    if (VS_IsTalking())
-        VS_StopTalk();
-    if (!SpeechAvailable || texts.isEmpty())
+    stopSpeaking();
+    if (texts.isEmpty())
         return;
-    readTexts = texts;
+    SpeechOutput& output = speechOutput();
+    int first = 0;
     for (int i = 0; i < texts.size(); ++i) {
-        VS_SayText(encodeCp1252(texts.at(i)).constData(), 1);
+        output.sayText(texts.at(i));
         if (i == 0)
-            firstNumber = VS_GetLastTextNumber();
+            first = output.lastTextNumber();
+    }
+    // Without numbers there are no word marks to follow.
+    if (first > 0) {
+        readTexts = texts;
+        firstNumber = first;
     }
 }
 
@@ -70,8 +74,7 @@ void TReadAlong::stop()
     if (!reading())
         return;
     firstNumber = 0;
-    if (VS_IsTalking())
-        VS_StopTalk();
+    stopSpeaking();
     end();
 }
 

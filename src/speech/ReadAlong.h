@@ -3,11 +3,12 @@
 #include <QObject>
 #include <QStringList>
 
-// Reading along: texts read aloud one after the other while the word being
-// heard is reported, in time with the sound (from the speech engine's own
-// word marks). Any key or mouse button pressed anywhere in the program stops
-// the reading before the press does anything else; a window stops it itself
-// for its switches.
+// Reading along: texts read aloud one after the other (through the installed
+// speech output) while the word being heard is reported, in time with the
+// sound (from the speech engine's own word marks). Any key or mouse button
+// pressed anywhere in the program stops the reading before the press does
+// anything else; a window stops it itself for its switches and joystick. An
+// output without word marks reads the texts without reporting words.
 class TReadAlong final : public QObject
 {
     Q_OBJECT
@@ -18,8 +19,7 @@ public:
     TReadAlong(const TReadAlong&) = delete;
     TReadAlong& operator=(const TReadAlong&) = delete;
 
-    // Stops whatever is being said and reads `texts` in order. Nothing
-    // happens without a speech engine.
+    // Stops whatever is being said and reads `texts` in order.
     void read(const QStringList& texts);
     // Stops the reading and the speech; finished() follows when it was reading.
     void stop();

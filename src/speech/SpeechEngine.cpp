@@ -528,6 +528,7 @@ private:
     quint64 workerGeneration = 0;
     const Job* workerJob = nullptr;
     qint64 workerSamples = 0; // samples of the current text so far
+    int workerWordEnd = 0;    // where the last word marked in the current text ends
 
     std::thread worker;
 };
@@ -831,6 +832,7 @@ void Engine::synthesize(const Job& job)
     espeakLib.SetParameter(espeakPITCH, job.pitch, 0);
     workerJob = &job;
     workerSamples = 0;
+    workerWordEnd = 0;
     espeakLib.Synth(job.utf8.constData(), size_t(job.utf8.size()) + 1, 0, POS_CHARACTER, 0,
                  espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
     workerJob = nullptr;
@@ -863,10 +865,20 @@ int Engine::onSamples(const short* wav, int samples, const espeak_EVENT* events)
         // text carries none.
         if (event->type != espeakEVENT_WORD || event->text_position <= 0 || !workerJob)
             continue;
-        const int start = event->text_position - 1;
-        if (start >= workerJob->text.size())
+        int start = event->text_position - 1;
+        const QString& text = workerJob->text;
+        // A position that goes back (espeak-ng gives one for some short
+        // words, "è" after another word) stands for the next word after
+        // the last one marked.
+        const bool wentBack = start < workerWordEnd;
+        if (wentBack) {
+            start = workerWordEnd;
+            while (start < text.size() && !text.at(start).isLetterOrNumber())
+                ++start;
+        }
+        if (start >= text.size())
             continue;
-        int length = event->length > 0
+        int length = event->length > 0 && !wentBack
                          ? std::min<int>(event->length, int(workerJob->text.size()) - start)
                          : wordLengthAt(workerJob->text, start);
         // An elided word is spoken with the next one ("l'ultimo") but
@@ -874,6 +886,7 @@ int Engine::onSamples(const short* wav, int samples, const espeak_EVENT* events)
         if (start + length < workerJob->text.size()
             && isApostrophe(workerJob->text.at(start + length)))
             length = wordLengthAt(workerJob->text, start);
+        workerWordEnd = start + length;
         chunk.marks.append({qint64(event->sample), workerJob->number, start, length});
     }
     if (wav && samples > 0) {

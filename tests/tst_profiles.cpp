@@ -21,6 +21,7 @@
 #include "model/SafeFile.h"
 #include "common/AppContext.h"
 #include "speech/SpeechOutput.h"
+#include "support/ModalSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -83,53 +84,7 @@ private:
     qint64 endsAt = 0;
 };
 
-// The modal windows of a run, answered in order; one that comes when nothing
-// is expected is a failure and is closed.
-class Modals : public QObject
-{
-public:
-    using Step = std::function<void(QWidget*)>;
-    Modals()
-    {
-        connect(&timer, &QTimer::timeout, this, &Modals::tick);
-        timer.start(5);
-        qApp->installEventFilter(this);
-    }
-    ~Modals() override { qApp->removeEventFilter(this); }
-    void then(const QString& what, Step step) { steps.append({what, std::move(step)}); }
-    bool done() const { return steps.isEmpty() && failures.isEmpty(); }
-    QStringList failures;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto dialog = qobject_cast<QDialog*>(watched);
-        if (event->type() == QEvent::Show && dialog && dialog->isModal()
-            && !qobject_cast<Tesegui*>(dialog))
-            shown << dialog;
-        return false;
-    }
-
-private:
-    void tick()
-    {
-        while (!shown.isEmpty() && (!shown.first() || !shown.first()->isVisible()))
-            shown.removeFirst();
-        if (shown.isEmpty() || QApplication::activeModalWidget() != shown.first())
-            return;
-        QWidget* modal = shown.takeFirst();
-        if (steps.isEmpty()) {
-            failures << QStringLiteral("unexpected window ") + modal->objectName();
-            modal->close();
-            return;
-        }
-        const auto step = steps.takeFirst();
-        step.second(modal);
-    }
-    QTimer timer;
-    QList<QPair<QString, Step>> steps;
-    QList<QPointer<QWidget>> shown;
-};
+using Modals = ModalSteps<Tesegui>;
 
 // Serial switch lines pressed by the test.
 class SwitchLines final : public SerialLines

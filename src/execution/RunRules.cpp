@@ -148,6 +148,7 @@ void RunRules::start(Tevidenziatore* text, const RunOptions& options)
     jumpPending = false;
     jumpFrom = -1;
     jumpDelay = std::numeric_limits<int>::max();
+    randomDraws = 0;
     resetNoted = false;
 }
 
@@ -283,6 +284,7 @@ void RunRules::jumpBackCheck(int k, int& message, bool& end)
         jumpFrom = k;
         const int left = n - k;
         jumpDelay = randomSource().upTo(left >= 5 ? 4 : left - 1);
+        ++randomDraws;
     }
     if (jumpPending && jumpFrom + jumpDelay == k) {
         jumpPending = false;
@@ -338,6 +340,7 @@ void RunRules::evaluateFeedback(int k)
     run.historyThird << historyMessage(message);
     if (resetNoted)
         addResetEntry();
+    host.recorded(end);
     if (end) {
         finishRun();
         host.closeRun();
@@ -350,6 +353,7 @@ void RunRules::endCheck()
     if (!model || run.runFinished)
         return;
     if (run.feedbackMode != midAndEnd) {
+        host.recorded(true);
         finishRun();
         host.disableEnd();
         host.closeRun();
@@ -389,6 +393,7 @@ void RunRules::endCheck()
     }
     if (resetNoted)
         addResetEntry();
+    host.recorded(mayEnd);
     if (mayEnd) {
         finishRun();
         host.disableEnd();

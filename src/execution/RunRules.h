@@ -87,6 +87,10 @@ public:
     virtual void disableEnd() = 0;
     // The run window closes.
     virtual void closeRun() = 0;
+    // The rules are done with an answer (or with "&fine esercizio"): the
+    // history and the feedback state are where the run stands now; `ended`
+    // when what is left is the judgement and the save.
+    virtual void recorded(bool ended) { Q_UNUSED(ended) }
 };
 
 // The marking and feedback rules of one run: after each answer they decide
@@ -132,6 +136,8 @@ public:
     int jumpFrom = -1;
     int jumpDelay = std::numeric_limits<int>::max();
     int midPoint = 0;
+    // Random numbers the run has drawn.
+    int randomDraws = 0;
 
 private:
     FeedbackAnswer ask(FeedbackKind kind);

@@ -102,3 +102,15 @@ void TdomandaForm::showEvent(QShowEvent* event)
     if (scan)
         scan->rebuildList();
 }
+
+DialogButton askPupil(QWidget* owner, const QString& text, bool scanningAccess, AccessDevice device,
+                      const ScanTiming& timing, TBottoneSeriale* serial)
+{
+    if (!scanningAccess) {
+        const DialogButton answer = askQuestion(QStringLiteral("Attenzione!"), text,
+                                                YesButton | NoAnswerButton, DialogIcon::Warning);
+        return answer == YesButton ? YesButton : NoAnswerButton;
+    }
+    TdomandaForm question(owner, text, device, timing, serial);
+    return question.exec() == QDialog::Accepted ? YesButton : NoAnswerButton;
+}

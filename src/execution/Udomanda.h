@@ -2,6 +2,7 @@
 
 #include "access/SerBtn.h"
 #include "access/Uscans.h"
+#include "model/DialogService.h"
 
 #include <QDialog>
 #include <memory>
@@ -41,3 +42,9 @@ private:
     TBottoneSeriale* serialSwitches = nullptr;
     TBottoneSeriale::PressHandler keptHandler;
 };
+
+// A Yes/No question of a run ("Attenzione!"): scanned with the pupil's device
+// and timing when the pupil works by scanning, otherwise a message box of the
+// dialog service. Returns YesButton or NoAnswerButton.
+DialogButton askPupil(QWidget* owner, const QString& text, bool scanningAccess, AccessDevice device,
+                      const ScanTiming& timing, TBottoneSeriale* serial);

@@ -14,6 +14,7 @@
 #include "execution/Ucompito.h"
 #include "execution/Udomanda.h"
 #include "execution/Uprofilo.h"
+#include "execution/Uripresa.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -47,6 +48,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -455,10 +457,20 @@ void Tesegui::firstActivate()
     if (!firstActivation || !isVisible())
         return;
     firstActivation = false;
-    releaseJoystick();
-    showIntroduction();
-    captureJoystick();
-    startExercise();
+    if (!pendingResume.isEmpty()) {
+        // An interrupted run goes on where it stopped, without the introduction.
+        const QString path = pendingResume;
+        pendingResume.clear();
+        if (!resumeRun(path)) {
+            QDialog::reject();
+            return;
+        }
+    } else {
+        releaseJoystick();
+        showIntroduction();
+        captureJoystick();
+        startExercise();
+    }
     if (isVisible())
         setWindowState(windowState() | Qt::WindowMaximized);
 }
@@ -688,8 +700,29 @@ void Tesegui::startExercise()
     QString chosen;
     DisplayMode display = wholeText;
     FeedbackMode feedback = noFeedback;
-    if (chooseExercise(chosen, display, feedback))
-        beginRun(chosen, display, feedback);
+    if (!chooseExercise(chosen, display, feedback))
+        return;
+    // The run in progress, if any, is given up now.
+    dropJournal();
+    // An interrupted run of this pupil on this exercise is offered first.
+    const QList<InterruptedRun> found = interruptedRuns(runJournalFolder(context.dataRoot));
+    for (const InterruptedRun& interrupted : found) {
+        if (!interrupted.readable || interrupted.start.exerciseName != chosen
+            || trimSpaces(interrupted.start.pupilName) != trimSpaces(run.pupilName))
+            continue;
+        const bool timed = scanning && scanning->running();
+        if (scanning)
+            scanning->stopScanning();
+        releaseJoystick();
+        const RunOffer offer =
+            offerInterruptedRun(this, context.dataRoot, interrupted, scanningAccess, device, serialSwitches);
+        captureJoystick();
+        if (timed)
+            scanning->startScanning();
+        if (offer == RunOffer::Resume && resumeRun(interrupted.path))
+            return;
+    }
+    beginRun(chosen, display, feedback);
 }
 
 bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode feedback)
@@ -707,19 +740,8 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         limit->setLimit(qint64(options.maxSentenceTime) * 1000);
     run.feedbackMode = feedback;
     run.runFinished = false;
-
-    if (scanning) {
-        const bool whole = display == wholeText;
-        suBut->setProperty("tag", whole ? 0 : -1);
-        giuBut->setProperty("tag", whole ? 1 : -1);
-        suBut->setEnabled(whole);
-        giuBut->setEnabled(whole);
-        fineBot->setProperty("tag", whole ? 6 : -1);
-        fineBot->setVisible(whole);
-        arrangeControls();
-        scanning->rebuildList();
-        PanelScansione->repaint();
-    }
+    dropJournal();
+    prepareScanning(display);
 
     PaintCanvas->setText(nullptr);
     model.reset();
@@ -746,6 +768,9 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         relayout();
         unsaved = true;
         keyboard->enabled = true;
+        timeUsedMs = 0;
+        timeMark = msClock().milliseconds();
+        startJournal();
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
             limit->start();
         rules.answerable();
@@ -756,11 +781,40 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     return false;
 }
 
+void Tesegui::prepareScanning(DisplayMode display)
+{
+    if (!scanning)
+        return;
+    const bool whole = display == wholeText;
+    suBut->setProperty("tag", whole ? 0 : -1);
+    giuBut->setProperty("tag", whole ? 1 : -1);
+    suBut->setEnabled(whole);
+    giuBut->setEnabled(whole);
+    fineBot->setProperty("tag", whole ? 6 : -1);
+    fineBot->setVisible(whole);
+    arrangeControls();
+    scanning->rebuildList();
+    PanelScansione->repaint();
+}
+
 bool Tesegui::loadExercise(const QString& path)
 {
-    auto loaded = openExercise(path);
-    if (!loaded)
+    QStringList text;
+    QString task;
+    if (!readExercise(path, text, task)) {
+        showMessage(QStringLiteral("Errore di lettura del file ") + QFileInfo(path).fileName());
         return false;
+    }
+    return loadExerciseText(text, task);
+}
+
+bool Tesegui::loadExerciseText(const QStringList& text, const QString& task)
+{
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = text;
+    params.compito = task;
+    auto loaded = std::make_unique<Tevidenziatore>(params);
     if (loaded->sentenceCount == 0) {
         // Nothing to answer: no run can start on it.
         showMessage(QStringLiteral("L'esercizio ") + run.exerciseName
@@ -769,6 +823,8 @@ bool Tesegui::loadExercise(const QString& path)
     }
     model = std::move(loaded);
     PaintCanvas->setText(model.get());
+    exerciseText = text;
+    exerciseTask = task;
     exerciseLoaded = true;
     suggBut->setEnabled(true);
     model->hideAnswers();
@@ -1117,6 +1173,8 @@ void Tesegui::saveFinishedRun()
     // asks again; a pupil who chose not to save is not asked twice.
     if (saved || !saveFailed)
         unsaved = false;
+    if (!saved && !saveFailed)
+        dropJournal();    // given up: nothing is left to resume
 }
 
 void Tesegui::disableEnd()
@@ -1140,6 +1198,17 @@ RunSetup Tesegui::setupFrom(const TsceltaEs& dialog)
     result.scanningAccess = dialog.scanningAccess();
     result.device = dialog.accessDevice();
     result.profile = dialog.pupilProfile();
+    return result;
+}
+
+RunSetup Tesegui::setupFor(const RunJournalStart& start)
+{
+    RunSetup result;
+    result.pupilName = start.pupilName;
+    result.pupilInfo = start.pupilInfo;
+    result.scanningAccess = start.scanningAccess;
+    result.device = AccessDevice(start.accessDevice);
+    result.profile = profileOfRun(start);
     return result;
 }
 
@@ -1244,39 +1313,21 @@ bool Tesegui::saveRun(const QString& title)
     if (!model)
         return false;
     saveFailed = false;
+    // The journal says the run ended before the results file holds it, so a
+    // crash in between never offers a stored run again.
+    if (journal)
+        journal->waitForWriter();
     const bool keyInputBefore = scanning ? scanning->keyInput : false;
     if (scanning)
         scanning->keyInput = false;
     releaseJoystick();
-    auto now = []() { return proposedRunName(); };
-    bool saved = false;
-    for (;;) {
-        TFormQuery query(this);
-        query.setWindowTitle(title);
-        query.Edit1->setText(now());
-        query.Label1->setText(QStringLiteral("Scrivi il nome dell'esercizio"));
-        bool ok = query.exec() == QDialog::Accepted;
-        QString name = query.Edit1->text();
-        while (ok && trimSpaces(name).isEmpty()) {
-            showMessage(QStringLiteral("Nessun nome specificato"));
-            query.Edit1->setText(now());
-            ok = query.exec() == QDialog::Accepted;
-            name = trimSpaces(query.Edit1->text());
-        }
-        if (!ok)
-            break;
-        name = RunIdentifier::storedName(name);
-        TesercizioSvolto stored = run;
-        stored.runName = name;
-        bool fileFailed = false;
-        if (model->writeRun(resultsFolderIn(context.dataRoot), resultsName, resultsExtension, stored,
-                            &fileFailed)) {
-            run.runName = name;
-            unsaved = false;
-            saveFailed = false;
-            saved = true;
-            break;
-        }
+    bool fileFailed = false;
+    const bool saved =
+        storeRunAs(this, title, resultsFolderIn(context.dataRoot), *model, run, fileFailed);
+    if (saved) {
+        unsaved = false;
+        dropJournal();
+    } else {
         saveFailed = fileFailed;
     }
     captureJoystick();
@@ -1290,6 +1341,8 @@ bool Tesegui::saveRunScanned()
     if (!model)
         return false;
     saveFailed = false;
+    if (journal)
+        journal->waitForWriter();
     releaseJoystick();
     bool yes = false;
     {
@@ -1321,6 +1374,7 @@ bool Tesegui::saveRunScanned()
             run.runName = name;
             unsaved = false;
             saved = true;
+            dropJournal();
         }
         saveFailed = fileFailed;
     }
@@ -1343,8 +1397,162 @@ bool Tesegui::confirmClose()
                           || (answer == YesButton && saveRun(QStringLiteral("Salva con nome")));
     if (mayClose)
         limit->stop();
+    if (answer == NoAnswerButton)
+        dropJournal();
     limit->release();
     return mayClose;
+}
+
+// ---------------------------------------------------------------------------
+// The journal of the run, and going on with an interrupted run
+
+void Tesegui::startJournal()
+{
+    RunJournalStart start;
+    start.started = msClock().dateTime();
+    start.pupilName = run.pupilName;
+    start.pupilInfo = run.pupilInfo;
+    start.profile = profileForJournal(run.pupilName, setup.profile);
+    start.exerciseName = run.exerciseName;
+    start.exerciseText = exerciseText;
+    start.exerciseTask = exerciseTask;
+    start.displayMode = run.displayMode;
+    start.feedbackMode = run.feedbackMode;
+    start.maxSentenceTime = options.maxSentenceTime;
+    start.feedbackThreshold = options.feedbackThreshold;
+    start.resetAnswersOnFeedback = options.resetAnswersOnFeedback;
+    start.useSpeech = options.useSpeech;
+    start.scanningAccess = scanningAccess;
+    start.accessDevice = device;
+    if (scanningAccess && (device == serialTwoSwitch || device == serialOneSwitch) && serialSwitches)
+        start.serialPort = serialSwitches->portDevice();
+    start.font = textFont().toString();
+    journal = std::make_unique<RunJournal>(runJournalFolder(context.dataRoot), start);
+}
+
+void Tesegui::recorded(bool ended)
+{
+    journalAnswer(ended);
+}
+
+void Tesegui::journalAnswer(bool ended)
+{
+    if (!journal || !model)
+        return;
+    RunJournalState state;
+    state.historyFirst = run.historyFirst;
+    state.historySecond = run.historySecond;
+    state.historyThird = run.historyThird;
+    state.currentSentence = model->currentSentence;
+    state.shownSentence = shownSentence;
+    state.firstPartCheck = rules.firstPartCheck;
+    state.secondPartCheck = rules.secondPartCheck;
+    state.jumpPending = rules.jumpPending;
+    state.jumpFrom = rules.jumpFrom;
+    state.jumpDelay = rules.jumpDelay;
+    state.lastStepError = run.lastStepError;
+    state.randomDraws = rules.randomDraws;
+    state.timeUsedMs = timeUsedMs + (msClock().milliseconds() - timeMark);
+    state.ended = ended;
+    state.font = textFont().toString();
+    journal->record(state);
+}
+
+void Tesegui::dropJournal()
+{
+    if (journal)
+        journal->remove();
+    journal.reset();
+}
+
+bool Tesegui::resumeRun(const QString& path)
+{
+    InterruptedRun read;
+    std::unique_ptr<RunJournal> taken = RunJournal::takeOver(path, read);
+    if (!taken) {
+        showMessage(read.readable || read.path.isEmpty()
+                        ? QString::fromUtf8("La prova non si può riprendere: è in corso in un'altra "
+                                            "finestra, su questo o su un altro computer.")
+                        : read.damage);
+        return false;
+    }
+    dropJournal();
+    limit->stop();
+    const RunJournalStart& start = read.start;
+    const RunJournalState& state = read.state;
+
+    // The run as it started: pupil, exercise, modes and the options in force.
+    run = TesercizioSvolto();
+    run.pupilName = start.pupilName;
+    run.pupilInfo = start.pupilInfo;
+    run.exerciseName = start.exerciseName;
+    run.displayMode = DisplayMode(start.displayMode);
+    run.feedbackMode = FeedbackMode(start.feedbackMode);
+    options.maxSentenceTime = start.maxSentenceTime;
+    options.feedbackThreshold = start.feedbackThreshold;
+    options.resetAnswersOnFeedback = start.resetAnswersOnFeedback;
+    options.useSpeech = start.useSpeech;
+    profileInForce.maxSentenceTime = options.maxSentenceTime;
+    profileInForce.useSpeech = SpeechAvailable && options.useSpeech;
+    if (!setup.profile.isDefault())
+        run.profileLine = profileInWords(profileInForce);
+    if (run.displayMode == sentenceBySentence)
+        limit->setLimit(qint64(options.maxSentenceTime) * 1000);
+    prepareScanning(run.displayMode);
+
+    PaintCanvas->setText(nullptr);
+    model.reset();
+    exerciseLoaded = false;
+    if (!loadExerciseText(start.exerciseText, start.exerciseTask)) {
+        arrangeControls();
+        PaintCanvas->redraw();
+        return false;
+    }
+    rules.start(model.get(), options);
+    QFont font;
+    if (!state.font.isEmpty() && font.fromString(state.font)) {
+        PaintCanvas->setTextFont(font);
+    }
+
+    // Where it stood after its last answer.
+    run.historyFirst = state.historyFirst;
+    run.historySecond = state.historySecond;
+    run.historyThird = state.historyThird;
+    run.lastStepError = state.lastStepError;
+    replayHistory(*model, run.historyFirst, run.historySecond, run.historyThird);
+    rules.firstPartCheck = state.firstPartCheck;
+    rules.secondPartCheck = state.secondPartCheck;
+    rules.jumpPending = state.jumpPending;
+    rules.jumpFrom = state.jumpFrom;
+    rules.jumpDelay = state.jumpDelay;
+    rules.randomDraws = state.randomDraws;
+    timeUsedMs = state.timeUsedMs;
+    timeMark = msClock().milliseconds();
+    const int last = model->sentenceCount - 1;
+    shownSentence = std::clamp(state.shownSentence, 0, last);
+    model->currentSentence = std::clamp(state.currentSentence, 0, last);
+    model->currentImportance = model->importanceOf(model->currentSentence);
+
+    fineBut->setVisible(run.displayMode == wholeText);
+    setFineEnabled(true);
+    scrollTo(0);
+    arrangeControls();
+    relayout();
+    if (run.displayMode == wholeText)
+        chooseSentence(model->currentSentence);
+    unsaved = true;
+    keyboard->enabled = true;
+    journal = std::move(taken);
+
+    if (state.ended) {
+        // Stopped after the last answer: the judgement and the save are left.
+        rules.finishRun();
+        close();
+        return true;
+    }
+    if (run.displayMode == sentenceBySentence && options.maxSentenceTime > 0)
+        limit->start();
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "execution/Uanimaf.h"
 #include "execution/RunRules.h"
 #include "model/PupilProfile.h"
+#include "model/RunJournal.h"
 #include "model/RunOptions.h"
 #include "model/Uevidenz.h"
 
@@ -59,6 +60,8 @@ public:
 
     // What the set-up dialog says about the pupil and the access device.
     static RunSetup setupFrom(const TsceltaEs& dialog);
+    // The pupil, access and profile an interrupted run was started with.
+    static RunSetup setupFor(const RunJournalStart& start);
 
     // False when the window could not be made whole (a button picture is
     // missing; the user has been told which): it must not be shown.
@@ -70,6 +73,17 @@ public:
     // exercise chooser; false when it cannot be loaded (the user is told why).
     bool beginRun(const QString& name, DisplayMode display, FeedbackMode feedback);
     bool loadExercise(const QString& path);
+    // Goes on with the interrupted run whose journal is `path`, as if it had
+    // never stopped: the same sentence, history, modes, options and profile.
+    // False, the user told why, when its journal is being written elsewhere
+    // or cannot be read.
+    bool resumeRun(const QString& path);
+    // The window opens on the interrupted run `path` (resumeRun) instead of
+    // the introduction and the exercise chooser.
+    void resumeOnShow(const QString& path) { pendingResume = path; }
+    // The journal of the run in progress (none before the first run and
+    // after the run was stored or given up).
+    RunJournal* runJournal() const { return journal.get(); }
     void relayout();
     void arrangeControls();
     void nextSentence();
@@ -173,6 +187,14 @@ private:
     // "&fine esercizio" and its scanned twin are enabled together.
     void setFineEnabled(bool enabled);
     bool loadPictures();
+    bool loadExerciseText(const QStringList& text, const QString& task);
+    // The scanned buttons for a display mode.
+    void prepareScanning(DisplayMode display);
+    // The journal of the run: started with the run, written after every
+    // answer, removed when the run is stored or given up.
+    void startJournal();
+    void journalAnswer(bool ended);
+    void dropJournal();
     void firstActivate();
     void showIntroduction();
     FeedbackRequest feedbackRequest(FeedbackKind kind, int buttons);
@@ -207,6 +229,7 @@ private:
     void saveFinishedRun() override;
     void disableEnd() override;
     void closeRun() override;
+    void recorded(bool ended) override;
     void chooseFont();
     void openSpeechSetup();
     void updateFileMenu();
@@ -240,4 +263,11 @@ private:
     bool inAnswer = false;
     // The speech speed before the pupil's own was set (0: not changed).
     int keptSpeechSpeed = 0;
+    std::unique_ptr<RunJournal> journal;
+    // The exercise as read, before its answers were hidden.
+    QStringList exerciseText;
+    QString exerciseTask;
+    qint64 timeUsedMs = 0;        // time of the run before timeMark
+    qint64 timeMark = 0;
+    QString pendingResume;
 };

@@ -218,6 +218,19 @@ QString fileNameFor(const QString& folder, const QString& longName)
     return writeTable(table) ? fileName : QString();
 }
 
+QString existingFileNameFor(const QString& folder, const QString& longName)
+{
+    if (longName.isEmpty())
+        return {};
+    const NameTable table = readTable(folder);
+    const QStringView wanted = compared(longName);
+    for (const QString& line : std::as_const(table.lines)) {
+        if (compared(longNamePart(line)) == wanted && line.contains(u'='))
+            return nameOnDisk(folder, fileNamePart(line).toString());
+    }
+    return {};
+}
+
 QString longNameFor(const QString& folder, const QString& fileName)
 {
     if (fileName.isEmpty())

@@ -48,6 +48,10 @@ QString exerciseFileName(const QString& base, int counter);
 // cannot be written (a message says so).
 QString fileNameFor(const QString& folder, const QString& longName);
 
+// The file name that the table already gives `longName` (the name it has on
+// disk), without adding an entry: empty when the table has none.
+QString existingFileNameFor(const QString& folder, const QString& longName);
+
 // The long name of `fileName` (made upper case), adding an entry with the
 // name before its first "." when it has none. Empty for an empty file name.
 QString longNameFor(const QString& folder, const QString& fileName);

@@ -5,6 +5,7 @@
 #include "common/Hint.h"
 #include "common/Instruct.h"
 #include "execution/Uesegui.h"
+#include "execution/Uripresa.h"
 #include "execution/Uopzioni.h"
 #include "execution/Usceltae.h"
 #include "model/DialogService.h"
@@ -26,6 +27,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScreen>
+#include <QTimer>
 #include <QToolButton>
 #include <QTranslator>
 #include <QWindow>
@@ -282,6 +284,20 @@ void Tmaschera::finishStart()
     if (!SpeechAvailable)
         SpeechAvailable = startSpeech();
     SintesiBut->setEnabled(SpeechAvailable);
+    // Runs that a crash or a power cut interrupted are offered once the
+    // window is there.
+    QTimer::singleShot(0, this, &Tmaschera::offerInterruptedRuns);
+}
+
+void Tmaschera::offerInterruptedRuns()
+{
+    ::offerInterruptedRuns(this, appContext.dataRoot, serialSwitches.get(), [this](const InterruptedRun& found) {
+        Tesegui run(Tesegui::setupFor(found.start), appContext, this);
+        if (!run.ready())
+            return;
+        run.resumeOnShow(found.path);
+        run.exec();
+    });
 }
 
 void Tmaschera::startAnimation()

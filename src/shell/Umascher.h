@@ -59,6 +59,9 @@ public:
     // the stored settings; "configura sintesi" follows SpeechAvailable.
     void finishStart();
     void startAnimation();
+    // Offers the runs that were interrupted (a crash, a power cut), each in
+    // turn; one the pupil wants to go on with opens in the run window.
+    void offerInterruptedRuns();
 
     // What the windows opened here are given; its options are the general
     // options, changed in the options window.

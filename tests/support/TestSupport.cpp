@@ -67,13 +67,14 @@ void FakeClock::setDateTime(const QDateTime& start)
 {
     dateBase = start;
     dateBaseAt = current;
+    dateFixed = false;
 }
 
 QDateTime FakeClock::dateTime()
 {
     if (!dateBase.isValid())
         return MsClock::dateTime();
-    return dateBase.addMSecs(current - dateBaseAt);
+    return dateFixed ? dateBase : dateBase.addMSecs(current - dateBaseAt);
 }
 
 namespace testsupport {

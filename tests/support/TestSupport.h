@@ -40,6 +40,8 @@ public:
     // From now on the date and time of day is `start` plus the time the
     // clock moves on (otherwise the real one).
     void setDateTime(const QDateTime& start);
+    // From now on the date and time of day stays `at`, however the clock moves.
+    void fixDateTime(const QDateTime& at) { setDateTime(at); dateFixed = true; }
 
 private:
     MsClock* previous = nullptr;
@@ -49,6 +51,7 @@ private:
     int reads = 0;
     QDateTime dateBase;
     qint64 dateBaseAt = 0;
+    bool dateFixed = false;
 };
 
 namespace testsupport {

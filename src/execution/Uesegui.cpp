@@ -1443,6 +1443,7 @@ void Tesegui::journalAnswer(bool ended)
     state.historyFirst = run.historyFirst;
     state.historySecond = run.historySecond;
     state.historyThird = run.historyThird;
+    state.historyTime = run.historyTime;
     state.currentSentence = model->currentSentence;
     state.shownSentence = shownSentence;
     state.firstPartCheck = rules.firstPartCheck;
@@ -1518,6 +1519,7 @@ bool Tesegui::resumeRun(const QString& path)
     run.historyFirst = state.historyFirst;
     run.historySecond = state.historySecond;
     run.historyThird = state.historyThird;
+    run.historyTime = state.historyTime;
     run.lastStepError = state.lastStepError;
     replayHistory(*model, run.historyFirst, run.historySecond, run.historyThird);
     rules.firstPartCheck = state.firstPartCheck;
@@ -1552,6 +1554,7 @@ bool Tesegui::resumeRun(const QString& path)
     }
     if (run.displayMode == sentenceBySentence && options.maxSentenceTime > 0)
         limit->start();
+    rules.answerable();
     return true;
 }
 

@@ -73,6 +73,18 @@ QString runSectionLine(RunSection section)
     return QString();
 }
 
+QString historyLine(const QString& first, const QString& second, const QString& third,
+                    const QString& time)
+{
+    QString line = first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+    if (first != resetMark && !time.isEmpty()) {
+        if (trimSpaces(third).isEmpty())
+            line += QLatin1Char(' ');
+        line += QLatin1Char('|') + time;
+    }
+    return line;
+}
+
 RunSection runSectionOf(QStringView line)
 {
     const qsizetype open = line.indexOf(QLatin1Char('['));

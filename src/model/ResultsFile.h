@@ -62,6 +62,13 @@ QString runHeaderLine(const RunIdentifier& id);
 // The line that opens a section: "[informazioni]", "[testo]" or "[storia]".
 QString runSectionLine(RunSection section);
 
+// A line of "[storia]": the three fields joined by "|", and for a step with
+// a known time a fourth field, the milliseconds. Readers that take the first
+// three non-empty fields skip an empty one, so an empty message is then
+// written as a space: the time never takes the message's place.
+QString historyLine(const QString& first, const QString& second, const QString& third,
+                    const QString& time);
+
 // How a line inside a block reads; the archive's reader and the run writer's
 // checks both ask these, so a block is written only as it will be read.
 // The section a line opens: its text between the first "[" and the first "]"

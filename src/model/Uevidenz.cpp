@@ -1124,16 +1124,7 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
             if (!checkRunField(*field, where, QStringLiteral("|")))
                 return false;
         }
-        QString line = first + QLatin1Char('|') + second + QLatin1Char('|') + third;
-        if (!time.isEmpty()) {
-            // The time is a fourth field. Readers that take the first three
-            // non-empty fields skip an empty one, so an empty message is
-            // written as a space: the time never takes the message's place.
-            if (trimSpaces(third).isEmpty())
-                line += QLatin1Char(' ');
-            line += QLatin1Char('|') + time;
-        }
-        history << line;
+        history << historyLine(first, second, third, time);
     }
     if (!checkRunItems(history, where))
         return false;

@@ -217,12 +217,10 @@ int main(int argc, char** argv)
         }
         plains.push_back(threadMs() - cpu);
         cpu = threadMs();
-        QByteArray bytes;
         QList<BlockBytes> none;
         QStringList ids;
-        readBlockBytes(bytes, none, resultsKey, folder, resultsName, resultsExtension,
+        readBlockBytes(none, resultsKey, folder, resultsName, resultsExtension,
                        [](const QString&) { return false; }, &ids);
-        bytes = QByteArray();
         scans.push_back(threadMs() - cpu);
     }
     std::sort(scans.begin(), scans.end());

@@ -628,69 +628,154 @@ bool nextHeader(const char* from, const char* begin, const char* end, const QByt
 
 } // namespace
 
-bool readBlockBytes(QByteArray& bytes, QList<BlockBytes>& out, const QString& key,
-                    const QString& folder, const QString& name, const QString& extension,
+namespace {
+
+// The blocks for one key gathered from the file's bytes, given in pieces
+// that end at line ends.
+class BlockGatherer
+{
+public:
+    BlockGatherer(QList<BlockBytes>& blocks, const QByteArray& headerKey,
+                  const std::function<bool(const QString&)>& accepts, QStringList* allValues)
+        : out(blocks), key(headerKey), wanted(accepts), values(allValues)
+    {
+    }
+
+    void add(const char* begin, const char* end)
+    {
+        HeaderLine header;
+        bool found = nextHeader(begin, begin, end, key, header);
+        // What comes before the first header goes on with the block before it.
+        keep(begin, found ? header.start : end);
+        while (found) {
+            // A header with the value of the block before it goes on with that block.
+            if (first || !(header.value == last)) {
+                first = false;
+                last = QByteArray(header.value.p, header.value.n);
+                const auto known = blockOf.constFind(last);
+                if (known != blockOf.constEnd()) {
+                    current = *known;
+                } else {
+                    const QString value = decodeCp1252(last);
+                    current = -1;
+                    if (!wanted || wanted(value)) {
+                        current = int(out.size());
+                        out.append(BlockBytes{value, {}});
+                    }
+                    blockOf.insert(last, current);
+                    if (values)
+                        values->append(value);
+                }
+            }
+            HeaderLine following;
+            found = nextHeader(header.next, begin, end, key, following);
+            keep(header.next, found ? following.start : end);
+            header = following;
+        }
+    }
+
+private:
+    void keep(const char* from, const char* to)
+    {
+        if (current >= 0 && to > from)
+            out[current].data.append(from, to - from);
+    }
+
+    QList<BlockBytes>& out;
+    const QByteArray& key;
+    const std::function<bool(const QString&)>& wanted;
+    QStringList* values;
+    QHash<QByteArray, int> blockOf;   // block of each value in `out`, -1 for one not wanted
+    int current = -1;
+    QByteArray last;
+    bool first = true;
+};
+
+// Reads the file in pieces through one buffer (no copy of the whole file is
+// made) when it can be read steadily so: no journal of an append, before or
+// after, and the same size at the end as at the start. False, with nothing
+// gathered, when it cannot; the caller then reads the file whole.
+bool gatherStreamed(const QString& path, const QByteArray& key,
+                    const std::function<bool(const QString&)>& wanted, QStringList* values,
+                    QList<BlockBytes>& out)
+{
+    if (QFileInfo::exists(journalPath(path)))
+        return false;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    BlockGatherer gather(out, key, wanted, values);
+    constexpr qint64 piece = 1 << 20;
+    QByteArray buffer(piece * 2, Qt::Uninitialized);
+    qint64 held = 0;     // bytes of an unfinished line carried over
+    qint64 read = 0;
+    bool whole = true;
+    while (read < size) {
+        if (held + piece > buffer.size())
+            buffer.resize(held + piece);
+        const qint64 got = file.read(buffer.data() + held, std::min(piece, size - read));
+        if (got <= 0) {
+            whole = false;
+            break;
+        }
+        read += got;
+        const char* begin = buffer.constData();
+        const char* end = begin + held + got;
+        // The pieces end after the last line end; the rest waits for the next one.
+        const char* cut = end;
+        if (read < size) {
+            while (cut > begin && cut[-1] != '\n' && cut[-1] != '\r')
+                --cut;
+        }
+        gather.add(begin, cut);
+        held = end - cut;
+        std::memmove(buffer.data(), cut, size_t(held));
+    }
+    if (held > 0)
+        gather.add(buffer.constData(), buffer.constData() + held);
+    if (!whole || file.size() != size || QFileInfo::exists(journalPath(path))) {
+        out.clear();
+        if (values)
+            values->clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readBlockBytes(QList<BlockBytes>& out, const QString& key, const QString& folder,
+                    const QString& name, const QString& extension,
                     const std::function<bool(const QString&)>& wanted, QStringList* values)
 {
     out.clear();
     if (values)
         values->clear();
-    if (!readSectionFile(sectionFilePath(folder, name, extension), name, bytes))
-        return false;
     QByteArray wantedKey;
-    if (!wantedBytes(key, wantedKey) || wantedKey.isEmpty())
+    const bool keyFits = wantedBytes(key, wantedKey) && !wantedKey.isEmpty();
+    const QString path = sectionFilePath(folder, name, extension);
+    if (keyFits && gatherStreamed(path, wantedKey, wanted, values, out))
         return true;
-    const char* const begin = bytes.constData();
-    const char* const end = begin + bytes.size();
-    // Block of each value in `out`, -1 for a value not wanted.
-    QHash<QByteArray, int> blockOf;
-    int current = -1;
-    QByteArray last;
-    HeaderLine header;
-    bool found = nextHeader(begin, begin, end, wantedKey, header);
-    bool first = true;
-    while (found) {
-        // A header with the value of the block before it goes on with that block.
-        if (first || !(header.value == last)) {
-            first = false;
-            last = QByteArray(header.value.p, header.value.n);
-            const auto known = blockOf.constFind(last);
-            if (known != blockOf.constEnd()) {
-                current = *known;
-            } else {
-                const QString value = decodeCp1252(last);
-                current = -1;
-                if (!wanted || wanted(value)) {
-                    current = int(out.size());
-                    out.append(BlockBytes{value, {}});
-                }
-                blockOf.insert(last, current);
-                if (values)
-                    values->append(value);
-            }
-        }
-        HeaderLine following;
-        found = nextHeader(header.next, begin, end, wantedKey, following);
-        if (current >= 0) {
-            const char* const bodyEnd = found ? following.start : end;
-            if (bodyEnd > header.next)
-                out[current].parts.append(QByteArrayView(header.next, bodyEnd - header.next));
-        }
-        header = following;
-    }
+    // Read whole, as the other primitives read: an append in progress left
+    // out, a missing file created, an error shown.
+    QByteArray bytes;
+    if (!readSectionFile(path, name, bytes))
+        return false;
+    if (!keyFits)
+        return true;
+    BlockGatherer gather(out, wantedKey, wanted, values);
+    gather.add(bytes.constData(), bytes.constData() + bytes.size());
     return true;
 }
 
 void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit)
 {
-    for (const QByteArrayView part : block.parts) {
-        forEachLine(QByteArray::fromRawData(part.data(), part.size()),
-                    [&visit](const char* p, qsizetype n, int) {
-                        const ByteView t = trimmedBytes(p, n);
-                        if (t.n > 0)
-                            visit(QByteArrayView(t.p, t.n));
-                    });
-    }
+    forEachLine(block.data, [&visit](const char* p, qsizetype n, int) {
+        const ByteView t = trimmedBytes(p, n);
+        if (t.n > 0)
+            visit(QByteArrayView(t.p, t.n));
+    });
 }
 
 namespace {

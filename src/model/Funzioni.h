@@ -107,16 +107,17 @@ bool readSectionBytes(const QString& path, QByteArray& bytes);
 // Every block for key in one reading, those with the same value as one, in
 // the order their values first appear, as the file's own bytes for readers
 // that decode only what they need: each block's lines after its header(s),
-// as one or more parts of `bytes` (which holds the file and must outlive
-// them), in file order. Only the blocks whose value `wanted` accepts are
-// kept (all without `wanted`); `values`, when given, receives every value
-// once. A missing file is created empty; read errors as readBlock.
+// with their line ends, in file order. Only the blocks whose value `wanted`
+// accepts are kept (all without `wanted`); `values`, when given, receives
+// every value once. The file is read as readBlock reads it (an append in
+// progress left out); a missing file is created empty; read errors as
+// readBlock.
 struct BlockBytes {
     QString value;
-    QList<QByteArrayView> parts;
+    QByteArray data;
 };
-bool readBlockBytes(QByteArray& bytes, QList<BlockBytes>& out, const QString& key,
-                    const QString& folder, const QString& name, const QString& extension,
+bool readBlockBytes(QList<BlockBytes>& out, const QString& key, const QString& folder,
+                    const QString& name, const QString& extension,
                     const std::function<bool(const QString&)>& wanted = {},
                     QStringList* values = nullptr);
 // Calls `visit(line)` for every line of the parts of a block as readBlock

@@ -237,10 +237,9 @@ bool readPupilProgress(const QString& archiveFolder, const QString& pupil, Pupil
     QString wanted = pupil.toCaseFolded();
     QString first;
     bool firstSeen = false;
-    QByteArray bytes;
     QList<BlockBytes> blocks;
     QStringList identifiers;
-    if (!readBlockBytes(bytes, blocks, resultsKey, archiveFolder, resultsName, resultsExtension,
+    if (!readBlockBytes(blocks, resultsKey, archiveFolder, resultsName, resultsExtension,
                         [&wanted, &first, &firstSeen](const QString& id) {
                             const QString who = RunIdentifier::fromStored(id).pupil().toCaseFolded();
                             if (!firstSeen) {

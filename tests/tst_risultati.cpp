@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QLabel>
 #include <QtTest>
 
 using testsupport::whenModalShown;
@@ -418,6 +419,10 @@ void TestRisultati::replayEveryStepWithResets()
     QCOMPARE(window.countAnswers().values, counts.values);
     // Counting does not change what is on display.
     QCOMPARE(levels(*window.doneTextModel()), states[1].levels);
+    // A run stored without times: "-" at every step and for the total.
+    QCOMPARE(window.LabelTempo->text(), QStringLiteral("tempo di risposta: -"));
+    window.ComboPassi->setCurrentIndex(4);
+    QCOMPARE(window.LabelTempo->text(), QStringLiteral("tempo totale: -"));
 }
 
 void TestRisultati::runWithoutStepsAndDamagedRuns()
@@ -429,6 +434,14 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     QVERIFY(storeRun(QStringLiteral("ANNA"), QStringLiteral("ROVINATA"),
                      {{"7", "1", ""}, {"2", "9", ""}, {"x", "1", ""}, {"1", "2", ""},
                       {"-1", "0", "2000000000"}, {"-1", "a", "b"}, {"4", "1", ""}}));
+    // Times that are not times (a word, negative, longer than a day) and a
+    // fifth field: shown as "-", the steps replayed as ever.
+    QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^TEMPI]"), QStringLiteral("[testo]"),
+                         QStringLiteral("~importante~"), QStringLiteral("Una frase."),
+                         QStringLiteral("[storia]"), QStringLiteral("0|1| |lento"),
+                         QStringLiteral("0|2| |-300"), QStringLiteral("0|0| |99999999999"),
+                         QStringLiteral("0|1| |1200|altro")},
+                        resultsFolderIn(context.dataRoot), resultsName, resultsExtension));
     // A block without its text and history sections, written by hand.
     QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^MONCA]"), QStringLiteral("[informazioni]"),
                          QStringLiteral("NOME=ANNA")},
@@ -464,6 +477,19 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     QCOMPARE(levels(*window.doneTextModel()),
              (QList<ImportanceLevel>{nonImportante, nonImportante, nonImportante, nonImportante,
                                      importante}));
+
+    const QString archive = sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
+    const QByteArray stored = testsupport::readBytes(archive);
+    openRun(window, QStringLiteral("ANNA"), QStringLiteral("TEMPI"));
+    QStringList times;
+    for (int k = 0; k < window.ComboPassi->count(); ++k) {
+        window.ComboPassi->setCurrentIndex(k);
+        times << window.LabelTempo->text();
+    }
+    QCOMPARE(times, (QStringList{"tempo di risposta: -", "tempo di risposta: -", "tempo di risposta: -",
+                                 "tempo di risposta: 1,2 s", "tempo totale: -"}));
+    QCOMPARE(levels(*window.doneTextModel()), QList<ImportanceLevel>{importante});
+    QCOMPARE(testsupport::readBytes(archive), stored);   // read, never rewritten
 
     openRun(window, QStringLiteral("ANNA"), QStringLiteral("MONCA"));
     QVERIFY(window.runLoaded());

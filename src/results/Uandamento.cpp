@@ -114,14 +114,15 @@ QAreaSeries* band(QChart* chart, const QString& name, double from, double to, co
     return area;
 }
 
-// Ticks at round values from 0 (0,1 0,2 ... or 1 2 5 10 ...), at most about eight.
-void roundTicks(QValueAxis* axis, double top, int decimals)
+// Ticks at round values from 0 (0,1 0,2 ... or 1 2 5 10 ...), at most about
+// `most` of them (a low chart has room for few labels).
+void roundTicks(QValueAxis* axis, double top, int decimals, int most = 8)
 {
     double interval = 0.1;
-    for (double scale = 0.1; top / interval > 8; scale *= 10) {
+    for (double scale = 0.1; top / interval > most; scale *= 10) {
         for (double step : {1.0, 2.0, 5.0}) {
             interval = step * scale;
-            if (top / interval <= 8)
+            if (top / interval <= most)
                 break;
         }
     }
@@ -443,7 +444,7 @@ void TandamentoForm::buildTimeChart()
     double highest = 0;
     for (const ProgressRun& run : std::as_const(timed))
         highest = std::max(highest, double(run.meanTime) / 1000.0);
-    roundTicks(y, std::max(1.0, highest * 1.1), highest * 1.1 > 2 ? 0 : 1);
+    roundTicks(y, std::max(1.0, highest * 1.1), highest * 1.1 > 2 ? 0 : 1, 4);
     y->setTitleText(QStringLiteral("secondi"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);

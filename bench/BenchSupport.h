@@ -2,6 +2,10 @@
 
 // Helpers shared by the benchmark programs.
 
+#include "model/Clock.h"
+#include "model/Longname.h"
+#include "model/Uevidenz.h"
+
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QString>
@@ -82,3 +86,35 @@ inline Times timesOf(int runs, const std::function<void()>& action)
     return {all[all.size() / 2], all.back()};
 }
 
+// Median and worst of times already taken.
+inline Times timesFrom(std::vector<double> all)
+{
+    if (all.empty())
+        return {};
+    std::sort(all.begin(), all.end());
+    return {all[all.size() / 2], all.back()};
+}
+
+// Every reading moves on by a second: the waits of the windows (pauses,
+// effects) end at once, and only the work is measured.
+class FastClock final : public MsClock
+{
+public:
+    qint64 milliseconds() override { return now += 1000; }
+
+private:
+    qint64 now = 0;
+};
+
+// Saves an exercise of marked `lines` (tag lines and text lines) as
+// `longName` in the data root's "esercizi/".
+inline bool saveBenchExercise(const QString& dataRoot, const QString& longName, const QStringList& lines)
+{
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = lines;
+    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
+    Tevidenziatore model(params);
+    const QString folder = dataRoot + QStringLiteral("esercizi/");
+    return model.saveExercise(folder, fileNameFor(folder, longName));
+}

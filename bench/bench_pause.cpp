@@ -7,6 +7,8 @@
 //
 //   bench_pause [answers]      (default 20)
 
+#include "BenchSupport.h"
+
 #include "execution/Uesegui.h"
 #include "model/Funzioni.h"
 #include "model/Longname.h"
@@ -44,13 +46,7 @@ bool writeExercise(const AppContext& context, const QString& longName, int sente
               << QStringLiteral("Questa è la frase numero %1 del testo, che il bambino legge e giudica.")
                      .arg(n + 1);
     }
-    Tparametri params;
-    params.mode = fromExercise;
-    params.source = lines;
-    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-    Tevidenziatore model(params);
-    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
-    return model.saveExercise(folder, fileNameFor(folder, longName));
+    return saveBenchExercise(context.dataRoot, longName, lines);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 //
 //   bench_run [runs]      (default 10000)
 
+#include "BenchSupport.h"
+
 #include "execution/Uesegui.h"
 #include "model/Clock.h"
 #include "model/Funzioni.h"
@@ -33,21 +35,6 @@ namespace {
 AppContext context;
 
 constexpr double frameMs = 16.0;
-
-// Every reading moves on by a second: every busy wait ends at once.
-class FastClock final : public MsClock
-{
-public:
-    qint64 milliseconds() override { return now += 1000; }
-
-private:
-    qint64 now = 0;
-};
-
-double msSince(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 double median(std::vector<double> values)
 {
@@ -85,13 +72,7 @@ void writeExercise(const QString& longName, int bytes)
         lines << QLatin1String(tags[n % 3]) << sentence(n) << sentence(n + 1);
         size += lines.at(lines.size() - 1).size() + lines.at(lines.size() - 2).size() + 20;
     }
-    Tparametri params;
-    params.mode = fromExercise;
-    params.source = lines;
-    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-    Tevidenziatore model(params);
-    const QString folder = context.dataRoot + QStringLiteral("esercizi/");
-    model.saveExercise(folder, fileNameFor(folder, longName));
+    saveBenchExercise(context.dataRoot, longName, lines);
 }
 
 void report(const char* what, double value, const char* bound)

@@ -59,19 +59,19 @@ double nowMs()
     return double(now.tv_sec) * 1000.0 + double(now.tv_nsec) / 1e6;
 }
 
-// Notes the moment a window starts painting its first frame, and ends the
-// wait for it.
+// Notes the moment the main window starts painting its first frame, and ends
+// the wait for it.
 class FirstFrame : public QObject
 {
 public:
-    explicit FirstFrame(QWidget* window) { window->installEventFilter(this); }
+    FirstFrame() { qApp->installEventFilter(this); }
     double ms = -1;      // since the process started (in 10 ms ticks)
     double epochMs = -1; // wall clock, to the microsecond
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && ms < 0) {
+        if (event->type() == QEvent::Paint && ms < 0 && qobject_cast<Tmaschera*>(watched)) {
             ms = msSinceProcessStart();
             epochMs = nowMs();
             waiting.quit();
@@ -124,9 +124,8 @@ int program(int argc, char* argv[])
     });
     dismiss.start(0);
 
-    Tmaschera window(context);
-    FirstFrame frame(&window);
-    window.start();
+    FirstFrame frame;
+    const std::unique_ptr<Tmaschera> window = startProgram(context);
     const int result = report(frame);
     if (SpeechAvailable)
         VS_DestroySpeechEngine();

@@ -1,6 +1,7 @@
 #include "shell/FontWarmUp.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "model/RecoveryFile.h"
 #include "speech/SpeechEngine.h"
 
 #include <QApplication>
@@ -48,6 +49,7 @@ int main(int argc, char* argv[])
     context.programFolder = locateProgramFolder(QCoreApplication::applicationDirPath());
     const bool writable = dataInProgramFolder(context.programFolder, QCoreApplication::applicationDirPath());
     const QString userData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    context.recoveryFolder = recoveryFolder();
     if (!prepareDataRoot(context.programFolder, writable, userData, context.dataRoot)) {
         showMessage(QStringLiteral("Errore"), QStringLiteral("Impossibile creare la directory temporanea"),
                     DialogIcon::Error);
@@ -58,8 +60,7 @@ int main(int argc, char* argv[])
     // no speech is not an error: the speech buttons stay disabled.
     int result = 0;
     {
-        Tmaschera mainWindow(context);
-        mainWindow.start();
+        const std::unique_ptr<Tmaschera> mainWindow = startProgram(context);
         result = QApplication::exec();
     }
     if (SpeechAvailable)

@@ -3,6 +3,7 @@
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uloaddel.h"
+#include "authoring/Urecupero.h"
 #include "authoring/Uprepara.h"
 #include "authoring/Useparat.h"
 #include "model/Funzioni.h"
@@ -201,6 +202,8 @@ private slots:
     void enterPressesAndEscClosesOnlyWhatHasTheKey();
     void fontDialogStartsFromTheFontInUse();
     void changedSentencesShowAsTheWholeTextLaidOut();
+    void everyChangeIsUndoneAndRedone();
+    void unsavedWorkIsOfferedAfterACrash();
 
 private:
     std::unique_ptr<QTemporaryDir> folder;
@@ -1238,6 +1241,7 @@ void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
     window.takeConvertedText({source.join(QLatin1Char(' '))}, QLatin1Char('.'));
     Tevidenziatore* model = window.textModel();
     QCOMPARE(model->sentenceCount, 40);
+    const int convertedHeight = window.ScrollBar1->maximum();
 
     auto answerSentence = [](const QString& text, int choice) {
         whenModalShown([=](QWidget* modal) {
@@ -1276,6 +1280,14 @@ void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
     expected.removeAt(10);
     QCOMPARE(model->sentenceCount, int(expected.size()));
     QCOMPARE(model->currentSentence, 9);
+    // Undone, the text is laid out as it was converted; redone, as changed.
+    for (int i = 0; i < 4; ++i)
+        window.annullaModifica->trigger();
+    QCOMPARE(model->sentenceCount, 40);
+    QCOMPARE(window.ScrollBar1->maximum(), convertedHeight);
+    for (int i = 0; i < 4; ++i)
+        window.ripetiModifica->trigger();
+    QCOMPARE(model->currentSentence, 9);
 
     // The same exercise written plainly and opened in a second window.
     QStringList lines;
@@ -1309,6 +1321,313 @@ void TestAuthoring::changedSentencesShowAsTheWholeTextLaidOut()
         QCOMPARE(fresh.PaintCanvas->hitTest(inside).sentence, n);
     }
     window.modified = false;
+}
+
+// Every kind of change of the exercise goes back with "Annulla" (Ctrl+Z) and
+// comes again with "Ripeti" (Ctrl+Y, Ctrl+Shift+Z), one at a time and each
+// named by its item; back at the state last saved the exercise is not
+// modified, and the file written then is what the window holds there.
+void TestAuthoring::everyChangeIsUndoneAndRedone()
+{
+    ScriptedDialogs script;
+    const QString path = writeText(QStringLiteral("numeri.txt"),
+                                   QStringLiteral("uno\\due\\tre\\quattro\\"));
+    Tprepara window(context);
+    window.show();
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    const QList<QAction*> menus = window.MainMenu1->actions();
+    QCOMPARE(menus.indexOf(window.Modifica1->menuAction()), menus.indexOf(window.File1->menuAction()) + 1);
+    QCOMPARE(window.Modifica1->title(), QStringLiteral("&Modifica"));
+    QCOMPARE(window.annullaModifica->text(), QStringLiteral("&Annulla"));
+    QCOMPARE(window.ripetiModifica->text(), QStringLiteral("&Ripeti"));
+    QVERIFY(!window.annullaModifica->isEnabled());
+
+    // What the window holds after each change, and what the undo item says
+    // then (the current sentence is where the change was, undone or redone,
+    // not where the keys moved it afterwards).
+    struct Seen {
+        bool loaded;
+        QStringList lines;
+        QString task;
+        int current;
+        QString undoText;
+    };
+    QList<Seen> seen;
+    const auto look = [&] {
+        const Tevidenziatore* m = window.textModel();
+        return Seen{window.textLoaded, m ? m->lines : QStringList(), window.Memo1->toPlainText(),
+                    m ? m->currentSentence : -2, window.annullaModifica->text()};
+    };
+    const auto same = [](const Seen& a, const Seen& b) {
+        return a.loaded == b.loaded && a.lines == b.lines && a.task == b.task && a.undoText == b.undoText;
+    };
+    seen << look();
+
+    convertFile(script, window, path, true);
+    QVERIFY(window.modified);
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla conversione del testo"));
+    answerName(QStringLiteral("Numeri"));
+    window.Salva1->trigger();
+    QVERIFY(!window.modified);
+    const int saved = int(seen.size()) - 1;
+    const QByteArray savedBytes = readBytes(exercises() + QStringLiteral("NUMERI.S01"));
+
+    // Levels with a button and with the keys.
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    QTest::mouseClick(window.moltoImportanteBut, Qt::LeftButton);
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla livello della frase 1"));
+    window.nonImportanteBut->setFocus();
+    QTest::keyClick(window.nonImportanteBut, Qt::Key_Down);
+    QTest::keyClick(window.nonImportanteBut, Qt::Key_Down);
+    QTest::keyClick(window.nonImportanteBut, Qt::Key_Right);
+    QTest::keyClick(window.importanteBut, Qt::Key_Space);
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla livello della frase 3"));
+    QCOMPARE(window.textModel()->importanceOf(2), importante);
+
+    // The task, typed in one opening of the panel, is one change; Ctrl+Z there
+    // undoes it as anywhere else.
+    QTest::mouseClick(window.suggBut, Qt::LeftButton);
+    QTest::keyClicks(window.Memo1, QStringLiteral("Colora"));
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla modifica del compito"));
+    QTest::keyClick(window.Memo1, Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(window.Memo1->toPlainText(), QString());
+    QTest::keyClick(window.Memo1, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(window.Memo1->toPlainText(), QStringLiteral("Colora"));
+    QTest::keyClick(window.Memo1, Qt::Key_Escape);
+
+    // Replace the current sentence, insert one above the first, remove the last.
+    whenModalShown([](QWidget* modal) {
+        auto dialog = qobject_cast<TeditFrase*>(modal);
+        QVERIFY(dialog);
+        dialog->memoFrase->setPlainText(QStringLiteral("TRE"));
+        QTest::mouseClick(dialog->Image3, Qt::LeftButton);
+        QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    window.sostituisci->trigger();
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla sostituzione della frase 3"));
+    QTest::keyClick(window.nonImportanteBut, Qt::Key_Home);
+    whenModalShown([](QWidget* modal) {
+        auto dialog = qobject_cast<TeditFrase*>(modal);
+        QVERIFY(dialog);
+        dialog->memoFrase->setPlainText(QStringLiteral("zero\nmezzo"));
+        QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
+    });
+    window.inseriscisopra->trigger();
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla inserimento della frase 1"));
+    QTest::keyClick(window.nonImportanteBut, Qt::Key_End);
+    script.answer(YesButton);
+    window.rimuovi->trigger();
+    seen << look();
+    QCOMPARE(seen.last().undoText, QStringLiteral("&Annulla rimozione della frase 5"));
+    QCOMPARE(window.textModel()->sentenceCount, 4);
+
+    // Back to the empty window, change by change: the saved state is not
+    // modified, every other one is (the empty window has nothing to save).
+    window.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    for (int i = int(seen.size()) - 1; i > 0; --i) {
+        QVERIFY2(same(look(), seen[i]), qPrintable(QString::number(i)));
+        QCOMPARE(window.modified, i != saved);
+        QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier);
+        if (i == int(seen.size()) - 1)
+            QCOMPARE(window.textModel()->currentSentence, 4);   // the sentence removed is back, current
+    }
+    QVERIFY(same(look(), seen[0]));
+    QVERIFY(!window.modified);
+    QVERIFY(!window.annullaModifica->isEnabled());
+    QCOMPARE(window.ripetiModifica->text(), QStringLiteral("&Ripeti conversione del testo"));
+
+    // And forward again with both redo keys; the file saved is what the
+    // window holds at the saved state.
+    for (int i = 1; i < seen.size(); ++i) {
+        if (i % 2)
+            QTest::keyClick(&window, Qt::Key_Y, Qt::ControlModifier);
+        else
+            QTest::keyClick(&window, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        QVERIFY2(same(look(), seen[i]), qPrintable(QString::number(i)));
+        QCOMPARE(window.modified, i != saved);
+        if (i == saved) {
+            QCOMPARE(window.exerciseName, QStringLiteral("Numeri"));
+            script.answer(YesButton);
+            answerName(QStringLiteral("Numeri"), QStringLiteral("Numeri"));
+            window.Salvaconnome1->trigger();
+            QCOMPARE(readBytes(exercises() + QStringLiteral("NUMERI.S01")), savedBytes);
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+        }
+    }
+    QVERIFY(!window.ripetiModifica->isEnabled());
+
+    // Opening an exercise leaves nothing to undo.
+    script.answer(NoAnswerButton);
+    chooseExercise(QStringLiteral("  scegli un esercizio"), QStringLiteral("Numeri"));
+    window.apri1->trigger();
+    QVERIFY(!window.modified);
+    QVERIFY(!window.annullaModifica->isEnabled());
+    QCOMPARE(window.textModel()->lines, seen[saved].lines);
+}
+
+// Unsaved work left by windows that went without closing (a crash) is
+// offered by the next window: No keeps it for next time unless it is deleted,
+// Sì brings it back modified, with its name; saving it, undoing back to the
+// saved state or giving it up removes its file. A damaged file gives back
+// what it holds and says what it lost; an unreadable one is said so.
+void TestAuthoring::unsavedWorkIsOfferedAfterACrash()
+{
+    FakeClock clock;
+    clock.fixDateTime(QDateTime(QDate(2026, 12, 8), QTime(9, 5, 30)));
+    Trecupero::setDelayForTests(0);
+    const auto restore = qScopeGuard([] { Trecupero::setDelayForTests(1000); });
+    const QDir recovery(context.recoveryFolder);
+    const auto files = [&] { return recovery.entryList({QStringLiteral("*.rec")}, QDir::Files); };
+    const auto mirrored = [](Trecupero* mirror) {
+        QTRY_VERIFY(!mirror->timerRecupero->isActive());
+        QVERIFY(mirror->file());
+        mirror->file()->waitForWriter();
+    };
+    ScriptedDialogs script;
+    Tprepara::ExerciseState lost;
+    {
+        Tprepara window(context);
+        window.show();
+        convertFile(script, window, writeText(QStringLiteral("numeri.txt"), QStringLiteral("uno\\due\\tre\\")), true);
+        QTest::mouseClick(window.suggBut, Qt::LeftButton);
+        QTest::keyClicks(window.Memo1, QStringLiteral("Colora"));
+        QTest::keyClick(window.Memo1, Qt::Key_Escape);
+        QTest::mouseClick(window.importanteBut, Qt::LeftButton);
+        mirrored(window.recovery());
+        QCOMPARE(files().size(), 1);
+        lost = window.exerciseState();
+    }
+    // No, and No again: nothing changes and the work stays for next time.
+    script.clear();
+    script.answer(NoAnswerButton);
+    script.answer(NoAnswerButton);
+    {
+        Tprepara window(context);
+        QVERIFY(!window.offerRecoveredWork());
+        QVERIFY(!window.textLoaded);
+    }
+    QCOMPARE(script.messages(), QStringList({QString::fromUtf8("È stato trovato un lavoro non salvato del 08/12/2026 alle "
+                                                               "09:05 («nuovo esercizio»). Vuoi recuperarlo ?"),
+                                             QStringLiteral("Vuoi eliminarlo ?")}));
+    QCOMPARE(script.last().caption, QStringLiteral("Attenzione!"));
+    QCOMPARE(files().size(), 1);
+
+    // Sì, in the window as the main window opens it: the work is back,
+    // modified and undoable; saved, its file goes.
+    script.answer(YesButton);
+    whenModalShown([&](QWidget* modal) {
+        auto window = qobject_cast<Tprepara*>(modal);
+        QVERIFY(window);
+        QVERIFY(window->modified);
+        QCOMPARE(window->textModel()->lines, lost.lines);
+        QCOMPARE(window->Memo1->toPlainText(), QStringLiteral("Colora"));
+        QCOMPARE(window->annullaModifica->text(), QStringLiteral("&Annulla recupero del lavoro non salvato"));
+        answerName(QStringLiteral("Numeri"));
+        window->Salva1->trigger();
+        QVERIFY(!window->modified);
+        QVERIFY(files().isEmpty());
+        // A change is mirrored; undone back to the saved state, its file goes.
+        QTest::mouseClick(window->moltoImportanteBut, Qt::LeftButton);
+        mirrored(window->recovery());
+        QCOMPARE(files().size(), 1);
+        window->annullaModifica->trigger();
+        QVERIFY(files().isEmpty());
+        // Changed again and given up as the window closes: the file goes too.
+        QTest::mouseClick(window->moltoImportanteBut, Qt::LeftButton);
+        mirrored(window->recovery());
+        script.answer(NoAnswerButton);
+        window->close();
+    });
+    Tprepara::openModal(context, nullptr);
+    QVERIFY(files().isEmpty());
+
+    // A named exercise comes back under its name; a damaged file gives back
+    // the sentences it holds whole.
+    {
+        Tprepara window(context);
+        chooseExercise(QStringLiteral("  scegli un esercizio"), QStringLiteral("Numeri"));
+        window.apri1->trigger();
+        QTest::mouseClick(window.nonImportanteBut, Qt::LeftButton);
+        mirrored(window.recovery());
+        lost = window.exerciseState();
+    }
+    QCOMPARE(files().size(), 1);
+    const QString path = recovery.filePath(files().constFirst());
+    QByteArray bytes = readBytes(path);
+    QVERIFY(writeBytes(path, bytes.left(bytes.lastIndexOf("\nr=", bytes.lastIndexOf("\nr=") - 1) + 1)));
+    QVERIFY(writeBytes(recovery.filePath(QStringLiteral("esercizio-rotto.rec")), "non un lavoro\n"));
+    script.clear();
+    script.answer(YesButton);
+    {
+        Tprepara window(context);
+        QVERIFY(window.offerRecoveredWork());
+        QVERIFY(window.modified);
+        QCOMPARE(window.exerciseName, QStringLiteral("Numeri"));
+        QCOMPARE(window.textModel()->lines, lost.lines.mid(0, lost.lines.size() - 2));
+        QCOMPARE(script.messages().value(1), QString::fromUtf8("Il file di recupero è danneggiato: si possono "
+                                                               "recuperare solo 4 righe delle 6 del lavoro."));
+        QVERIFY(script.messages().constFirst().contains(QString::fromUtf8("(«Numeri»)")));
+        // The unreadable one is said so, and deleted on request.
+        script.clear();
+        script.answer(OkButton);
+        script.answer(YesButton);
+        Tprepara other(context);
+        QVERIFY(!other.offerRecoveredWork());
+        QCOMPARE(script.messages(), QStringList({QString::fromUtf8("Il file di recupero esercizio-rotto.rec è "
+                                                                   "danneggiato: non vi si legge nessun lavoro."),
+                                                 QStringLiteral("Vuoi eliminarlo ?")}));
+    }
+    // Only the file of the window that took the work up is left, with it.
+    QCOMPARE(files().size(), 1);
+    QVERIFY(!QFileInfo::exists(path));
+    QVERIFY(!files().contains(QStringLiteral("esercizio-rotto.rec")));
+
+    // The text editor, opened from the preparation window, offers its text.
+    {
+        TeditForm editor(context, nullptr);
+        QTest::keyClicks(editor.MemoEdit, QStringLiteral("Un testo mai salvato"));
+        mirrored(editor.recovery());
+    }
+    script.clear();
+    script.answer(YesButton);
+    Tprepara window(context);
+    whenModalShown([&](QWidget* modal) {
+        auto editor = qobject_cast<TeditForm*>(modal);
+        QVERIFY(editor);
+        QCOMPARE(editor->MemoEdit->toPlainText(), QStringLiteral("Un testo mai salvato"));
+        QVERIFY(editor->modified);
+        script.answerFile(texts() + QStringLiteral("salvato.txt"));
+        editor->Salva1->trigger();
+        QCOMPARE(files().size(), 1);   // the exercise's alone
+        editor->close();
+    });
+    window.editorditesto1->trigger();
+    QVERIFY(script.messages().constFirst().contains(QString::fromUtf8("(«nuovo testo»)")));
+    QCOMPARE(readBytes(texts() + QStringLiteral("salvato.txt")), QByteArray("Un testo mai salvato\n"));
+
+    // A recovery folder that cannot be written is said once; the work goes on.
+    AppContext blocked = context;
+    blocked.recoveryFolder = texts() + QStringLiteral("salvato.txt/recupero/");
+    Tprepara unsafe(blocked);
+    unsafe.show();
+    script.clear();
+    convertFile(script, unsafe, texts() + QStringLiteral("numeri.txt"), true);
+    for (int i = 0; i < 3; ++i) {
+        mirrored(unsafe.recovery());
+        QTest::mouseClick(unsafe.importanteBut, Qt::LeftButton);
+    }
+    QCOMPARE(script.messages().filter(QStringLiteral("copia di sicurezza")).size(), 1);
+    QVERIFY(unsafe.modified);
 }
 
 QTEST_MAIN(TestAuthoring)

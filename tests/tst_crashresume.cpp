@@ -122,7 +122,12 @@ Started TestCrashResume::launch(const QStringList& args, const QProcessEnvironme
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished(10000);
-        started.lines << QStringLiteral("timeout");
+        // What it did before it stopped moving, and what it was asked to do.
+        started.lines = QString::fromUtf8(process.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        started.lines << QStringLiteral("timeout: ") + args.join(u' ');
+        for (const char* kill : {"RUNHELPER_KILL_ANSWER", "RUNHELPER_KILL_FEEDBACK", "RUNHELPER_KILL_AT"})
+            if (env.contains(QLatin1String(kill)))
+                started.lines << QLatin1String(kill) + u'=' + env.value(QLatin1String(kill));
         started.exitCode = -1;
         return started;
     }
@@ -191,7 +196,7 @@ void TestCrashResume::killedRunsResumeToTheSameStoredRun()
                     }
                 }
                 const Started run = launch(fresh ? freshArgs : resumeArgs, env);
-                QVERIFY2(run.exitCode != -1, "the helper hung");
+                QVERIFY2(run.exitCode != -1, qPrintable(QStringLiteral("the helper hung: ") + run.lines.join(u'\n')));
                 if (!fresh) {
                     QVERIFY2(run.lines.contains(QStringLiteral("offered"))
                                  || run.lines.contains(QStringLiteral("nothing offered")),

@@ -22,6 +22,8 @@
 #include "sound/AudioOutput.h"
 #include "speech/ReadAlong.h"
 #include "speech/SpeechEngine.h"
+#include "support/FakeSwitches.h"
+#include "support/ModalSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "support/VirtualStick.h"
@@ -74,24 +76,9 @@ enum Answer { yes, no, ok, closed };
 // The modal windows a run opens, answered in the order they are expected.
 // Every window is checked to be the expected one; one that comes when
 // nothing is expected fails the test and is closed.
-class ModalScript : public QObject
+class ModalScript : public ModalSteps<Tesegui>
 {
 public:
-    using Step = std::function<void(QWidget*)>;
-
-    ModalScript()
-    {
-        connect(&timer, &QTimer::timeout, this, &ModalScript::tick);
-        timer.start(5);
-        qApp->installEventFilter(this);
-    }
-    ~ModalScript() override
-    {
-        qApp->removeEventFilter(this);
-        timer.stop();
-    }
-
-    void then(const QString& what, Step step) { steps.append({what, std::move(step)}); }
 
     // A feedback window of `kind`, answered with `answer`.
     void feedback(int kind, Answer answer)
@@ -186,75 +173,10 @@ public:
         choose(exercise, display, feedbackItem);
     }
 
-    bool done() const { return steps.isEmpty(); }
-    QStringList pending() const
-    {
-        QStringList names;
-        for (const auto& step : steps)
-            names << step.first;
-        return names;
-    }
-
-    QStringList failures;
     QList<int> kinds;
     QStringList proposed;
     QStringList titles;
-
-protected:
-    // Every modal dialog shown (again) is one more window to answer.
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        auto dialog = qobject_cast<QDialog*>(watched);
-        if (event->type() == QEvent::Show && dialog && dialog->isModal()
-            && !qobject_cast<Tesegui*>(dialog))
-            shown << dialog;
-        return false;
-    }
-
-private:
-    void tick()
-    {
-        while (!shown.isEmpty() && (!shown.first() || !shown.first()->isVisible()))
-            shown.removeFirst();
-        if (shown.isEmpty() || QApplication::activeModalWidget() != shown.first())
-            return;
-        QWidget* modal = shown.takeFirst();
-        if (steps.isEmpty()) {
-            failures << QStringLiteral("unexpected window ") + modal->objectName();
-            modal->close();
-            return;
-        }
-        const auto step = steps.takeFirst();
-        step.second(modal);
-        // A check that failed inside the step left its window open: close it,
-        // so the test reports the failure instead of waiting for its timeout.
-        if (QTest::currentTestFailed() && modal && modal->isVisible()) {
-            if (auto dialog = qobject_cast<QDialog*>(modal))
-                dialog->reject();
-            else
-                modal->close();
-        }
-    }
-
-    QTimer timer;
-    QList<QPair<QString, Step>> steps;
-    QList<QPointer<QWidget>> shown;
 };
-
-// Serial switch lines pressed by the test.
-class SwitchLines final : public SerialLines
-{
-public:
-    int errorCode() const override { return 0; }
-    QString errorText() const override { return QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return cts; }
-    bool readDSR() override { return dsr; }
-    bool cts = false;
-    bool dsr = false;
-};
-
 
 // The pixels of the scanning frame's colour in what `widget` shows.
 int magentaPixels(QWidget* widget)
@@ -1166,9 +1088,9 @@ private slots:
         QFETCH(int, device);
         writeExercise(QStringLiteral("Interruttori"), {1, 2, 3});
         TBottoneSeriale serial;
-        SwitchLines* lines = nullptr;
+        FakeSwitchLines* lines = nullptr;
         serial.setPortFactory([&lines](const QString&) {
-            auto made = std::make_unique<SwitchLines>();
+            auto made = std::make_unique<FakeSwitchLines>(0);
             lines = made.get();
             return std::unique_ptr<SerialLines>(std::move(made));
         });

@@ -2,6 +2,7 @@
 // desktop finds there, and starts the installed program as a user would: its
 // program folder read-only, a home folder of its own.
 
+#include "model/ProgramModule.h"
 #include "sound/SoundModule.h"
 #include "support/TestSupport.h"
 
@@ -122,6 +123,13 @@ void TestInstall::everyFileIsInPlace()
     QLibrary module(soundModule);
     QVERIFY2(module.load(), qPrintable(module.errorString()));
     QVERIFY(module.resolve("salientaNewAudioOutput") && module.resolve("salientaNewSoundPlayer"));
+    // And its documents module, which reads .odt, .docx and PDF files.
+    const QString documentsModule =
+        findProgramModule(usr + QStringLiteral("bin"), QStringLiteral("salienta_documents.so"));
+    QVERIFY2(documentsModule.startsWith(QDir::cleanPath(usr + QStringLiteral("lib"))), qPrintable(documentsModule));
+    QLibrary documents(documentsModule);
+    QVERIFY2(documents.load(), qPrintable(documents.errorString()));
+    QVERIFY(documents.resolve("salientaOpenZipPackage") && documents.resolve("salientaOpenPdfDocument"));
 
     // The program folder, file for file as it ships.
     const QString source = QStringLiteral(SALIENTA_ASSETS_DIR);

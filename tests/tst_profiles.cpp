@@ -21,6 +21,7 @@
 #include "model/SafeFile.h"
 #include "common/AppContext.h"
 #include "speech/SpeechOutput.h"
+#include "support/FakeSwitches.h"
 #include "support/ModalSteps.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -86,20 +87,6 @@ private:
 
 using Modals = ModalSteps<Tesegui>;
 
-// Serial switch lines pressed by the test.
-class SwitchLines final : public SerialLines
-{
-public:
-    int errorCode() const override { return 0; }
-    QString errorText() const override { return QString(); }
-    void setRTS(bool) override {}
-    void setDTR(bool) override {}
-    bool readCTS() override { return cts; }
-    bool readDSR() override { return dsr; }
-    bool cts = false;
-    bool dsr = false;
-};
-
 void press(QWidget* w)
 {
     QTest::keyPress(w, Qt::Key_Space);
@@ -144,17 +131,7 @@ private:
 
     void writeExercise(const QString& longName, const QList<int>& levels)
     {
-        QStringList lines;
-        for (int i = 0; i < levels.size(); ++i)
-            lines << tagLineFor(ImportanceLevel(levels.at(i)))
-                  << QStringLiteral("Frase numero %1 della storia.").arg(i + 1);
-        Tparametri params;
-        params.mode = fromExercise;
-        params.source = lines;
-        params.compito = QStringLiteral("Evidenzia le frasi importanti.");
-        Tevidenziatore model(params);
-        const QString folder = dataRoot + QStringLiteral("esercizi/");
-        QVERIFY(model.saveExercise(folder, fileNameFor(folder, longName)));
+        QVERIFY(testsupport::writeStoryExercise(dataRoot, longName, levels));
     }
 
     // The bytes of the stored run `id`, from its header to the next one.
@@ -664,9 +641,9 @@ private slots:
         }
 
         TBottoneSeriale serial;
-        SwitchLines* lines = nullptr;
+        FakeSwitchLines* lines = nullptr;
         serial.setPortFactory([&lines](const QString&) {
-            auto made = std::make_unique<SwitchLines>();
+            auto made = std::make_unique<FakeSwitchLines>(0);
             lines = made.get();
             return std::unique_ptr<SerialLines>(std::move(made));
         });

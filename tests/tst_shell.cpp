@@ -1,4 +1,5 @@
 #include "execution/Uopzioni.h"
+#include "execution/Usceltae.h"
 #include "common/Hint.h"
 #include "common/Instruct.h"
 #include "shell/Ucoperta.h"
@@ -10,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QElapsedTimer>
 #include <QTranslator>
@@ -44,6 +46,8 @@ private slots:
     void optionsSpinRules();
     void optionsByKeyboardAlone();
     void coverWipesTheTitleAndClosesOnAKey();
+    void programStartsOnTheCoverAndBuildsTheMainWindowBehindIt();
+    void escapeClosingADropDownLeavesItsDialogOpen();
     void coverTitleKeepsTheCoverUnderTransparentPixels();
     void standardDialogsSpeakItalian();
     void speechSetUpNeedsAWorkingEngine();
@@ -541,6 +545,57 @@ void TestShell::speechSetUpNeedsAWorkingEngine()
     QVERIFY(!window.bottoneSeriale()->portReady());
     // The windows it opens are lent the same serial-switch object.
     QCOMPARE(window.context().serialSwitches, window.bottoneSeriale());
+}
+
+void TestShell::programStartsOnTheCoverAndBuildsTheMainWindowBehindIt()
+{
+    context.programFolder = QStringLiteral(SALIENTA_ASSETS_DIR "/");
+    bool coverFirst = false;
+    bool builtBehindIt = false;
+    whenModalShown([&](QWidget* cover) {
+        QVERIFY(qobject_cast<Tcopertina*>(cover));
+        coverFirst = !Tmaschera::instance() || !Tmaschera::instance()->isVisible();
+        // The main window is built once the cover is on screen, and waits.
+        QTRY_VERIFY(Tmaschera::instance());
+        builtBehindIt = !Tmaschera::instance()->isVisible() && cover->isVisible();
+        QTest::keyClick(cover, Qt::Key_Space);
+    });
+    const std::unique_ptr<Tmaschera> window = startProgram(context);
+    QVERIFY(coverFirst);
+    QVERIFY(builtBehindIt);
+    QCOMPARE(Tmaschera::instance(), window.get());
+    QVERIFY(window->isVisible());
+    QVERIFY(!QApplication::activeModalWidget());
+    window->hide();
+}
+
+// F10 from the main window opens the run set-up; Esc in its list of names
+// closes the list only, and a second Esc closes the set-up.
+void TestShell::escapeClosingADropDownLeavesItsDialogOpen()
+{
+    Tmaschera window(context);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    bool listClosed = false;
+    bool setUpStayed = false;
+    whenModalShown([&](QWidget* modal) {
+        auto setUp = qobject_cast<TsceltaEs*>(modal);
+        QVERIFY(setUp);
+        setUp->comboNomi->addItems({QStringLiteral("ANNA"), QStringLiteral("LUCA")});
+        setUp->comboNomi->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        QTest::keyClick(QApplication::activePopupWidget()->windowHandle(), Qt::Key_Escape);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        listClosed = true;
+        QTest::qWait(50);
+        setUpStayed = setUp->isVisible();
+        QTest::keyClick(setUp->windowHandle(), Qt::Key_Escape);
+    });
+    QTest::keyClick(window.windowHandle(), Qt::Key_F10);
+    QVERIFY(listClosed);
+    QVERIFY(setUpStayed);
+    QVERIFY(!QApplication::activeModalWidget());
+    window.hide();
 }
 
 void TestShell::speechAndAnimationStartRightAfterTheFirstFrame()

@@ -2,6 +2,7 @@
 
 #include "authoring/SourceReader.h"
 #include "authoring/Uprepara.h"
+#include "authoring/Urecupero.h"
 #include "authoring/Useparat.h"
 #include "model/DialogService.h"
 #include "model/Funzioni.h"
@@ -203,12 +204,24 @@ TeditForm::TeditForm(const AppContext& context, Tprepara* preparationWindow, QWi
     connect(convertiinesercizio1, &QAction::triggered, this, &TeditForm::convertiinesercizio1Click);
     connect(Esci1, &QAction::triggered, this, &TeditForm::Esci1Click);
     connect(MemoEdit, &QPlainTextEdit::textChanged, this, &TeditForm::MemoEditChange);
+    mirror = new Trecupero(context.recoveryFolder, recoveryText, [this] {
+        RecoveredWork work;
+        work.name = textPath;
+        work.lines = MemoEdit->plainText().split(QLatin1Char('\n'));
+        return work;
+    }, this);
 
     setCaptionFor(QString());
     File1Click();
     MemoEdit->setFocus();
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+}
+
+TeditForm::~TeditForm()
+{
+    // Before the text area goes: the last state of the text is read from it.
+    delete mirror;
 }
 
 void TeditForm::resizeEvent(QResizeEvent* event)
@@ -248,9 +261,30 @@ void TeditForm::setCaptionFor(const QString& path, const QString& document)
 
 void TeditForm::MemoEditChange()
 {
-    if (!filling)
+    if (!filling) {
         modified = true;
+        mirror->workChanged(true);
+    }
     File1Click();
+}
+
+bool TeditForm::offerRecoveredWork()
+{
+    return mirror->offer([this](const RecoveredWork& work) {
+        // A text of a file keeps the form of that file (its encoding, its line ends).
+        textFile = PlainText();
+        if (!work.name.isEmpty() && QFileInfo(work.name).isFile()) {
+            const SourceText source = readSource(work.name);
+            if (source.ok() && !source.isDocument())
+                textFile = source.plain;
+        }
+        setText(work.lines.join(QLatin1Char('\n')));
+        textPath = work.name;
+        documentPath.clear();
+        setCaptionFor(textPath);
+        modified = true;
+        File1Click();
+    }, QStringLiteral("nuovo testo"));
 }
 
 void TeditForm::File1Click()
@@ -307,6 +341,7 @@ bool TeditForm::saveTo(const QString& path)
     documentPath.clear();
     setCaptionFor(path);
     modified = false;
+    mirror->workChanged(false);
     return true;
 }
 
@@ -333,6 +368,7 @@ bool TeditForm::confirmDiscard()
         return !path.isEmpty() && saveTo(path);
     }
     case NoAnswerButton:
+        mirror->workDeclined();
         return true;
     default:
         return false;
@@ -355,6 +391,7 @@ void TeditForm::Nuovo1Click()
     documentPath.clear();
     setCaptionFor(QString());
     modified = false;
+    mirror->workChanged(false);
 }
 
 void TeditForm::Apri1Click()
@@ -379,6 +416,7 @@ void TeditForm::Apri1Click()
     documentPath = source.isDocument() ? path : QString();
     setCaptionFor(textPath, documentPath);
     modified = false;
+    mirror->workChanged(false);
 }
 
 void TeditForm::Salva1Click()
@@ -438,5 +476,6 @@ void TeditForm::convertiinesercizio1Click()
     const QChar separator = askSeparator(this);
     preparation->takeConvertedText(lines, separator);
     modified = false;
+    mirror->workChanged(false);
     QDialog::accept();
 }

@@ -10,6 +10,7 @@
 class QMenu;
 class QMenuBar;
 class Tprepara;
+class Trecupero;
 struct AppContext;
 
 // The message that refuses a text holding "~", "[" or "]".
@@ -65,8 +66,16 @@ class TeditForm : public QDialog
 public:
     // The texts are those of the context's data root.
     TeditForm(const AppContext& context, Tprepara* preparation, QWidget* parent = nullptr);
+    // A text neither saved nor given up stays in its recovery file.
+    ~TeditForm() override;
 
     bool confirmDiscard();
+    // Offers the unsaved texts left by editors that are gone (a crash); the
+    // one taken up comes back modified, under its file's name if it had one.
+    // True when one did.
+    bool offerRecoveredWork();
+    // The mirror of the unsaved text in the user's recovery folder.
+    Trecupero* recovery() const { return mirror; }
     // The lines of the text, as they are written (a final line break ends the
     // last line and adds none).
     QStringList memoLines() const;
@@ -119,5 +128,6 @@ private:
     QString textsFolder;
     bool filling = false;
     QString documentPath;   // the document a new text was read from
+    Trecupero* mirror = nullptr;
 
 };

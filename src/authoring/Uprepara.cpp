@@ -5,6 +5,7 @@
 #include "authoring/Uedfrase.h"
 #include "authoring/Uedit.h"
 #include "authoring/Uloaddel.h"
+#include "authoring/Urecupero.h"
 #include "authoring/Useparat.h"
 #include "common/EnterKey.h"
 #include "common/Instruct.h"
@@ -29,6 +30,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <QUndoCommand>
+#include <QUndoStack>
 #include <algorithm>
 
 namespace {
@@ -62,6 +65,115 @@ QString longNameProblem(const QString& name)
         return QString::fromUtf8("Il nome è troppo lungo: può avere al massimo 255 caratteri");
     return {};
 }
+
+int tagLines(const QStringList& block)
+{
+    return int(std::count_if(block.begin(), block.end(),
+                             [](const QString& line) { return line.contains(QLatin1Char('~')); }));
+}
+
+// "frase 12": sentences are counted from 1 for the teacher.
+QString sentenceWord(int n)
+{
+    return QStringLiteral("frase ") + QString::number(n + 1);
+}
+
+// A change the window has already made when it is recorded: the first redo,
+// which the stack asks for at once, does nothing.
+class RecordedChange : public QUndoCommand
+{
+public:
+    RecordedChange(Tprepara* w, const QString& text) : window(w) { setText(text); }
+    void redo() final
+    {
+        if (recorded)
+            recorded = false;
+        else
+            redoChange();
+    }
+
+protected:
+    virtual void redoChange() = 0;
+    Tprepara* window;
+
+private:
+    bool recorded = true;
+};
+
+// Sentences changed, removed or inserted: the stored lines of the sentences
+// from `first` on, before and after.
+class SentencesChange final : public RecordedChange
+{
+public:
+    SentencesChange(Tprepara* w, const QString& text, int firstSentence, QStringList beforeLines,
+                    QStringList afterLines, int current, int currentAfter)
+        : RecordedChange(w, text), first(firstSentence), before(std::move(beforeLines)),
+          after(std::move(afterLines)), currentBefore(current), currentNow(currentAfter)
+    {}
+    void undo() override { window->replaceSentences(first, after, before, currentBefore); }
+
+protected:
+    void redoChange() override { window->replaceSentences(first, before, after, currentNow); }
+
+private:
+    int first;
+    QStringList before;
+    QStringList after;
+    int currentBefore;
+    int currentNow;
+};
+
+// The task text written; what is typed in one opening of the task panel is
+// one change.
+class TaskChange final : public RecordedChange
+{
+public:
+    TaskChange(Tprepara* w, QString beforeText, QString afterText, int taskSession)
+        : RecordedChange(w, QStringLiteral("modifica del compito")), before(std::move(beforeText)),
+          after(std::move(afterText)), session(taskSession)
+    {}
+    int id() const override { return 1; }
+    bool mergeWith(const QUndoCommand* other) override
+    {
+        auto next = static_cast<const TaskChange*>(other);
+        if (next->session != session)
+            return false;
+        after = next->after;
+        return true;
+    }
+    void undo() override { window->replaceTask(before); }
+
+protected:
+    void redoChange() override { window->replaceTask(after); }
+
+private:
+    QString before;
+    QString after;
+    int session;
+};
+
+// A text converted into the exercise in place of the one in the window (or
+// of none): undone, the earlier exercise comes back as it was.
+class ExerciseReplaced final : public RecordedChange
+{
+public:
+    ExerciseReplaced(Tprepara* w, Tprepara::ExerciseState earlier,
+                     const QString& text = QStringLiteral("conversione del testo"))
+        : RecordedChange(w, text), before(std::move(earlier))
+    {}
+    void undo() override
+    {
+        after = window->exerciseState();
+        window->restoreExercise(before);
+    }
+
+protected:
+    void redoChange() override { window->restoreExercise(after); }
+
+private:
+    Tprepara::ExerciseState before;
+    Tprepara::ExerciseState after;
+};
 
 } // namespace
 
@@ -103,6 +215,19 @@ Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     Aprifileditesto1 = action(File1, "Aprifileditesto1", QStringLiteral("Converti file di &testo..."));
     File1->addSeparator();
     Esci1 = action(File1, "Esci1", QStringLiteral("&Esci"));
+    changes = new QUndoStack(this);
+    changes->setObjectName(QStringLiteral("modificheEsercizio"));
+    Modifica1 = MainMenu1->addMenu(QStringLiteral("&Modifica"));
+    Modifica1->setObjectName(QStringLiteral("Modifica1"));
+    annullaModifica = changes->createUndoAction(Modifica1, QStringLiteral("&Annulla"));
+    annullaModifica->setObjectName(QStringLiteral("annullaModifica"));
+    annullaModifica->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    Modifica1->addAction(annullaModifica);
+    ripetiModifica = changes->createRedoAction(Modifica1, QStringLiteral("&Ripeti"));
+    ripetiModifica->setObjectName(QStringLiteral("ripetiModifica"));
+    ripetiModifica->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    Modifica1->addAction(ripetiModifica);
     Strumenti1 = MainMenu1->addMenu(QStringLiteral("&Strumenti"));
     Strumenti1->setObjectName(QStringLiteral("Strumenti1"));
     editorditesto1 = action(Strumenti1, "editorditesto1", QStringLiteral("&Editor di testo"));
@@ -164,6 +289,9 @@ Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     Memo1->refuseReserved = true;
     Memo1->maxLength = 255;
     Memo1->setTabChangesFocus(true);
+    // Its changes are the exercise's, undone with the others.
+    Memo1->setUndoRedoEnabled(false);
+    Memo1->installEventFilter(this);
     QPalette memoPalette = Memo1->palette();
     memoPalette.setColor(QPalette::Base, Qt::white);
     memoPalette.setColor(QPalette::Text, QColor(255, 0, 0));
@@ -224,6 +352,16 @@ Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
     connect(Memo1, &QPlainTextEdit::textChanged, this, &Tprepara::Memo1Change);
     connect(ScrollBar1, &QScrollBar::valueChanged, this, &Tprepara::ScrollBar1Scroll);
     connect(PaintCanvas, &TMarkedTextView::pressed, this, &Tprepara::PaintCanvasMouseDown);
+    mirror = new Trecupero(context.recoveryFolder, recoveryExercise, [this] {
+        RecoveredWork work;
+        work.name = exerciseName;
+        work.task = taskText();
+        work.currentSentence = model ? model->currentSentence : 0;
+        work.lines = model ? model->lines : QStringList();
+        return work;
+    }, this);
+    connect(changes, &QUndoStack::indexChanged, this, &Tprepara::changesMoved);
+    connect(changes, &QUndoStack::cleanChanged, this, &Tprepara::changesMoved);
 
     updateSaveActions();
     resize(800, 600);
@@ -233,6 +371,10 @@ Tprepara::Tprepara(const AppContext& appContext, QWidget* parent)
 
 Tprepara::~Tprepara()
 {
+    // An exercise neither saved nor given up stays in its recovery file.
+    disconnect(changes, nullptr, this, nullptr);
+    delete mirror;
+    mirror = nullptr;
     // The controls go before the window's own object: no focus change may reach it then.
     disconnect(qApp, nullptr, this, nullptr);
 }
@@ -260,7 +402,19 @@ void Tprepara::openModal(const AppContext& context, QWidget* parent)
         showMessage(window.loadError());
         return;
     }
+    window.offerRecoveredWork();
     window.exec();
+}
+
+bool Tprepara::offerRecoveredWork()
+{
+    const DialogOfWindow dialogOpen(this);
+    return mirror->offer([this](const RecoveredWork& work) {
+        ExerciseState earlier = exerciseState();
+        restoreExercise({true, work.lines, work.task, work.name, work.currentSentence});
+        recordChange(new ExerciseReplaced(this, std::move(earlier),
+                                          QStringLiteral("recupero del lavoro non salvato")));
+    }, QStringLiteral("nuovo esercizio"));
 }
 
 void Tprepara::focusLevelButton(QPushButton* button)
@@ -394,6 +548,7 @@ void Tprepara::showTask(const QString& task)
     shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     Memo1->setPlainText(shown);
     showingTask = false;
+    taskBefore = Memo1->plainText();
 }
 
 QString Tprepara::taskText() const
@@ -425,14 +580,15 @@ void Tprepara::takeConvertedText(const QStringList& lines, QChar separator)
     // windows-1252 cannot hold are replaced, which the teacher is told once.
     QList<Replacement> replaced;
     const QStringList storable = replaceOutsideCp1252(cutLongLines(lines), &replaced);
+    ExerciseState earlier = exerciseState();
     dropModel();
     Tparametri params;
     params.mode = fromPlainText;
     params.source = storable;
     params.separator = separator;
     newModel(std::make_unique<Tevidenziatore>(params));
-    modified = true;
     showFromTop();
+    recordChange(new ExerciseReplaced(this, std::move(earlier)));
     if (!replaced.isEmpty()) {
         const DialogOfWindow dialogOpen(this);
         showMessage(replacementMessage(replaced, QStringLiteral("in un esercizio")));
@@ -468,6 +624,7 @@ bool Tprepara::confirmDiscard()
     case YesButton:
         return saveAs();
     case NoAnswerButton:
+        mirror->workDeclined();
         return true;
     default:
         return false;
@@ -518,6 +675,7 @@ bool Tprepara::saveAs()
             return false;
         exerciseName = name;
         modified = false;
+        changes->setClean();
         return true;
     }
 }
@@ -539,8 +697,10 @@ void Tprepara::Salva1Click()
         return;
     }
     const QString fileName = fileNameFor(exercisesFolder(), exerciseName);
-    if (!fileName.isEmpty() && writeExercise(fileName))
+    if (!fileName.isEmpty() && writeExercise(fileName)) {
         modified = false;
+        changes->setClean();
+    }
 }
 
 QString Tprepara::chooseExercise(const QString& caption)
@@ -564,7 +724,10 @@ void Tprepara::apri1Click()
     const QString name = chooseExercise(QStringLiteral("  scegli un esercizio"));
     if (name.isEmpty())
         return;
+    // Another exercise: the changes of this one can no longer be undone.
     dropModel();
+    changes->clear();
+    changesMoved();
     const QString fileName = fileNameFor(exercisesFolder(), name);
     if (fileName.isEmpty())
         return;   // the name table said why
@@ -639,6 +802,7 @@ void Tprepara::editorditesto1Click()
     {
         const DialogOfWindow dialogOpen(this);
         TeditForm editor(context, this, this);
+        editor.offerRecoveredWork();
         editor.exec();
     }
     handlerWanted = true;
@@ -677,11 +841,19 @@ void Tprepara::clickImportanza(QPushButton* button)
 {
     if (!textLoaded || !model)
         return;
-    modified = true;
     const ImportanceLevel level = levelButtons->levelOf(button);
-    model->setImportance(model->currentSentence, level);
+    const int n = model->currentSentence;
+    const QStringList before = model->sentenceBlock(n);
+    model->setImportance(n, level);
     model->currentImportance = level;
-    scrollIntoView(model->currentSentence);
+    scrollIntoView(n);
+    // A click is a change even when the level stays (the exercise counts as
+    // modified, as it always has); a click with no sentence changes nothing.
+    if (!before.isEmpty())
+        recordSentences(QStringLiteral("livello della ") + sentenceWord(n), n, before, 1, n);
+    else
+        modified = true;
+    mirror->workChanged(modified);
 }
 
 void Tprepara::PaintCanvasMouseDown(QMouseEvent* event)
@@ -803,6 +975,7 @@ void Tprepara::suggButClick()
 {
     if (!textLoaded)
         return;
+    ++taskSession;
     suggPanel->show();
     suggPanel->raise();
     Memo1->setFocus();
@@ -819,8 +992,106 @@ void Tprepara::CancelBtnClick()
 
 void Tprepara::Memo1Change()
 {
-    if (!showingTask)
-        modified = true;
+    if (showingTask)
+        return;
+    const QString now = Memo1->plainText();
+    if (now == taskBefore)
+        return;
+    recordChange(new TaskChange(this, taskBefore, now, taskSession));
+    taskBefore = now;
+}
+
+// ---------------------------------------------------------------------------
+// Changes, undone and redone
+
+void Tprepara::recordChange(QUndoCommand* change)
+{
+    changes->push(change);
+    // Also when the change joined the one before it (the stack did not move).
+    changesMoved();
+}
+
+void Tprepara::recordSentences(const QString& what, int first, const QStringList& before,
+                               int sentencesAfter, int currentBefore)
+{
+    QStringList after;
+    for (int n = first; n < first + sentencesAfter; ++n)
+        after += model->sentenceBlock(n);
+    recordChange(new SentencesChange(this, what, first, before, after, currentBefore,
+                                     model->currentSentence));
+}
+
+void Tprepara::changesMoved()
+{
+    // An empty window (a conversion undone) has nothing to save.
+    modified = !changes->isClean() && textLoaded;
+    mirror->workChanged(modified);
+}
+
+Tprepara::ExerciseState Tprepara::exerciseState() const
+{
+    ExerciseState state;
+    if (!textLoaded || !model)
+        return state;
+    state.loaded = true;
+    state.lines = model->lines;
+    state.task = taskText();
+    state.name = exerciseName;
+    state.current = model->currentSentence;
+    return state;
+}
+
+void Tprepara::restoreExercise(const ExerciseState& state)
+{
+    dropModel();
+    if (!state.loaded)
+        return;
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = state.lines;
+    params.compito = state.task;
+    newModel(std::make_unique<Tevidenziatore>(params));
+    exerciseName = state.name;
+    showFromTop();
+    if (state.current >= 0 && state.current < model->sentenceCount) {
+        model->currentSentence = state.current;
+        model->currentImportance = model->importanceOf(state.current);
+        scrollIntoView(state.current);
+    }
+}
+
+void Tprepara::replaceSentences(int first, const QStringList& from, const QStringList& to,
+                                int current)
+{
+    if (!textLoaded || !model)
+        return;
+    model->replaceSentences(first, tagLines(from), to);
+    model->currentSentence = model->sentenceCount == 0 ? -1 : std::clamp(current, 0, model->sentenceCount - 1);
+    if (model->currentSentence >= 0)
+        model->currentImportance = model->importanceOf(model->currentSentence);
+    relayout();
+    if (model->currentSentence >= 0)
+        scrollIntoView(model->currentSentence);
+}
+
+void Tprepara::replaceTask(const QString& task)
+{
+    showTask(task);
+    Memo1->moveCursor(QTextCursor::End);
+}
+
+bool Tprepara::eventFilter(QObject* watched, QEvent* event)
+{
+    // In the task text, Ctrl+Z and the redo keys reach "Annulla" and "Ripeti".
+    if (watched == Memo1 && event->type() == QEvent::ShortcutOverride) {
+        const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+        const QList<QKeySequence> keys = annullaModifica->shortcuts() + ripetiModifica->shortcuts();
+        if (keys.contains(pressed)) {
+            event->ignore();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 // ---------------------------------------------------------------------------
@@ -835,13 +1106,15 @@ void Tprepara::rimuoviClick()
         != YesButton)
         return;
     const int removed = model->currentSentence;
+    const QStringList before = model->sentenceBlock(removed);
     model->removeSentence(removed);
     if (model->sentenceCount == 0)
         model->currentSentence = -1;
     else
         model->currentSentence = removed == 0 ? 0 : removed - 1;
     relayout();
-    modified = true;
+    recordSentences(QStringLiteral("rimozione della ") + sentenceWord(removed), removed, before, 0,
+                    removed);
 }
 
 void Tprepara::editSentence(bool replace, int insertAt)
@@ -870,14 +1143,19 @@ void Tprepara::editSentence(bool replace, int insertAt)
     const QStringList lines = dialog.textLines();
     const ImportanceLevel level = dialog.chosenLevel();
     if (replace) {
+        const QStringList before = model->sentenceBlock(current);
         model->removeSentence(current);
         model->insertSentence(current, lines, level);
+        recordSentences(QStringLiteral("sostituzione della ") + sentenceWord(current), current,
+                        before, 1, current);
     } else {
+        const int count = model->sentenceCount;
         model->insertSentence(insertAt, lines, level);
+        recordSentences(QStringLiteral("inserimento della ") + sentenceWord(insertAt), insertAt, {},
+                        model->sentenceCount - count, current);
     }
     relayout();
     scrollIntoView(model->currentSentence);
-    modified = true;
 }
 
 void Tprepara::sostituisciClick()

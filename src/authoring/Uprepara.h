@@ -16,7 +16,10 @@ class QMenu;
 class QMenuBar;
 class QPushButton;
 class QScrollBar;
+class QUndoCommand;
+class QUndoStack;
 class TgestoreAlternativoTastiera;
+class Trecupero;
 class TmemoControllato;
 
 // The teacher's window in which an exercise is made: a text converted into
@@ -58,6 +61,31 @@ public:
     // The keyboard handler is on (keys go to handleKey before any control).
     bool keyHandlerEnabled() const;
 
+    // Offers the unsaved exercises left by preparation windows that are gone
+    // (a crash); the one taken up comes back modified. True when one did.
+    bool offerRecoveredWork();
+    // The mirror of the unsaved exercise in the user's recovery folder.
+    Trecupero* recovery() const { return mirror; }
+
+    // The changes of the exercise, which "Annulla" and "Ripeti" go through.
+    // Back at the state last saved, the exercise is no longer modified.
+    QUndoStack* undoStack() const { return changes; }
+    // The whole exercise in the window, as undoing a conversion puts it back.
+    struct ExerciseState {
+        bool loaded = false;
+        QStringList lines;
+        QString task;
+        QString name;
+        int current = 0;
+    };
+    ExerciseState exerciseState() const;
+    void restoreExercise(const ExerciseState& state);
+    // The stored sentences `from` (from sentence `first` on) become `to`;
+    // sentence `current` is then the current one, brought into view.
+    void replaceSentences(int first, const QStringList& from, const QStringList& to, int current);
+    // The task text becomes `task`.
+    void replaceTask(const QString& task);
+
     // Controls
     QMenuBar* MainMenu1;
     QMenu* File1;
@@ -67,6 +95,9 @@ public:
     QAction* Elimina1;
     QAction* Aprifileditesto1;
     QAction* Esci1;
+    QMenu* Modifica1;
+    QAction* annullaModifica;
+    QAction* ripetiModifica;
     QMenu* Strumenti1;
     QAction* editorditesto1;
     QAction* opzionidivisualizzazione1;
@@ -130,6 +161,7 @@ public slots:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     friend class DialogOfWindow;
@@ -142,6 +174,13 @@ private:
     void updateKeyHandler();
     void updateSaveActions();
     void showTask(const QString& task);
+    // The exercise changed, was saved, or a change was undone or redone.
+    void changesMoved();
+    // Records a change the window has just made.
+    void recordChange(QUndoCommand* change);
+    // Records the change of the sentences from `first` on that were `before`.
+    void recordSentences(const QString& what, int first, const QStringList& before,
+                         int sentencesAfter, int currentBefore);
     QString taskText() const;
     bool writeExercise(const QString& fileName);
     void openPopupAt(const QPoint& globalPos);
@@ -160,6 +199,10 @@ private:
     bool handlerWanted = false;
     int dialogsOpen = 0;
     bool showingTask = false;   // Memo1 is being filled by the window itself
+    QUndoStack* changes = nullptr;
+    Trecupero* mirror = nullptr;
+    QString taskBefore;         // the task text before the edit under way
+    int taskSession = 0;        // edits of one opening of the task panel are one change
     QString pictureError;
 };
 

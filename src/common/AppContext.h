@@ -19,6 +19,10 @@ struct AppContext {
     // The folder under which the user's data folders "testi", "esercizi" and
     // "risult" lie. Ends with "/".
     QString dataRoot;
+    // The user's own folder (never a shared one) where unsaved exercises and
+    // texts are mirrored, so that a crash loses none of them. Ends with "/";
+    // empty: no mirror.
+    QString recoveryFolder;
     // The general options of a run.
     RunOptions options;
     // The program's one serial-switch object, lent by the main window

@@ -1,5 +1,7 @@
 #include "model/TextSources.h"
 
+#include "model/DocumentModule.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -11,8 +13,6 @@
 #include <QTextDocument>
 #include <QXmlStreamReader>
 
-#include <poppler/qt6/poppler-qt6.h>
-#include <zip.h>
 
 #include <algorithm>
 #include <memory>
@@ -93,6 +93,13 @@ QString rtfFormat(const QString& path)
                                ".docx, .odt o testo e ripeti l'operazione.");
 }
 
+QString withoutReader(const QString& path)
+{
+    return QStringLiteral("Il file ") + nameOf(path)
+           + QString::fromUtf8(" non si può leggere: manca il modulo del programma che legge i "
+                               "documenti (salienta_documents.so). Reinstalla il programma.");
+}
+
 SourceText failure(const QString& error)
 {
     SourceText s;
@@ -153,76 +160,7 @@ SourceText documentText(const QString& path, SourceKind kind, QStringList lines)
 }
 
 // ---------------------------------------------------------------------------
-// Zip packages (.odt, .docx) through libzip
-
-class ZipPackage
-{
-public:
-    enum class Error { None, Damaged, Password, TooBig };
-
-    explicit ZipPackage(const QByteArray& bytes)
-    {
-        zip_error_t error;
-        zip_error_init(&error);
-        zip_source_t* source = zip_source_buffer_create(bytes.constData(), zip_uint64_t(bytes.size()), 0, &error);
-        if (source) {
-            archive = zip_open_from_source(source, ZIP_RDONLY, &error);
-            if (!archive)
-                zip_source_free(source);
-        }
-        zip_error_fini(&error);
-    }
-    ~ZipPackage()
-    {
-        if (archive)
-            zip_discard(archive);
-    }
-    ZipPackage(const ZipPackage&) = delete;
-    ZipPackage& operator=(const ZipPackage&) = delete;
-
-    bool isOpen() const { return archive != nullptr; }
-    bool has(const char* name) const { return archive && zip_name_locate(archive, name, 0) >= 0; }
-
-    // The whole entry; `error` tells why not.
-    QByteArray read(const char* name, Error& error) const
-    {
-        error = Error::Damaged;
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (!archive || zip_stat(archive, name, 0, &stat) != 0 || !(stat.valid & ZIP_STAT_SIZE))
-            return {};
-        if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && stat.encryption_method != ZIP_EM_NONE) {
-            error = Error::Password;
-            return {};
-        }
-        // Unpacked, a package entry may be far larger than the package: a
-        // bound keeps a malicious one from filling the memory.
-        if (stat.size > zip_uint64_t(4 * maxSourceBytes)) {
-            error = Error::TooBig;
-            return {};
-        }
-        zip_file_t* file = zip_fopen(archive, name, 0);
-        if (!file)
-            return {};
-        QByteArray data(qsizetype(stat.size), Qt::Uninitialized);
-        qsizetype got = 0;
-        while (got < data.size()) {
-            const zip_int64_t n = zip_fread(file, data.data() + got, zip_uint64_t(data.size() - got));
-            if (n <= 0)
-                break;
-            got += qsizetype(n);
-        }
-        const bool complete = got == data.size();
-        zip_fclose(file);
-        if (!complete)
-            return {};
-        error = Error::None;
-        return data;
-    }
-
-private:
-    zip_t* archive = nullptr;
-};
+// Zip packages (.odt, .docx), unpacked by the documents module
 
 // Paragraph lines gathered from a document's XML: text goes into the current
 // line; a paragraph or a line break ends it.
@@ -518,9 +456,13 @@ bool readWordDocument(const QByteArray& content, ReadProgress* progress, QString
 
 SourceText readPackage(const QString& path, const QByteArray& bytes, ReadProgress* progress)
 {
-    const ZipPackage package(bytes);
-    if (!package.isOpen())
+    bool available = false;
+    const std::unique_ptr<ZipPackage> opened = openZipPackage(bytes, available);
+    if (!available)
+        return failure(withoutReader(path));
+    if (!opened || !opened->isOpen())
         return failure(damaged(path));
+    const ZipPackage& package = *opened;
     ZipPackage::Error error = ZipPackage::Error::None;
     auto fail = [&](ZipPackage::Error e) {
         return failure(e == ZipPackage::Error::Password ? protectedByPassword(path)
@@ -612,139 +554,17 @@ SourceText readWebPage(const QString& path, const QByteArray& bytes, ReadProgres
 }
 
 // ---------------------------------------------------------------------------
-// PDF documents through poppler
+// PDF documents
 //
-// A PDF has no paragraphs, only words placed on pages. poppler gives the
-// words of each page in reading order (columns included) and tells where each
-// line ends; the lines are joined into paragraphs here. A line ends its
+// A PDF has no paragraphs, only words placed on pages. The documents module
+// gives the lines of each page in reading order (columns included, through
+// poppler); the lines are joined into paragraphs here. A line ends its
 // paragraph when the next line's first word would have fitted after it (a
 // short last line), when the next line is set in a different size (a title),
 // begins with a bullet or stands further down than the lines around it. A word
 // divided at the end of a line with a hyphen is joined again. Lines repeated at
 // the top or the bottom of most pages (page headers and footers) and page
-// numbers are left out, and so are footnotes: their marks (small digits
-// raised after a word) and their text at the foot of the page.
-
-struct PdfLine {
-    QString text;
-    double left = 0, right = 0, top = 0, bottom = 0;
-    double height = 0;           // the tallest word's height
-    double firstWordWidth = 0;
-    bool inMargin = false;       // in the top or bottom band of the page
-};
-
-struct PdfPage {
-    std::vector<PdfLine> lines;
-    double height = 0;
-    QSet<QString> footnoteMarks;   // the marks taken out of the page's lines
-};
-
-bool isFootnoteMark(const Poppler::TextBox& box, double lineHeight, bool spaceBefore)
-{
-    if (spaceBefore || box.boundingBox().height() > 0.75 * lineHeight)
-        return false;
-    const QString t = box.text();
-    return !t.isEmpty() && std::all_of(t.cbegin(), t.cend(), [](QChar c) {
-        return c.isDigit() || c == u'*' || c == QChar(0x2020) || c == QChar(0x2021);
-    });
-}
-
-// The notes at the foot of a page: in its lower half, set smaller than the
-// page's text, starting with a mark that was taken out of the text above.
-void dropFootnotes(PdfPage& page)
-{
-    if (page.footnoteMarks.isEmpty())
-        return;
-    QHash<int, qsizetype> charactersAtHeight;   // tenths of a point -> characters
-    for (const PdfLine& line : page.lines)
-        charactersAtHeight[int(line.height * 10)] += line.text.size();
-    double bodyHeight = 0;
-    qsizetype most = -1;
-    for (auto it = charactersAtHeight.cbegin(); it != charactersAtHeight.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            bodyHeight = it.key() / 10.0;
-        }
-    }
-    auto isSmall = [&](const PdfLine& line) { return line.height < 0.92 * bodyHeight; };
-    bool inNote = false;
-    page.lines.erase(std::remove_if(page.lines.begin(), page.lines.end(),
-                                    [&](const PdfLine& line) {
-                                        if (line.top < 0.5 * page.height || !isSmall(line)) {
-                                            inNote = false;
-                                            return false;
-                                        }
-                                        if (!inNote) {
-                                            const QString first = line.text.section(u' ', 0, 0);
-                                            inNote = page.footnoteMarks.contains(first);
-                                        }
-                                        return inNote;
-                                    }),
-                     page.lines.end());
-}
-
-PdfPage readPdfPage(const Poppler::Page& page)
-{
-    PdfPage out;
-    out.height = page.pageSizeF().height();
-    const auto boxes = page.textList();
-    // Words of one line: up to the word that has no next word.
-    std::vector<const Poppler::TextBox*> lineWords;
-    auto finishLine = [&]() {
-        if (lineWords.empty())
-            return;
-        double tallest = 0;
-        for (const auto* w : lineWords)
-            tallest = std::max(tallest, w->boundingBox().height());
-        PdfLine line;
-        line.height = tallest;
-        bool first = true;
-        bool spaceBefore = true;
-        for (const auto* w : lineWords) {
-            const QRectF r = w->boundingBox();
-            const bool mark = !first && isFootnoteMark(*w, tallest, spaceBefore);
-            spaceBefore = w->hasSpaceAfter();
-            if (mark) {
-                out.footnoteMarks.insert(w->text());
-                if (spaceBefore && !line.text.endsWith(u' '))
-                    line.text += u' ';
-                continue;
-            }
-            if (first) {
-                line.left = r.left();
-                line.top = r.top();
-                line.bottom = r.bottom();
-                line.firstWordWidth = r.width();
-                first = false;
-            }
-            line.right = std::max(line.right, r.right());
-            line.top = std::min(line.top, r.top());
-            line.bottom = std::max(line.bottom, r.bottom());
-            line.text += w->text();
-            if (w->hasSpaceAfter())
-                line.text += u' ';
-        }
-        line.text = line.text.trimmed();
-        if (!line.text.isEmpty())
-            out.lines.push_back(line);
-        lineWords.clear();
-    };
-    for (const auto& box : boxes) {
-        lineWords.push_back(box.get());
-        if (!box->nextWord())
-            finishLine();
-    }
-    finishLine();
-    // Headers and footers are the first or last lines of a page, near its edge.
-    const double band = 0.09 * out.height;
-    const std::size_t n = out.lines.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        PdfLine& line = out.lines[i];
-        line.inMargin = (i < 2 && line.bottom < band) || (i + 2 >= n && line.top > out.height - band);
-    }
-    dropFootnotes(out);
-    return out;
-}
+// numbers are left out; the module has taken out the footnotes already.
 
 // The text of a header or footer line, with its numbers made alike, so the
 // same header is recognised on every page.
@@ -867,21 +687,16 @@ QStringList pdfParagraphs(const std::vector<PdfPage>& pages)
     return paragraphs;
 }
 
-void ignorePopplerMessages(const QString&, const QVariant&) {}
-
 SourceText readPdf(const QString& path, const QByteArray& bytes, ReadProgress* progress)
 {
-    static const bool quiet = [] {
-        Poppler::setDebugErrorFunction(&ignorePopplerMessages, QVariant());
-        return true;
-    }();
-    Q_UNUSED(quiet);
-    const std::unique_ptr<Poppler::Document> document = Poppler::Document::loadFromData(bytes);
+    PdfDocument::Opened opened = PdfDocument::Opened::Damaged;
+    bool available = false;
+    const std::unique_ptr<PdfDocument> document = openPdfDocument(bytes, opened, available);
+    if (!available)
+        return failure(withoutReader(path));
     if (!document)
-        return failure(damaged(path));
-    if (document->isLocked())
-        return failure(protectedByPassword(path));
-    const int count = document->numPages();
+        return failure(opened == PdfDocument::Opened::Locked ? protectedByPassword(path) : damaged(path));
+    const int count = document->pageCount();
     if (count <= 0)
         return failure(damaged(path));
     std::vector<PdfPage> pages;
@@ -891,9 +706,9 @@ SourceText readPdf(const QString& path, const QByteArray& bytes, ReadProgress* p
     for (int i = 0; i < count; ++i) {
         if (isCancelled(progress))
             return cancelled();
-        const std::unique_ptr<Poppler::Page> page = document->page(i);
-        if (page) {
-            pages.push_back(readPdfPage(*page));
+        PdfPage page;
+        if (document->page(i, page)) {
+            pages.push_back(std::move(page));
             for (const PdfLine& line : pages.back().lines)
                 characters += line.text.size() + 1;
             if (characters > maxSourceCharacters)

@@ -445,6 +445,78 @@ void Tevidenziatore::insertSentence(int n, const QStringList& textLines, Importa
     sentenceCount = countSentences();
 }
 
+QStringList Tevidenziatore::sentenceBlock(int n) const
+{
+    const int t = tagLineIndex(n);
+    if (t < 0)
+        return {};
+    return lines.mid(t, 1 + sentenceIndex.at(n).textCount);
+}
+
+void Tevidenziatore::replaceSentences(int first, int count, const QStringList& block)
+{
+    const int total = countSentences();
+    if (first < 0 || count < 0 || first + count > total) {
+        sentenceCount = total;
+        return;
+    }
+    const int at = first == total ? int(lines.size()) : tagLineIndex(first);
+    const int end = first + count == total ? int(lines.size()) : tagLineIndex(first + count);
+    // Only levels changed (a level change undone or redone): the structure
+    // stays, so the lines change in place, as setImportance does.
+    if (block.size() == end - at) {
+        bool levelsOnly = true;
+        for (qsizetype i = 0; i < block.size() && levelsOnly; ++i) {
+            const QString& old = lines.at(at + i);
+            levelsOnly = old == block.at(i) || (isTagLine(old) && isTagLine(block.at(i)));
+        }
+        if (levelsOnly) {
+            indexedLines = QStringList();
+            int n = first;
+            for (qsizetype i = 0; i < block.size(); ++i) {
+                if (!isTagLine(block.at(i)))
+                    continue;
+                if (lines.at(at + i) != block.at(i)) {
+                    lines[at + i] = block.at(i);
+                    sentenceLevels[n] = parseTag(block.at(i));
+                }
+                ++n;
+            }
+            indexedLines = lines;
+            sentenceCount = total;
+            return;
+        }
+    }
+    int added = 0;
+    for (const QString& line : block) {
+        if (isTagLine(line))
+            ++added;
+    }
+    dropIndex();
+    lines.remove(at, end - at);
+    lines.insert(at, block.size(), QString());
+    for (qsizetype i = 0; i < block.size(); ++i)
+        lines[at + i] = block.at(i);
+    reindex();
+    // The new sentences wait for their layout; the ones below move.
+    QVector<int>& changed = laidOut.changed;
+    QVector<int> kept;
+    for (const int c : std::as_const(changed)) {
+        if (c < first)
+            kept.append(c);
+        else if (c >= first + count)
+            kept.append(c - count + added);
+    }
+    for (int n = first; n < first + added; ++n)
+        kept.append(n);
+    std::sort(kept.begin(), kept.end());
+    changed = kept;
+    // Text lines with no tag line of their own would join the sentence above.
+    if (!block.isEmpty() && !isTagLine(block.first()))
+        laidOut.valid = false;
+    sentenceCount = countSentences();
+}
+
 void Tevidenziatore::hideAnswers()
 {
     ensureIndex();

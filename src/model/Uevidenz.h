@@ -133,6 +133,12 @@ public:
     // Inserts a sentence so that it becomes sentence n (0 <= n <= sentenceCount).
     // Before an existing sentence, a sentence without text lines inserts nothing.
     void insertSentence(int n, const QStringList& textLines, ImportanceLevel level);
+    // Sentence n as it is stored: its tag line and its text lines.
+    QStringList sentenceBlock(int n) const;
+    // Replaces the `count` sentences from sentence `first` with the stored
+    // sentences `block` (each opened by its tag line), as they were taken by
+    // sentenceBlock; `first` may be sentenceCount, to append.
+    void replaceSentences(int first, int count, const QStringList& block);
     void hideAnswers();
     void restoreAnswers();
 

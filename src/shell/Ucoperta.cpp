@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QTimer>
 
 QPixmap buildTitlePicture(const QImage& cover, const QImage& lettering, QPoint at)
@@ -116,8 +117,10 @@ QLabel* creditLabel(QWidget* parent, const QString& text, int x, int y, int pixe
     label->setPalette(colours);
     label->setAutoFillBackground(false);
     label->setAttribute(Qt::WA_TransparentForMouseEvents);
-    label->move(x, y);
-    label->adjustSize();
+    // Room to the picture's right edge, one line high: measuring the text
+    // would read the fonts before the cover is on screen, which waits for
+    // them only when it paints.
+    label->setGeometry(x, y, parent->width() - x, pixelSize * 3 / 2);
     return label;
 }
 
@@ -170,6 +173,11 @@ Tcopertina::Tcopertina(const QString& programFolder, QWidget* parent) : QDialog(
 void Tcopertina::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
+    // The first window of the program has no main window to stand over.
+    if (!parentWidget()) {
+        if (const QScreen* screen = this->screen())
+            move(screen->availableGeometry().center() - rect().center());
+    }
     PaintCopertina->restartWipe();
 }
 

@@ -266,6 +266,11 @@ void Tmaschera::start()
         Tcopertina cover(appContext.programFolder, this);
         cover.exec();
     }
+    showAfterCover();
+}
+
+void Tmaschera::showAfterCover()
+{
     // The speech engine and the animation are started once the window is on
     // screen, so it appears sooner; no key or click is handled before.
     create();
@@ -276,6 +281,25 @@ void Tmaschera::start()
     show();
     raise();
     activateWindow();
+}
+
+std::unique_ptr<Tmaschera> startProgram(const AppContext& folders)
+{
+    std::unique_ptr<Tmaschera> mainWindow;
+    const auto build = [&mainWindow, &folders]() {
+        if (!mainWindow)
+            mainWindow = std::make_unique<Tmaschera>(folders);
+    };
+    {
+        Tcopertina cover(folders.programFolder);
+        cover.winId();    // its window exists, so that its first frame can be watched
+        if (QWindow* handle = cover.windowHandle())
+            new AfterFirstFrame(handle, build);
+        cover.exec();
+    }
+    build();
+    mainWindow->showAfterCover();
+    return mainWindow;
 }
 
 void Tmaschera::finishStart()

@@ -55,6 +55,9 @@ public:
     // Shows the cover until a key is pressed, then the main window; once its
     // first frame is on screen, finishStart runs.
     void start();
+    // Shows the main window (the cover has gone); once its first frame is on
+    // screen, finishStart runs.
+    void showAfterCover();
     // Starts the animation and, when not running yet, the speech engine with
     // the stored settings; "configura sintesi" follows SpeechAvailable.
     void finishStart();
@@ -96,3 +99,9 @@ private:
     std::unique_ptr<TBottoneSeriale> serialSwitches;
     AppContext appContext;
 };
+
+// The program's start: the cover is its first window, and the main window is
+// built while the cover is on screen (right after the cover's first frame),
+// then shown when a key or a click sends the cover away. Gives the main
+// window, shown.
+std::unique_ptr<Tmaschera> startProgram(const AppContext& folders);

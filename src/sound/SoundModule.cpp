@@ -2,6 +2,7 @@
 
 #include "sound/AudioOutput.h"
 #include "sound/SoundPlayer.h"
+#include "model/ProgramModule.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,14 +50,7 @@ const Module* module()
 
 QString findSoundModule(const QString& programDir)
 {
-    const QDir here(programDir);
-    for (const QString& folder : {here.absolutePath(), here.absoluteFilePath(QStringLiteral("..")),
-                                  here.absoluteFilePath(QStringLiteral(SALIENTA_MODULE_DIR))}) {
-        const QFileInfo candidate(QDir(folder).filePath(QLatin1String(ModuleFile)));
-        if (candidate.isFile())
-            return QDir::cleanPath(candidate.absoluteFilePath());
-    }
-    return {};
+    return findProgramModule(programDir, QLatin1String(ModuleFile));
 }
 
 std::unique_ptr<AudioOutput> makeDeviceAudioOutput()

@@ -30,6 +30,14 @@ public:
     ~ModalSteps() override { qApp->removeEventFilter(this); }
     void then(const QString& what, Step step) { steps.append({what, std::move(step)}); }
     bool done() const { return steps.isEmpty() && failures.isEmpty(); }
+    // The steps not taken yet.
+    QStringList pending() const
+    {
+        QStringList names;
+        for (const auto& step : steps)
+            names << step.first;
+        return names;
+    }
     QStringList failures;
 
 protected:
@@ -59,7 +67,10 @@ private:
         step.second(modal);
         if (QTest::currentTestFailed() && modal && modal->isVisible()) {
             failures << QStringLiteral("failed at ") + step.first;
-            modal->close();
+            if (auto dialog = qobject_cast<QDialog*>(modal.data()))
+                dialog->reject();
+            else
+                modal->close();
         }
     }
     QTimer timer;

@@ -1,6 +1,9 @@
 #include "support/TestSupport.h"
 
+#include "model/CheckedLines.h"
+#include "model/Longname.h"
 #include "model/Token.h"
+#include "model/Uevidenz.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -81,6 +84,21 @@ QDateTime FakeClock::dateTime()
 
 namespace testsupport {
 
+bool writeStoryExercise(const QString& dataRoot, const QString& longName, const QList<int>& levels)
+{
+    QStringList lines;
+    for (int i = 0; i < levels.size(); ++i)
+        lines << tagLineFor(ImportanceLevel(levels.at(i)))
+              << QStringLiteral("Frase numero %1 della storia.").arg(i + 1);
+    Tparametri params;
+    params.mode = fromExercise;
+    params.source = lines;
+    params.compito = QStringLiteral("Evidenzia le frasi importanti.");
+    Tevidenziatore model(params);
+    const QString folder = dataRoot + QStringLiteral("esercizi/");
+    return model.saveExercise(folder, fileNameFor(folder, longName));
+}
+
 AppContext makeContext(const QString& programFolder, const QString& dataRoot)
 {
     auto withSlash = [](const QString& folder) {
@@ -89,7 +107,15 @@ AppContext makeContext(const QString& programFolder, const QString& dataRoot)
     AppContext context;
     context.programFolder = withSlash(programFolder);
     context.dataRoot = withSlash(dataRoot.isEmpty() ? programFolder : dataRoot);
+    context.recoveryFolder = withSlash(programFolder) + QStringLiteral("utente/recupero/");
     return context;
+}
+
+QString workDigest(const QString& name, const QString& task, int current, const QStringList& lines)
+{
+    const QString all = name + QLatin1Char('\x01') + task + QLatin1Char('\x01') + QString::number(current)
+                        + QLatin1Char('\x01') + lines.join(QLatin1Char('\x02'));
+    return QString::number(fnv1a(all.toUtf8()), 16);
 }
 
 QByteArray readBytes(const QString& path)

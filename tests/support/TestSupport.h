@@ -59,8 +59,18 @@ namespace testsupport {
 
 // A context for windows under test on `programFolder` and `dataRoot` (the
 // program folder when empty), each given its final "/": the default options,
-// no serial switches.
+// no serial switches, the recovery folder "utente/recupero/" of the program
+// folder.
 AppContext makeContext(const QString& programFolder, const QString& dataRoot = QString());
+
+// Saves the exercise `longName` under `dataRoot`'s "esercizi/": for each
+// level of `levels` (0, 1, 2) a sentence "Frase numero N della storia.", and
+// the task "Evidenzia le frasi importanti.". False when it is not written.
+bool writeStoryExercise(const QString& dataRoot, const QString& longName, const QList<int>& levels);
+
+// A short digest of an unsaved work (its name, task, current sentence and
+// lines), by which two processes tell whether they hold the same work.
+QString workDigest(const QString& name, const QString& task, int current, const QStringList& lines);
 
 QByteArray readBytes(const QString& path);
 bool writeBytes(const QString& path, const QByteArray& bytes);

@@ -11,6 +11,7 @@
 // More kills by hand: SALIENTA_RUN_KILLS=<kills> (at least 200 by default),
 // with QTEST_FUNCTION_TIMEOUT raised.
 
+#include "model/ResultsFile.h"
 #include "model/RunJournal.h"
 #include "model/SafeFile.h"
 #include "support/TestSupport.h"
@@ -244,8 +245,8 @@ void TestCrashResume::killedRunsResumeToTheSameStoredRun()
                 QVERIFY2(read.readable && read.damage.isEmpty(), qPrintable(read.damage));
                 QStringList history;
                 for (qsizetype i = 0; i < read.state.historyFirst.size(); ++i)
-                    history << read.state.historyFirst.at(i) + u'|' + read.state.historySecond.at(i)
-                                   + u'|' + read.state.historyThird.at(i);
+                    history << historyLine(read.state.historyFirst.at(i), read.state.historySecond.at(i),
+                                           read.state.historyThird.at(i), read.state.historyTime.value(i));
                 QCOMPARE(history, referenceHistory.mid(0, history.size()));
                 const QByteArray stored = QFileInfo::exists(archive()) ? readBytes(archive()) : QByteArray();
                 // Stored only once the run was over; then it is the run whole.

@@ -13,8 +13,14 @@
 #include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/Random.h"
+#include "model/ResultsFile.h"
+#include "results/EsportaCsv.h"
+#include "results/Urisult.h"
+#include "results/Usintesi.h"
 #include "shell/Umascher.h"
 #include "shell/WidgetDialogService.h"
+#include "sound/AudioOutput.h"
+#include "speech/ReadAlong.h"
 #include "speech/SpeechEngine.h"
 #include "support/FakeSwitches.h"
 #include "support/ModalSteps.h"
@@ -27,6 +33,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -265,11 +272,29 @@ private:
         return id;
     }
 
-    QStringList storedHistory(const QString& id)
+    QStringList storedHistoryWithTimes(const QString& id)
     {
         const QStringList block = storedBlock(id);
         const int start = block.indexOf(QStringLiteral("[storia]"));
         return start < 0 ? QStringList{QStringLiteral("no history")} : block.mid(start + 1);
+    }
+
+    // The history as the rules write it: the times of the answers (on a
+    // clock that moves at every reading) left out, with the space that
+    // stands for an empty message before them.
+    QStringList storedHistory(const QString& id)
+    {
+        QStringList lines = storedHistoryWithTimes(id);
+        for (QString& line : lines) {
+            QStringList fields = line.split(QLatin1Char('|'));
+            if (fields.size() != 4)
+                continue;
+            fields.removeLast();
+            if (fields.at(2) == QLatin1String(" "))
+                fields[2].clear();
+            line = fields.join(QLatin1Char('|'));
+        }
+        return lines;
     }
 
     RunSetup pupil(const QString& name = QStringLiteral("MARIO")) const
@@ -1250,6 +1275,150 @@ private slots:
                  QStringList{QString::fromUtf8("L'esercizio in corso non è stato salvato. Vuoi salvarlo ?")});
     }
 
+    // The time of every answer on the program's clock, from the moment its
+    // sentence is shown (after the pause and the effects) to the answer: one
+    // given by the time limit, a gross error that sends the pupil back with
+    // a reset, the minute the question stays open left out. The results
+    // window shows each time and their total, the summary the means per
+    // level, the export the times of the sentences.
+    void answerTimesStoredShownAndExported()
+    {
+        clock.reset();
+        clock = std::make_unique<FakeClock>(0, true);
+        writeExercise(QStringLiteral("Tempi"), allNon(10));
+        SeededRandom random(seedFor({{4, 2}}));
+        RunOptions options;
+        options.resetAnswersOnFeedback = true;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Tempi"), 1, 2);
+        QVERIFY(open(run));
+        auto after = [this, &run](qint64 ms, int level) {
+            clock->advance(ms);
+            answer(run, level);
+        };
+        after(1200, 1);
+        clock->advance(7000);                // 1: the time limit answers
+        QCOMPARE(run.shownSentence, 2);
+        after(2500, 3);                      // 2: asked on 4
+        after(800, 1);
+        script.then(QStringLiteral("feedback 1"), [this](QWidget* w) {
+            clock->advance(60000);
+            auto form = qobject_cast<TanimazioneForm*>(w);
+            QVERIFY(form);
+            form->yesBut->click();
+        });
+        after(1000, 1);
+        QCOMPARE(run.shownSentence, 0);
+        after(300, 1);
+        script.feedback(6, ok);
+        script.runName(QStringLiteral("tempi"));
+        for (int i = 1; i <= 9; ++i)
+            after(100, 1);
+        QVERIFY(finished(run, script));
+        QStringList expected{QStringLiteral("0|0| |1200"), QStringLiteral("1|0| |7000"),
+                             QStringLiteral("2|2| |2500"), QStringLiteral("3|0| |800"),
+                             QStringLiteral("4|0|Torna indietro di 5 frasi|1000"),
+                             QStringLiteral("-1|0|4"), QStringLiteral("0|0| |300")};
+        for (int i = 1; i <= 9; ++i)
+            expected << QStringLiteral("%1|0| |100").arg(i);
+        QCOMPARE(storedHistoryWithTimes(QStringLiteral("MARIO^TEMPI")), expected);
+
+        Trisultati results(context);
+        results.show();
+        QVERIFY(results.loadRun(QStringLiteral("MARIO^TEMPI")));
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo totale: 13,7 s"));
+        results.ComboPassi->setCurrentIndex(1);
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo di risposta: 7,0 s"));
+        QTest::mouseClick(results.Buttonpiu, Qt::LeftButton);
+        QCOMPARE(results.LabelTempo->text(), QStringLiteral("tempo di risposta: 2,5 s"));
+        QString summary;
+        testsupport::whenModalShown([&summary](QWidget* modal) {
+            if (auto form = qobject_cast<TsintesiForm*>(modal)) {
+                summary = form->LabelTempi->text();
+                form->reject();
+            }
+        });
+        QTest::mouseClick(results.sintesiBut, Qt::LeftButton);
+        QCOMPARE(summary, QStringLiteral("tempo totale: 13,7 s\n"
+                                         "tempo medio delle risposte \"non importante\": 0,8 s\n"
+                                         "tempo medio delle risposte \"importante\": -\n"
+                                         "tempo medio delle risposte \"molto importante\": 2,5 s"));
+
+        QString error;
+        const QString csv = data.filePath(QStringLiteral("tempi.csv"));
+        QVERIFY(exportResultsCsv(resultsFolderIn(context.dataRoot), QStringLiteral("MARIO"), csv, error));
+        const QString runs = QString::fromUtf8(readBytes(csv));
+        QVERIFY2(runs.contains(QStringLiteral("\"TEMPI\";")) && runs.endsWith(QStringLiteral(";\"13,700\"\r\n")),
+                 qPrintable(runs));
+        const QStringList sentences = QString::fromUtf8(readBytes(sentencesPathFor(csv))).split(QStringLiteral("\r\n"));
+        QVERIFY2(sentences.value(1).endsWith(QStringLiteral(";\"1,500\"")), qPrintable(sentences.value(1)));
+        QVERIFY2(sentences.value(3).endsWith(QStringLiteral(";\"2,600\"")), qPrintable(sentences.value(3)));
+    }
+
+    // Reading along with the speech engine on a sound output that only
+    // keeps the sound: from the current sentence to the end, each word is
+    // marked in the view as it is heard, in the order of the text; a key
+    // stops the reading and takes the mark away.
+    void readingAlongMarksEachWordHeard()
+    {
+        auto output = std::make_unique<CaptureAudioOutput>();
+        output->setPlaybackSpeed(4);
+        installSpeechAudioOutput(std::move(output));
+        QVERIFY(VS_CreateSpeechEngine());
+        auto engine = qScopeGuard([] {
+            VS_DestroySpeechEngine();
+            installSpeechAudioOutput(nullptr);
+        });
+        writeExercise(QStringLiteral("Lettura"), allNon(3));
+        RunOptions options;
+        options.useSpeech = true;
+        Tesegui run(pupil(), runContext(options));
+        ModalScript script;
+        script.start(QStringLiteral("Lettura"), 0, 0);
+        QVERIFY(open(run));
+        QVERIFY(run.PlayButton->isVisible());
+        QTest::keyClick(&run, Qt::Key_Down);
+        QCOMPARE(run.model->currentSentence, 1);
+
+        QStringList heard;
+        QList<QRect> marks;
+        connect(run.readingAlong(), &TReadAlong::wordHeard, &run, [&](int item, int start, int length) {
+            heard << run.model->sentenceText(1 + item).mid(start, length);
+            marks << run.PaintCanvas->wordMark();
+        });
+        QTest::mouseClick(run.PlayButton, Qt::LeftButton);
+        QVERIFY(run.readingAlong()->reading());
+        QTRY_VERIFY_WITH_TIMEOUT(!run.readingAlong()->reading(), 30000);
+        QString expected;
+        for (int n = 2; n <= 3; ++n)
+            expected += QString::fromUtf8(" Questa è la frase numero %1 del testo").arg(n);
+        QCOMPARE(heard, expected.split(QLatin1Char(' '), Qt::SkipEmptyParts));
+        // Each mark in sight, after the one before it along the text.
+        for (int i = 0; i < marks.size(); ++i) {
+            QVERIFY2(!marks.at(i).isEmpty() && run.PaintCanvas->rect().contains(marks.at(i)),
+                     qPrintable(heard.at(i)));
+            if (i > 0 && i != 8)
+                QVERIFY(marks.at(i).top() > marks.at(i - 1).top()
+                        || (marks.at(i).top() == marks.at(i - 1).top() && marks.at(i).left() > marks.at(i - 1).right()));
+        }
+        QVERIFY(run.PaintCanvas->wordMark().isEmpty());
+
+        // A key stops the reading at once.
+        heard.clear();
+        QTest::mouseClick(run.PlayButton, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(heard.size() >= 2, 20000);
+        QTest::keyClick(&run, Qt::Key_Up);
+        QVERIFY(!run.readingAlong()->reading());
+        QVERIFY(!VS_IsTalking());
+        QVERIFY(run.PaintCanvas->wordMark().isEmpty());
+        const int count = int(heard.size());
+        QTest::qWait(300);
+        QCOMPARE(heard.size(), count);
+        scripted->answer(NoAnswerButton);
+        run.close();
+    }
+
     // The time limit counts only while the pupil can answer: the task
     // window, a menu, the exercise chooser and a question stop it, and it
     // goes on from where it was when they close. On the program's clock,
@@ -1338,6 +1507,8 @@ private slots:
         QCOMPARE(run.shownSentence, 1);
         QCOMPARE(run.run.historyFirst, QStringList{QStringLiteral("0")});
         QCOMPARE(run.run.historySecond, QStringList{QStringLiteral("0")});
+        // The answer took the whole limit, and no more.
+        QCOMPARE(run.run.historyTime, QStringList{QStringLiteral("30000")});
         QCOMPARE(left(), qint64(30000));
         scripted->answer(NoAnswerButton);
         run.close();

@@ -522,8 +522,8 @@ private slots:
             "PROFILO=passo 3 s; accettazione 0 s; primo passo 1 s; ignora ripetizioni 0 s; giri "
             "senza limite; scansione uditiva no; cornice grande no; carattere Times New Roman 16; "
             "sintesi no; tempo massimo 7 s\r\n[testo]\r\n~importante~\r\nFrase numero 1 della "
-            "storia.\r\n~nonImportante~\r\nFrase numero 2 della storia.\r\n[storia]\r\n0|1|\r\n"
-            "1|0|\r\n"));
+            "storia.\r\n~nonImportante~\r\nFrase numero 2 della storia.\r\n[storia]\r\n0|1| |10000\r\n"
+            "1|0| |17000\r\n"));
         QCOMPARE(storedBlock(id), expected);
         QVERIFY(!storedBlock(QStringLiteral("PIA^") + proposed).contains("PROFILO="));
     }
@@ -718,7 +718,7 @@ private slots:
             "COMPITO:\r\nEvidenzia le frasi importanti.\r\nDATA=") + clock->dateTime().toString(dateFormat)
             + QStringLiteral("\r\nTIPO DI VISUALIZZAZIONE=tutto assieme\r\nTIPO DI FEEDBACK=nessun "
             "feedback\r\n[testo]\r\n~importante~\r\nFrase numero 1 della storia.\r\n~nonImportante~\r\n"
-            "Frase numero 2 della storia.\r\n[storia]\r\n0|1|\r\n"));
+            "Frase numero 2 della storia.\r\n[storia]\r\n0|1| |0\r\n"));
         QCOMPARE(storedBlock(name + QStringLiteral("^PROVA")), expected);
     }
 };

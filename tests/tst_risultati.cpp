@@ -24,6 +24,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QToolButton>
+#include <QLabel>
 #include <QtTest>
 
 using testsupport::whenModalShown;
@@ -418,6 +419,10 @@ void TestRisultati::replayEveryStepWithResets()
     QCOMPARE(window.countAnswers().values, counts.values);
     // Counting does not change what is on display.
     QCOMPARE(levels(*window.doneTextModel()), states[1].levels);
+    // A run stored without times: "-" at every step and for the total.
+    QCOMPARE(window.LabelTempo->text(), QStringLiteral("tempo di risposta: -"));
+    window.ComboPassi->setCurrentIndex(4);
+    QCOMPARE(window.LabelTempo->text(), QStringLiteral("tempo totale: -"));
 }
 
 void TestRisultati::runWithoutStepsAndDamagedRuns()
@@ -429,6 +434,14 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     QVERIFY(storeRun(QStringLiteral("ANNA"), QStringLiteral("ROVINATA"),
                      {{"7", "1", ""}, {"2", "9", ""}, {"x", "1", ""}, {"1", "2", ""},
                       {"-1", "0", "2000000000"}, {"-1", "a", "b"}, {"4", "1", ""}}));
+    // Times that are not times (a word, negative, longer than a day) and a
+    // fifth field: shown as "-", the steps replayed as ever.
+    QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^TEMPI]"), QStringLiteral("[testo]"),
+                         QStringLiteral("~importante~"), QStringLiteral("Una frase."),
+                         QStringLiteral("[storia]"), QStringLiteral("0|1| |lento"),
+                         QStringLiteral("0|2| |-300"), QStringLiteral("0|0| |99999999999"),
+                         QStringLiteral("0|1| |1200|altro")},
+                        resultsFolderIn(context.dataRoot), resultsName, resultsExtension));
     // A block without its text and history sections, written by hand.
     QVERIFY(appendLines({QStringLiteral("[identificatore=ANNA^MONCA]"), QStringLiteral("[informazioni]"),
                          QStringLiteral("NOME=ANNA")},
@@ -464,6 +477,19 @@ void TestRisultati::runWithoutStepsAndDamagedRuns()
     QCOMPARE(levels(*window.doneTextModel()),
              (QList<ImportanceLevel>{nonImportante, nonImportante, nonImportante, nonImportante,
                                      importante}));
+
+    const QString archive = sectionFilePath(resultsFolderIn(context.dataRoot), resultsName, resultsExtension);
+    const QByteArray stored = testsupport::readBytes(archive);
+    openRun(window, QStringLiteral("ANNA"), QStringLiteral("TEMPI"));
+    QStringList times;
+    for (int k = 0; k < window.ComboPassi->count(); ++k) {
+        window.ComboPassi->setCurrentIndex(k);
+        times << window.LabelTempo->text();
+    }
+    QCOMPARE(times, (QStringList{"tempo di risposta: -", "tempo di risposta: -", "tempo di risposta: -",
+                                 "tempo di risposta: 1,2 s", "tempo totale: -"}));
+    QCOMPARE(levels(*window.doneTextModel()), QList<ImportanceLevel>{importante});
+    QCOMPARE(testsupport::readBytes(archive), stored);   // read, never rewritten
 
     openRun(window, QStringLiteral("ANNA"), QStringLiteral("MONCA"));
     QVERIFY(window.runLoaded());
@@ -739,7 +765,7 @@ void TestRisultati::exportToCsv()
     const QList<QStringList> runs = parseCsv(bytes);
     QCOMPARE(runs.size(), 5);
     for (const QStringList& row : runs)
-        QCOMPARE(row.size(), 18);
+        QCOMPARE(row.size(), 19);
     QCOMPARE(runs[0][6], QStringLiteral("proposto non / svolto non"));
     QCOMPARE(runs[0][15], QStringLiteral("errore medio"));
     QCOMPARE(runs[0][17], QStringLiteral("profilo"));
@@ -751,6 +777,8 @@ void TestRisultati::exportToCsv()
     // Errors 1 + 1 + 0 + 1 over five sentences, with an Italian decimal comma.
     QCOMPARE(runs[1][15], QStringLiteral("0,600"));
     QCOMPARE(runs[1][16], QStringLiteral("abbastanza bene"));
+    QCOMPARE(runs[0][18], QStringLiteral("tempo totale (s)"));
+    QCOMPARE(runs[1][18], QString());   // stored without times
     QCOMPARE(runs[2][0], QString::fromUtf8("NICOLÒ"));
     QCOMPARE(runs[2][2], QStringLiteral("PROVA \"UNO\"; BIS"));
     QCOMPARE(runs[3][0], QStringLiteral("Mario"));
@@ -762,10 +790,10 @@ void TestRisultati::exportToCsv()
         parseCsv(testsupport::readBytes(path + QStringLiteral("_frasi.csv")));
     QCOMPARE(sentences.size(), 1 + 4 * 5);
     QCOMPARE(sentences[0], (QStringList{"alunno", "prova", "esercizio", "frase", "livello atteso",
-                                        "livello dato", "testo"}));
+                                        "livello dato", "testo", "tempo (s)"}));
     QCOMPARE(sentences[3], (QStringList{"MARIO", "PRIMA", "Il lupo e l'agnello", "3",
                                         "molto importante", "molto importante",
-                                        QString::fromUtf8("Arrivò l'agnello a bere.")}));
+                                        QString::fromUtf8("Arrivò l'agnello a bere."), ""}));
     QCOMPARE(sentences[5][4], QStringLiteral("da determinare"));
 
     // One pupil only: "mario" in any case, both of the runs stored under either spelling.

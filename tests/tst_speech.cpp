@@ -78,6 +78,7 @@ private slots:
     void accentedLettersArePronounced();
     void valuesAreClampedAndChangeTheSound();
     void theSoundDeviceIsUsedWhenOneExists();
+    void wordMarksFollowTheSoundWordByWord();
 
 private:
     CaptureAudioOutput* startWithCapture(int playbackSpeed = 1);
@@ -522,6 +523,88 @@ void TestSpeech::theSoundDeviceIsUsedWhenOneExists()
     QVERIFY(VS_IsTalking());
     VS_StopTalk();
     QVERIFY(!VS_IsTalking());
+}
+
+namespace {
+
+struct HeardMark {
+    int text;
+    int start;
+    int length;
+    qint64 at;          // ms since the text was given
+    qsizetype written;  // bytes of sound the output had taken by then
+};
+
+QList<HeardMark> heardMarks;
+QElapsedTimer markClock;
+CaptureAudioOutput* markOutput = nullptr;
+
+void recordMark(void*, int32_t text, int32_t start, int32_t length)
+{
+    heardMarks.append({text, start, length, markClock.elapsed(),
+                       markOutput ? markOutput->captured().size() : 0});
+}
+
+} // namespace
+
+void TestSpeech::wordMarksFollowTheSoundWordByWord()
+{
+    CaptureAudioOutput* capture = startWithCapture();
+    QVERIFY(capture);
+    markOutput = capture;
+    heardMarks.clear();
+    VS_SetWordMarkProc(recordMark, nullptr);
+    // windows-1252: accents, guillemets, a number and an apostrophe.
+    const QByteArray text("Perch\xE9 il gatto \xE8 sul divano? Poi, \xAB" "dorme\xBB 12 ore, l'ultimo e dell'anno.");
+    const int before = VS_GetLastTextNumber();
+    markClock.start();
+    VS_SayText(text.constData(), 1);
+    const int number = VS_GetLastTextNumber();
+    QCOMPARE(number, before + 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!VS_IsTalking(), 15000);
+    VS_SetWordMarkProc(nullptr, nullptr);
+    markOutput = nullptr;
+
+    // Every word in order, at its place in the text as given, then the end.
+    QStringList words;
+    for (const HeardMark& mark : std::as_const(heardMarks)) {
+        QCOMPARE(mark.text, number);
+        if (mark.start >= 0)
+            words << decodeSpeechText(text.constData()).mid(mark.start, mark.length);
+    }
+    QCOMPARE(words, QString::fromUtf8("Perché il gatto è sul divano Poi dorme 12 ore l'ultimo e dell'anno")
+                        .split(QLatin1Char(' ')));
+    QVERIFY(!heardMarks.isEmpty());
+    QCOMPARE(heardMarks.last().start, -1);
+    for (int i = 1; i < heardMarks.size(); ++i) {
+        QVERIFY(heardMarks.at(i).at >= heardMarks.at(i - 1).at);
+        QVERIFY(heardMarks.at(i).start > heardMarks.at(i - 1).start || heardMarks.at(i).start < 0);
+    }
+    // In time with the sound, not with the synthesis (which is done long
+    // before): the words come one by one over the seconds the text sounds,
+    // each after its own sound has started to be played.
+    const double sounded = seconds(capture->captured(), capture->sampleRate());
+    const qint64 spread = heardMarks.at(heardMarks.size() - 2).at - heardMarks.first().at;
+    qInfo("%lld words over %lld ms of %.2f s of sound", qlonglong(words.size()), qlonglong(spread),
+          sounded);
+    QVERIFY2(spread > sounded * 1000 * 0.6, qPrintable(QString::number(spread)));
+    QVERIFY(heardMarks.first().written > 0);
+    QVERIFY(heardMarks.at(heardMarks.size() - 2).written > capture->captured().size() / 2);
+
+    // A stop says so, once, with text 0; nothing follows it.
+    heardMarks.clear();
+    VS_SetWordMarkProc(recordMark, nullptr);
+    VS_SayText(text.constData(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(!heardMarks.isEmpty(), 5000);
+    VS_StopTalk();
+    const int marks = int(heardMarks.size());
+    QCOMPARE(heardMarks.last().text, 0);
+    QCOMPARE(heardMarks.last().start, -1);
+    QTest::qWait(300);
+    QCOMPARE(heardMarks.size(), marks);
+    VS_StopTalk(); // nothing to stop: no mark
+    QCOMPARE(heardMarks.size(), marks);
+    VS_SetWordMarkProc(nullptr, nullptr);
 }
 
 QTEST_MAIN(TestSpeech)

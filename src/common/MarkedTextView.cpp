@@ -99,6 +99,47 @@ void TMarkedTextView::scrollIntoView(int n)
     scrollBar->setValue(wanted);
 }
 
+void TMarkedTextView::markWord(int n, int start, int length, std::optional<int> aloneTop)
+{
+    QRect place;
+    if (model) {
+        QPainter canvas(&measuring);
+        canvas.setFont(font);
+        place = model->textRangeRect(canvas, n, start, length, aloneTop.has_value());
+        if (aloneTop)
+            place.translate(0, *aloneTop);
+    }
+    const QRect before = wordMark();
+    markedWord = place;
+    if (!place.isEmpty() && scrollBar) {
+        // The line of the word in sight, with a little of the text around it.
+        const int margin = Tevidenziatore::boxPadY + Tevidenziatore::frameWidth;
+        const int position = scrollBar->value();
+        int wanted = position;
+        if (place.top() - margin < position)
+            wanted = place.top() - margin;
+        else if (place.bottom() + margin > position + height())
+            wanted = place.bottom() + margin - height();
+        if (wanted != position)
+            scrollBar->setValue(std::clamp(wanted, scrollBar->minimum(), scrollBar->maximum()));
+    }
+    update(before.adjusted(-4, -4, 4, 4));
+    update(wordMark().adjusted(-4, -4, 4, 4));
+}
+
+void TMarkedTextView::clearWordMark()
+{
+    if (markedWord.isEmpty())
+        return;
+    update(wordMark().adjusted(-4, -4, 4, 4));
+    markedWord = QRect();
+}
+
+QRect TMarkedTextView::wordMark() const
+{
+    return markedWord.isEmpty() ? QRect() : markedWord.translated(0, -scrollPosition());
+}
+
 HitResult TMarkedTextView::hitTest(const QPoint& at)
 {
     if (!model)
@@ -160,6 +201,15 @@ void TMarkedTextView::paintEvent(QPaintEvent*)
         painter.fillRect(screen.width(), 0, width() - screen.width(), height(), Qt::white);
     if (screen.height() < height())
         painter.fillRect(0, screen.height(), width(), height() - screen.height(), Qt::white);
+    const QRect word = wordMark();
+    if (!word.isEmpty()) {
+        // A light frame round the word heard, and a line under it.
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(255, 140, 0), 2));
+        painter.drawRoundedRect(QRectF(word).adjusted(-3, -1, 3, 1), 4, 4);
+        painter.fillRect(QRect(word.left(), word.bottom() - 1, word.width(), 3), QColor(200, 0, 120));
+    }
 }
 
 void TMarkedTextView::resizeEvent(QResizeEvent* event)

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QImage>
 #include <QWidget>
+#include <optional>
 #include <utility>
 
 class QScrollBar;
@@ -63,6 +64,17 @@ public:
     // Nothing is drawn.
     void scrollIntoView(int n);
 
+    // Reading along: marks the word [start, start + length) of sentence n's
+    // text (Tevidenziatore::sentenceText) with a frame and a line under it,
+    // over what the view shows, for the text laid out whole or, with
+    // `aloneTop`, for sentence n drawn alone from that top. The scroll bar
+    // moves (with its signals, so the window draws again) to keep the word
+    // in sight. A range not in the text clears the mark.
+    void markWord(int n, int start, int length, std::optional<int> aloneTop = std::nullopt);
+    void clearWordMark();
+    // The marked word's place in the view; empty when there is none.
+    QRect wordMark() const;
+
     HitResult hitTest(const QPoint& at);
     std::pair<int, int> sentenceExtent(int n);
     int sentenceHeight(int n);
@@ -95,4 +107,5 @@ private:
     QImage drawn;       // what the text was last drawn as
     QImage screen;      // what the view shows
     QImage measuring;   // a picture of the same resolution to measure on
+    QRect markedWord;   // reading along: the word heard, in text coordinates
 };

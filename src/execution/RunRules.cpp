@@ -1,5 +1,6 @@
 #include "execution/RunRules.h"
 
+#include "model/Clock.h"
 #include "model/Random.h"
 #include "common/Utabella.h"
 
@@ -108,6 +109,32 @@ int feedbackButtonsFor(FeedbackKind kind)
 RunHost::~RunHost() = default;
 
 // ---------------------------------------------------------------------------
+// The time of an answer
+
+void AnswerStopwatch::restart()
+{
+    used = 0;
+    since = msClock().milliseconds();
+}
+
+void AnswerStopwatch::hold()
+{
+    if (holds++ == 0)
+        used += std::max<qint64>(0, msClock().milliseconds() - since);
+}
+
+void AnswerStopwatch::release()
+{
+    if (holds > 0 && --holds == 0)
+        since = msClock().milliseconds();
+}
+
+qint64 AnswerStopwatch::elapsed() const
+{
+    return used + (holds == 0 ? std::max<qint64>(0, msClock().milliseconds() - since) : 0);
+}
+
+// ---------------------------------------------------------------------------
 // The rules of a run
 
 void RunRules::start(Tevidenziatore* text, const RunOptions& options)
@@ -156,6 +183,7 @@ void RunRules::addResetEntry()
     run.historyFirst << QStringLiteral("-1");
     run.historySecond << QString::number(resetFirst);
     run.historyThird << QString::number(resetLast);
+    run.historyTime << QString();
     resetNoted = false;
 }
 
@@ -165,6 +193,7 @@ void RunRules::answered(int k, ImportanceLevel level)
         return;
     run.historyFirst << QString::number(k);
     run.historySecond << QString::number(int(level) - 1);
+    run.historyTime << QString::number(answerTime.elapsed());
     run.lastStepError = std::abs(int(level) - int(marking::expectedLevel(*model, k)));
     evaluateFeedback(k);
 }

@@ -34,6 +34,26 @@ QString historyMessage(int number);
 // questions (selErr, priErr, secErr), OK alone for the others.
 int feedbackButtonsFor(FeedbackKind kind);
 
+// The time a pupil takes over an answer, on the program's clock
+// (model/Clock.h): counted from the moment the sentence can be answered,
+// held while a window is open over the run or an answer is being worked on.
+// A clock that goes back counts as standing still.
+class AnswerStopwatch
+{
+public:
+    // Counts again from 0 (from the last release when held).
+    void restart();
+    // Holds may nest; the count goes on when the last one is released.
+    void hold();
+    void release();
+    qint64 elapsed() const;
+
+private:
+    int holds = 0;
+    qint64 used = 0;    // counted before the last hold
+    qint64 since = 0;   // clock reading when the count last went on
+};
+
 // What the run rules need of the window that shows the run.
 class RunHost
 {
@@ -92,8 +112,13 @@ public:
     void start(Tevidenziatore* text, const RunOptions& options);
 
     // The pupil gave `level` to sentence k (already set on the text): the
-    // step entry, lastStepError, then evaluateFeedback.
+    // step entry with the answer's time, lastStepError, then evaluateFeedback.
     void answered(int k, ImportanceLevel level);
+    // The time of the next answer counts from now; the window holds it while
+    // the pupil cannot answer.
+    void answerable() { answerTime.restart(); }
+    void holdAnswerTime() { answerTime.hold(); }
+    void releaseAnswerTime() { answerTime.release(); }
     // The feedback after the answer to sentence k.
     void evaluateFeedback(int k);
     // "&fine esercizio".
@@ -131,4 +156,5 @@ private:
     bool resetNoted = false;
     int resetFirst = 0;
     int resetLast = 0;
+    AnswerStopwatch answerTime;
 };

@@ -1,12 +1,14 @@
 #include "execution/Ucompito.h"
 
 #include "model/Funzioni.h"
+#include "speech/ReadAlong.h"
 #include "speech/SpeechOutput.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QStyle>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 TFormCompito::TFormCompito(QWidget* parent) : QDialog(parent)
@@ -48,6 +50,10 @@ TFormCompito::TFormCompito(QWidget* parent) : QDialog(parent)
     PlayButton->setAutoDefault(false);
     PlayButton->hide();
 
+    readAlong = new TReadAlong(this);
+    connect(readAlong, &TReadAlong::wordHeard, this, &TFormCompito::wordHeard);
+    connect(readAlong, &TReadAlong::finished, this, &TFormCompito::clearWordMark);
+
     connect(OkButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(PlayButton, &QPushButton::clicked, this, &TFormCompito::PlayButtonClick);
     OkButton->setFocus();
@@ -61,9 +67,31 @@ void TFormCompito::setTask(const QString& task, bool speech)
 
 void TFormCompito::PlayButtonClick()
 {
-    stopSpeaking();
-    speechOutput().sayText(windowTitle());
-    speechOutput().sayText(MemoCompito->toPlainText());
+    readAlong->read({windowTitle(), MemoCompito->toPlainText()});
+}
+
+void TFormCompito::wordHeard(int item, int start, int length)
+{
+    // The caption is read first; the words of the task are marked.
+    if (item != 1)
+        return;
+    QTextEdit::ExtraSelection word;
+    word.cursor = QTextCursor(MemoCompito->document());
+    word.cursor.setPosition(start);
+    word.cursor.setPosition(start + length, QTextCursor::KeepAnchor);
+    word.format.setBackground(QColor(255, 225, 150));
+    word.format.setUnderlineStyle(QTextCharFormat::SingleUnderline);
+    word.format.setUnderlineColor(QColor(200, 0, 120));
+    MemoCompito->setExtraSelections({word});
+    QTextCursor at(MemoCompito->document());
+    at.setPosition(start);
+    MemoCompito->setTextCursor(at);
+    MemoCompito->ensureCursorVisible();
+}
+
+void TFormCompito::clearWordMark()
+{
+    MemoCompito->setExtraSelections({});
 }
 
 void TFormCompito::resizeEvent(QResizeEvent* event)

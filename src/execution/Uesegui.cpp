@@ -23,6 +23,7 @@
 #include "model/ResultsFile.h"
 #include "speech/SpeechEngine.h"
 #include "speech/SpeechF.h"
+#include "speech/ReadAlong.h"
 #include "speech/SpeechOutput.h"
 
 #include <QAction>
@@ -167,11 +168,17 @@ Tesegui::Tesegui(const RunSetup& runSetup, const AppContext& appContext, QWidget
     if (!setup.profile.isDefault())
         run.profileLine = profileInWords(profileInForce);
     setAccess();
+    // Created after the keyboard and scanning hooks, so that a press stops
+    // the reading before they see it.
+    readAlong = std::make_unique<TReadAlong>();
+    connect(readAlong.get(), &TReadAlong::wordHeard, this, &Tesegui::wordHeard);
+    connect(readAlong.get(), &TReadAlong::finished, PaintCanvas, &TMarkedTextView::clearWordMark);
     complete = true;
 }
 
 Tesegui::~Tesegui()
 {
+    readAlong.reset();
     windowsOver.reset();
     limit->stop();
     if (keptSpeechSpeed > 0)
@@ -312,10 +319,13 @@ void Tesegui::buildControls()
     // Whatever is open over the window (a question, a dialog, a menu, the
     // task or a feedback) holds the time limit until it closes.
     windowsOver = std::make_unique<WindowsOver>(this, [this](bool covered) {
-        if (covered)
+        if (covered) {
             limit->hold();
-        else
+            rules.holdAnswerTime();
+        } else {
             limit->release();
+            rules.releaseAnswerTime();
+        }
     });
 
     connect(fineBut, &QPushButton::clicked, this, &Tesegui::fineButCliccato);
@@ -722,6 +732,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
     run.historyFirst.clear();
     run.historySecond.clear();
     run.historyThird.clear();
+    run.historyTime.clear();
     run.lastStepError = 0;
     limit->stop();
     run.displayMode = display;
@@ -762,6 +773,7 @@ bool Tesegui::beginRun(const QString& chosen, DisplayMode display, FeedbackMode 
         startJournal();
         if (display == sentenceBySentence && options.maxSentenceTime > 0)
             limit->start();
+        rules.answerable();
         return true;
     }
     arrangeControls();
@@ -825,7 +837,36 @@ bool Tesegui::loadExerciseText(const QStringList& text, const QString& task)
 
 void Tesegui::stopSpeech()
 {
+    if (readAlong)
+        readAlong->stop();
     stopSpeaking();
+}
+
+void Tesegui::wordHeard(int item, int start, int length)
+{
+    if (!model)
+        return;
+    const int n = run.displayMode == wholeText ? readFrom + item : shownSentence;
+    // The lines may have been wrapped anew since the reading began (the
+    // window was resized): the word keeps its place among the characters
+    // that are not spaces.
+    const QString read = readAlong->texts().value(item);
+    const QString now = model->sentenceText(n);
+    if (read != now) {
+        int letters = 0;
+        for (int i = 0; i < start && i < read.size(); ++i)
+            letters += read.at(i).isSpace() ? 0 : 1;
+        int at = 0;
+        while (at < now.size() && (letters > 0 || now.at(at).isSpace())) {
+            letters -= now.at(at).isSpace() ? 0 : 1;
+            ++at;
+        }
+        start = at;
+    }
+    if (run.displayMode == wholeText)
+        PaintCanvas->markWord(n, start, length);
+    else
+        PaintCanvas->markWord(n, start, length, shownTop);
 }
 
 void Tesegui::releaseJoystick()
@@ -901,6 +942,8 @@ void Tesegui::clickImportanza(QObject* sender)
     if (level == 0)
         return;
     inAnswer = true;
+    // The answer's time stops here; the next one counts once this is done.
+    rules.holdAnswerTime();
     bool timerWasOn = false;
     beginAnswerWork(timerWasOn);
 
@@ -920,6 +963,8 @@ void Tesegui::clickImportanza(QObject* sender)
     rules.answered(k, ImportanceLevel(level));
 
     endAnswerWork(timerWasOn);
+    rules.answerable();
+    rules.releaseAnswerTime();
     inAnswer = false;
 }
 
@@ -986,15 +1031,17 @@ void Tesegui::PlayButtonClick()
     if (!model)
         return;
     stopSpeech();
-    QString text;
+    // The whole text is read from the current sentence to the end, one
+    // sentence at a time the sentence shown; the word heard is marked.
+    QStringList texts;
     if (run.displayMode == wholeText) {
-        QStringList lines;
-        model->sentenceLines(model->currentSentence, lines);
-        text = lines.join(QLatin1Char(' '));
+        readFrom = std::max(0, model->currentSentence);
+        for (int n = readFrom; n < model->sentenceCount; ++n)
+            texts << model->sentenceText(n);
     } else {
-        text = spokenText;
+        texts << model->sentenceText(shownSentence);
     }
-    speechOutput().sayText(text);
+    readAlong->read(texts);
 }
 
 bool Tesegui::handleKey(int key)
@@ -1044,6 +1091,8 @@ void Tesegui::focusAnswer(bool right)
 
 void Tesegui::serialPress(TBottoneSeriale* sender)
 {
+    if (readAlong)
+        readAlong->stop();
     if (!scanning || scanning->suspended || !isActiveWindow())
         return;
     if (sender->dsrNow())
@@ -1055,6 +1104,8 @@ void Tesegui::serialPress(TBottoneSeriale* sender)
 
 void Tesegui::joystickDirection(int direction)
 {
+    if (readAlong)
+        readAlong->stop();
     if (!scanning)
         return;
     switch (direction) {
@@ -1392,6 +1443,7 @@ void Tesegui::journalAnswer(bool ended)
     state.historyFirst = run.historyFirst;
     state.historySecond = run.historySecond;
     state.historyThird = run.historyThird;
+    state.historyTime = run.historyTime;
     state.currentSentence = model->currentSentence;
     state.shownSentence = shownSentence;
     state.firstPartCheck = rules.firstPartCheck;
@@ -1467,6 +1519,7 @@ bool Tesegui::resumeRun(const QString& path)
     run.historyFirst = state.historyFirst;
     run.historySecond = state.historySecond;
     run.historyThird = state.historyThird;
+    run.historyTime = state.historyTime;
     run.lastStepError = state.lastStepError;
     replayHistory(*model, run.historyFirst, run.historySecond, run.historyThird);
     rules.firstPartCheck = state.firstPartCheck;
@@ -1501,6 +1554,7 @@ bool Tesegui::resumeRun(const QString& path)
     }
     if (run.displayMode == sentenceBySentence && options.maxSentenceTime > 0)
         limit->start();
+    rules.answerable();
     return true;
 }
 

@@ -26,6 +26,7 @@ class QPushButton;
 class QScrollBar;
 class ClockTimer;
 class TBottoneSeriale;
+class TReadAlong;
 class TgestoreAlternativoTastiera;
 class TsceltaEs;
 class SentenceTimeLimit;
@@ -163,6 +164,8 @@ public:
     ClockTimer* Timer1;
 
     TScansione* scansione() const { return scanning.get(); }
+    // Reading along with the read-aloud button.
+    TReadAlong* readingAlong() const { return readAlong.get(); }
 
     // What the screen shows of the text (the picture copied to the screen,
     // and the square by square effects drawn on it).
@@ -211,6 +214,7 @@ private:
     void focusAnswer(bool right);
     void timeLimit();
     void stopSpeech();
+    void wordHeard(int item, int start, int length);
     void beginAnswerWork(bool& timerWasOn);
     void endAnswerWork(bool timerWasOn);
     // What the run rules ask of the window.
@@ -245,6 +249,9 @@ private:
     bool handlerInstalled = false;
     std::unique_ptr<TgestoreAlternativoTastiera> keyboard;
     std::unique_ptr<TScansione> scanning;
+    // Sees key and mouse presses before the hooks above, to stop the reading.
+    std::unique_ptr<TReadAlong> readAlong;
+    int readFrom = 0;   // whole text: the sentence the reading started at
     // The time limit kept by Timer1, held while a window is open over this one.
     std::unique_ptr<SentenceTimeLimit> limit;
     std::unique_ptr<WindowsOver> windowsOver;

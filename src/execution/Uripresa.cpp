@@ -79,9 +79,9 @@ bool alreadyStored(const InterruptedRun& run, const QString& resultsFolder)
     const qsizetype entries = std::min({run.state.historyFirst.size(), run.state.historySecond.size(),
                                         run.state.historyThird.size()});
     for (qsizetype i = 0; i < entries; ++i)
-        history << trimSpaces(run.state.historyFirst.at(i) + QLatin1Char('|')
-                              + run.state.historySecond.at(i) + QLatin1Char('|')
-                              + run.state.historyThird.at(i));
+        history << trimSpaces(historyLine(run.state.historyFirst.at(i), run.state.historySecond.at(i),
+                                          run.state.historyThird.at(i),
+                                          run.state.historyTime.value(i)));
     const QString key = QStringLiteral("identificatore");
     const QString pupil = trimSpaces(run.start.pupilName);
     const QString exercise = QStringLiteral("NOME ESERCIZIO=") + run.start.exerciseName;
@@ -148,6 +148,7 @@ TesercizioSvolto recordOfRun(const InterruptedRun& run)
     record.historyFirst = run.state.historyFirst;
     record.historySecond = run.state.historySecond;
     record.historyThird = run.state.historyThird;
+    record.historyTime = run.state.historyTime;
     record.lastStepError = run.state.lastStepError;
     return record;
 }

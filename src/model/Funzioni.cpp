@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
+#include <QHash>
 #include <QImage>
 #include <QPainter>
 #include <QRandomGenerator>
@@ -73,11 +74,16 @@ QByteArray encodeCp1252(const QString& text)
 
 QString decodeCp1252(const QByteArray& bytes)
 {
+    return decodeCp1252(bytes.constData(), bytes.size());
+}
+
+QString decodeCp1252(const char* bytes, qsizetype length)
+{
     const auto& toUnicode = cp1252().toUnicode;
-    QString text(bytes.size(), Qt::Uninitialized);
+    QString text(length, Qt::Uninitialized);
     QChar* out = text.data();
-    for (const char b : bytes)
-        *out++ = QChar(toUnicode[uchar(b)]);
+    for (qsizetype i = 0; i < length; ++i)
+        *out++ = QChar(toUnicode[uchar(bytes[i])]);
     return text;
 }
 
@@ -567,6 +573,208 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
         ByteView lineValue;
         if (isHeaderFor(p, n, wantedKey, lineValue))
             out.append(decodeCp1252(QByteArray(lineValue.p, lineValue.n)));
+    });
+}
+
+namespace {
+
+// A header line found in a section file's bytes.
+struct HeaderLine {
+    const char* start = nullptr;  // first byte of the line
+    const char* next = nullptr;   // first byte of the line after it
+    ByteView value;
+};
+
+// The first header for `key` in the lines from `from` (a line start) on. A
+// line's key ends at its first "=", so only the lines whose first "=" comes
+// right after the key's bytes (and spaces) can be headers for it: the "="
+// are looked for, and the lines are checked only there.
+bool nextHeader(const char* from, const char* begin, const char* end, const QByteArray& key,
+                HeaderLine& header)
+{
+    if (key.isEmpty())
+        return false;
+    const char* search = from;
+    while (search < end) {
+        const char* equals = static_cast<const char*>(std::memchr(search, '=', size_t(end - search)));
+        if (!equals)
+            return false;
+        const char* keyEnd = equals;
+        while (keyEnd > search && keyEnd[-1] == ' ')
+            --keyEnd;
+        const bool keyBefore = keyEnd - search >= key.size()
+                               && std::memcmp(keyEnd - key.size(), key.constData(), size_t(key.size())) == 0;
+        // The line's end; a line whose first "=" is not after the key is passed over whole.
+        const char* lineEnd = equals;
+        while (lineEnd < end && *lineEnd != '\n' && *lineEnd != '\r')
+            ++lineEnd;
+        const char* next = lineEnd;
+        if (next < end)
+            next += (*next == '\r' && next + 1 < end && next[1] == '\n') ? 2 : 1;
+        if (keyBefore) {
+            const char* start = keyEnd - key.size();
+            while (start > begin && start > from && start[-1] != '\n' && start[-1] != '\r')
+                --start;
+            if (isHeaderFor(start, qsizetype(lineEnd - start), key, header.value)) {
+                header.start = start;
+                header.next = next;
+                return true;
+            }
+        }
+        search = next;
+    }
+    return false;
+}
+
+} // namespace
+
+namespace {
+
+// The blocks for one key gathered from the file's bytes, given in pieces
+// that end at line ends.
+class BlockGatherer
+{
+public:
+    BlockGatherer(QList<BlockBytes>& blocks, const QByteArray& headerKey,
+                  const std::function<bool(const QString&)>& accepts, QStringList* allValues)
+        : out(blocks), key(headerKey), wanted(accepts), values(allValues)
+    {
+    }
+
+    void add(const char* begin, const char* end)
+    {
+        HeaderLine header;
+        bool found = nextHeader(begin, begin, end, key, header);
+        // What comes before the first header goes on with the block before it.
+        keep(begin, found ? header.start : end);
+        while (found) {
+            // A header with the value of the block before it goes on with that block.
+            if (first || !(header.value == last)) {
+                first = false;
+                last = QByteArray(header.value.p, header.value.n);
+                const auto known = blockOf.constFind(last);
+                if (known != blockOf.constEnd()) {
+                    current = *known;
+                } else {
+                    const QString value = decodeCp1252(last);
+                    current = -1;
+                    if (!wanted || wanted(value)) {
+                        current = int(out.size());
+                        out.append(BlockBytes{value, {}});
+                    }
+                    blockOf.insert(last, current);
+                    if (values)
+                        values->append(value);
+                }
+            }
+            HeaderLine following;
+            found = nextHeader(header.next, begin, end, key, following);
+            keep(header.next, found ? following.start : end);
+            header = following;
+        }
+    }
+
+private:
+    void keep(const char* from, const char* to)
+    {
+        if (current >= 0 && to > from)
+            out[current].data.append(from, to - from);
+    }
+
+    QList<BlockBytes>& out;
+    const QByteArray& key;
+    const std::function<bool(const QString&)>& wanted;
+    QStringList* values;
+    QHash<QByteArray, int> blockOf;   // block of each value in `out`, -1 for one not wanted
+    int current = -1;
+    QByteArray last;
+    bool first = true;
+};
+
+// Reads the file in pieces through one buffer (no copy of the whole file is
+// made) when it can be read steadily so: no journal of an append, before or
+// after, and the same size at the end as at the start. False, with nothing
+// gathered, when it cannot; the caller then reads the file whole.
+bool gatherStreamed(const QString& path, const QByteArray& key,
+                    const std::function<bool(const QString&)>& wanted, QStringList* values,
+                    QList<BlockBytes>& out)
+{
+    if (QFileInfo::exists(journalPath(path)))
+        return false;
+    QFile file(path);
+    if (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 size = file.size();
+    BlockGatherer gather(out, key, wanted, values);
+    constexpr qint64 piece = 1 << 20;
+    QByteArray buffer(piece * 2, Qt::Uninitialized);
+    qint64 held = 0;     // bytes of an unfinished line carried over
+    qint64 read = 0;
+    bool whole = true;
+    while (read < size) {
+        if (held + piece > buffer.size())
+            buffer.resize(held + piece);
+        const qint64 got = file.read(buffer.data() + held, std::min(piece, size - read));
+        if (got <= 0) {
+            whole = false;
+            break;
+        }
+        read += got;
+        const char* begin = buffer.constData();
+        const char* end = begin + held + got;
+        // The pieces end after the last line end; the rest waits for the next one.
+        const char* cut = end;
+        if (read < size) {
+            while (cut > begin && cut[-1] != '\n' && cut[-1] != '\r')
+                --cut;
+        }
+        gather.add(begin, cut);
+        held = end - cut;
+        std::memmove(buffer.data(), cut, size_t(held));
+    }
+    if (held > 0)
+        gather.add(buffer.constData(), buffer.constData() + held);
+    if (!whole || file.size() != size || QFileInfo::exists(journalPath(path))) {
+        out.clear();
+        if (values)
+            values->clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readBlockBytes(QList<BlockBytes>& out, const QString& key, const QString& folder,
+                    const QString& name, const QString& extension,
+                    const std::function<bool(const QString&)>& wanted, QStringList* values)
+{
+    out.clear();
+    if (values)
+        values->clear();
+    QByteArray wantedKey;
+    const bool keyFits = wantedBytes(key, wantedKey) && !wantedKey.isEmpty();
+    const QString path = sectionFilePath(folder, name, extension);
+    if (keyFits && gatherStreamed(path, wantedKey, wanted, values, out))
+        return true;
+    // Read whole, as the other primitives read: an append in progress left
+    // out, a missing file created, an error shown.
+    QByteArray bytes;
+    if (!readSectionFile(path, name, bytes))
+        return false;
+    if (!keyFits)
+        return true;
+    BlockGatherer gather(out, wantedKey, wanted, values);
+    gather.add(bytes.constData(), bytes.constData() + bytes.size());
+    return true;
+}
+
+void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit)
+{
+    forEachLine(block.data, [&visit](const char* p, qsizetype n, int) {
+        const ByteView t = trimmedBytes(p, n);
+        if (t.n > 0)
+            visit(QByteArrayView(t.p, t.n));
     });
 }
 

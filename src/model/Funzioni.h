@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -23,6 +25,7 @@ class QImage;
 // Every character must fit (see fitsCp1252); one that does not becomes '?'.
 QByteArray encodeCp1252(const QString& text);
 QString decodeCp1252(const QByteArray& bytes);
+QString decodeCp1252(const char* bytes, qsizetype length);
 // True when every character of `text` has a windows-1252 byte.
 bool fitsCp1252(const QString& text);
 bool fitsCp1252(const QStringList& lines);
@@ -100,6 +103,26 @@ void listValues(QStringList& out, const QString& key, const QString& folder, con
 // through its journal), without creating it and without a message: a missing
 // file reads as empty. False when the file cannot be read.
 bool readSectionBytes(const QString& path, QByteArray& bytes);
+
+// Every block for key in one reading, those with the same value as one, in
+// the order their values first appear, as the file's own bytes for readers
+// that decode only what they need: each block's lines after its header(s),
+// with their line ends, in file order. Only the blocks whose value `wanted`
+// accepts are kept (all without `wanted`); `values`, when given, receives
+// every value once. The file is read as readBlock reads it (an append in
+// progress left out); a missing file is created empty; read errors as
+// readBlock.
+struct BlockBytes {
+    QString value;
+    QByteArray data;
+};
+bool readBlockBytes(QList<BlockBytes>& out, const QString& key, const QString& folder,
+                    const QString& name, const QString& extension,
+                    const std::function<bool(const QString&)>& wanted = {},
+                    QStringList* values = nullptr);
+// Calls `visit(line)` for every line of the parts of a block as readBlock
+// keeps them: trimmed of spaces, blank ones skipped.
+void forEachBlockLine(const BlockBytes& block, const std::function<void(QByteArrayView)>& visit);
 
 // Every change of a section file holds its lock and cuts back an append that
 // a crash left unfinished first (see model/SafeFile.h); readers do not wait

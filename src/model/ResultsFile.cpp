@@ -73,6 +73,18 @@ QString runSectionLine(RunSection section)
     return QString();
 }
 
+QString historyLine(const QString& first, const QString& second, const QString& third,
+                    const QString& time)
+{
+    QString line = first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+    if (first != resetMark && !time.isEmpty()) {
+        if (trimSpaces(third).isEmpty())
+            line += QLatin1Char(' ');
+        line += QLatin1Char('|') + time;
+    }
+    return line;
+}
+
 RunSection runSectionOf(QStringView line)
 {
     const qsizetype open = line.indexOf(QLatin1Char('['));
@@ -108,6 +120,16 @@ int StoredRun::stepCount() const
     return n;
 }
 
+int StoredRun::entryOfStep(int step) const
+{
+    int seen = 0;
+    for (int i = 0; i < historyFirst.size(); ++i) {
+        if (historyFirst.at(i) != resetMark && seen++ == step)
+            return i;
+    }
+    return -1;
+}
+
 StoredRun splitRunSections(const QStringList& blockLines)
 {
     StoredRun run;
@@ -131,6 +153,7 @@ StoredRun splitRunSections(const QStringList& blockLines)
             run.historyFirst << trimSpaces(fields.nextToken());
             run.historySecond << trimSpaces(fields.nextToken());
             run.historyThird << trimSpaces(fields.nextToken());
+            run.historyTime << trimSpaces(fields.nextToken());
             break;
         case RunSection::None:
             break;

@@ -10,7 +10,8 @@
 // windows-1252 with CR LF. Each stored run is a block headed
 // "[identificatore=" + its RunIdentifier + "]" and made of the sections
 // "[informazioni]", "[testo]" and "[storia]"; a history line is three fields
-// joined by "|". Changes go through the section-file primitives, under the
+// joined by "|" (a step's line may carry the answer's time as a fourth).
+// Changes go through the section-file primitives, under the
 // file's lock and append journal (model/SafeFile.h).
 
 inline const QString resultsName = QStringLiteral("risult");          // folder and file name
@@ -61,6 +62,13 @@ QString runHeaderLine(const RunIdentifier& id);
 // The line that opens a section: "[informazioni]", "[testo]" or "[storia]".
 QString runSectionLine(RunSection section);
 
+// A line of "[storia]": the three fields joined by "|", and for a step with
+// a known time a fourth field, the milliseconds. Readers that take the first
+// three non-empty fields skip an empty one, so an empty message is then
+// written as a space: the time never takes the message's place.
+QString historyLine(const QString& first, const QString& second, const QString& third,
+                    const QString& time);
+
 // How a line inside a block reads; the archive's reader and the run writer's
 // checks both ask these, so a block is written only as it will be read.
 // The section a line opens: its text between the first "[" and the first "]"
@@ -78,9 +86,12 @@ struct StoredRun {
     QStringList historyFirst;   // "[storia]", field by field, each trimmed
     QStringList historySecond;
     QStringList historyThird;
+    QStringList historyTime;    // the fourth field, empty when the line has none
 
     // The number of step records (entries whose first field is not "-1").
     int stepCount() const;
+    // The history entry of the step record `step` (0-based), -1 when there is none.
+    int entryOfStep(int step) const;
 };
 
 // Splits the lines of a run's block (header dropped) into its sections; lines

@@ -98,9 +98,11 @@ QByteArray recordBytes(int number, const RunJournalState& s, qsizetype fromEntry
     };
     const qsizetype entries =
         std::min({s.historyFirst.size(), s.historySecond.size(), s.historyThird.size()});
+    // Each entry with its answer's time (empty for a reset).
     for (qsizetype i = fromEntry; i < entries; ++i)
         fields.append({"s", s.historyFirst.at(i) + QLatin1Char('|') + s.historySecond.at(i)
-                                + QLatin1Char('|') + s.historyThird.at(i)});
+                                + QLatin1Char('|') + s.historyThird.at(i) + QLatin1Char('|')
+                                + s.historyTime.value(i)});
     return checkedLine(fields);
 }
 
@@ -152,11 +154,12 @@ bool readRecord(const CheckedFields& f, int number, RunJournalState& s)
     const QStringList entries = fieldValues(f, "s");
     for (const QString& entry : entries) {
         const QStringList parts = entry.split(QLatin1Char('|'));
-        if (parts.size() != 3)
+        if (parts.size() != 3 && parts.size() != 4)
             return false;
         next.historyFirst << parts.at(0);
         next.historySecond << parts.at(1);
         next.historyThird << parts.at(2);
+        next.historyTime << parts.value(3);
     }
     if (!ok)
         return false;

@@ -58,10 +58,11 @@ struct RunJournalStart {
 
 // Where a run stands after an answer.
 struct RunJournalState {
-    // The whole history so far (three parallel lists, as in TesercizioSvolto).
+    // The whole history so far (the parallel lists of TesercizioSvolto).
     QStringList historyFirst;
     QStringList historySecond;
     QStringList historyThird;
+    QStringList historyTime;
     int currentSentence = 0;        // whole text: the framed sentence
     int shownSentence = 0;          // one sentence at a time: the sentence on screen
     bool firstPartCheck = true;

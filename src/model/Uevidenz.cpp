@@ -885,6 +885,36 @@ std::pair<int, int> Tevidenziatore::sentenceExtent(QPainter& canvas, int n)
     return {top, bottom};
 }
 
+QString Tevidenziatore::sentenceText(int n) const
+{
+    QStringList parts;
+    sentenceLines(n, parts);
+    return parts.join(space);
+}
+
+QRect Tevidenziatore::textRangeRect(QPainter& canvas, int n, int start, int length, bool alone)
+{
+    ensureIndex();
+    if (n < 0 || n >= sentenceIndex.size() || start < 0 || length <= 0)
+        return QRect();
+    checkFont(canvas);
+    const Sentence& s = sentenceIndex.at(n);
+    const int lh = lineHeight(canvas);
+    const QFontMetrics metrics = canvas.fontMetrics();
+    int from = 0;
+    for (int c = 0; c < s.textCount; ++c) {
+        const QString& text = lines.at(s.tagLine + 1 + c);
+        if (start >= from && start + length <= from + text.size()) {
+            const int x = leftMargin + metrics.horizontalAdvance(text.left(start - from));
+            const int w = metrics.horizontalAdvance(text.mid(start - from, length));
+            const int y = alone ? topMargin + c * lh : textTop(s.firstText + c, lh);
+            return QRect(x, y, w, metrics.height());
+        }
+        from += int(text.size()) + 1;
+    }
+    return QRect();
+}
+
 int Tevidenziatore::sentenceHeight(int n, QPainter& canvas)
 {
     ensureIndex();
@@ -1161,11 +1191,12 @@ bool Tevidenziatore::writeRun(const QString& folder, const QString& name, const 
         const QString first = run.historyFirst.value(i);
         const QString second = run.historySecond.value(i);
         const QString third = run.historyThird.value(i);
-        for (const QString* field : {&first, &second, &third}) {
+        const QString time = first == QLatin1String("-1") ? QString() : run.historyTime.value(i);
+        for (const QString* field : {&first, &second, &third, &time}) {
             if (!checkRunField(*field, where, QStringLiteral("|")))
                 return false;
         }
-        history << first + QLatin1Char('|') + second + QLatin1Char('|') + third;
+        history << historyLine(first, second, third, time);
     }
     if (!checkRunItems(history, where))
         return false;

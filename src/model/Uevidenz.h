@@ -3,6 +3,7 @@
 #include <QChar>
 #include <QColor>
 #include <QFont>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -45,12 +46,17 @@ struct TesercizioSvolto {
     QString runName;                // name the run is saved under; empty until saved
     DisplayMode displayMode = wholeText;
     FeedbackMode feedbackMode = noFeedback;
-    // The history, one entry per index of the three lists. A step: sentence
+    // The history, one entry per index of the lists. A step: sentence
     // index, answer code ("0", "1", "2" for the levels 1, 2, 3), feedback
-    // message or empty. A reset: "-1", first and last reset sentence.
+    // message or empty, and the time the answer took. A reset: "-1", first
+    // and last reset sentence, no time.
     QStringList historyFirst;
     QStringList historySecond;
     QStringList historyThird;
+    // Milliseconds on the program's clock from the moment the sentence could
+    // be answered to the answer, in decimal; empty for a reset, or for a step
+    // whose time is not known.
+    QStringList historyTime;
     qint32 lastStepError = 0;       // error of the last answer
     // The pupil's profile in words, stored as the last information line
     // ("PROFILO=..."); empty for a pupil without a profile (no line).
@@ -165,6 +171,14 @@ public:
     std::pair<int, int> sentenceExtent(QPainter& canvas, int n);
     // Height taken by sentence n when shown alone.
     int sentenceHeight(int n, QPainter& canvas);
+    // The text of sentence n as it is read aloud: its display lines joined
+    // by one space.
+    QString sentenceText(int n) const;
+    // Where the characters [start, start + length) of sentenceText(n) are
+    // drawn: the cell of those characters, in text coordinates of the whole
+    // text, or, with `alone`, of the sentence drawn alone from 0. Empty when
+    // the range does not lie within one display line of the sentence.
+    QRect textRangeRect(QPainter& canvas, int n, int start, int length, bool alone);
 
     // --- files
     // Writes the model as an exercise file folder + fileName, replacing it

@@ -78,6 +78,28 @@ QString profileOf(const QStringList& info)
     return QString();
 }
 
+// The time spent answering each sentence: the sum of the times of its
+// answers; -1 for a sentence never answered or with an answer of unknown time.
+QVector<qint64> sentenceTimes(const StoredRun& run, int sentences)
+{
+    QVector<qint64> times(sentences, 0);
+    QVector<bool> answered(sentences, false);
+    for (int i = 0; i < run.historyFirst.size(); ++i) {
+        bool ok = false;
+        const int n = run.historyFirst.at(i).toInt(&ok);
+        if (!ok || n < 0 || n >= sentences)
+            continue;
+        answered[n] = true;
+        const qint64 ms = answerTimeMs(run.historyTime.value(i));
+        times[n] = (ms < 0 || times.at(n) < 0) ? -1 : times.at(n) + ms;
+    }
+    for (int n = 0; n < sentences; ++n) {
+        if (!answered.at(n))
+            times[n] = -1;
+    }
+    return times;
+}
+
 bool writeFile(const QString& path, const QString& text, QString& error)
 {
     QSaveFile file(path);
@@ -127,14 +149,18 @@ bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const 
         for (const char* g : shortNames)
             header << QStringLiteral("proposto %1 / svolto %2").arg(QLatin1String(e), QLatin1String(g));
     header << QStringLiteral("errore medio") << QStringLiteral("giudizio")
-           << QStringLiteral("profilo");
+           << QStringLiteral("profilo") << QStringLiteral("tempo totale (s)");
     QString runsText = row(header);
     QString sentencesText = row({QStringLiteral("alunno"), QStringLiteral("prova"),
                                  QStringLiteral("esercizio"), QStringLiteral("frase"),
                                  QStringLiteral("livello atteso"), QStringLiteral("livello dato"),
-                                 QStringLiteral("testo")});
+                                 QStringLiteral("testo"), QStringLiteral("tempo (s)")});
     const QString wanted = pupil.toCaseFolded();
     const QLocale italian(QLocale::Italian, QLocale::Italy);
+    auto seconds = [&italian](qint64 ms) {
+        // An unknown time is an empty cell, which a spreadsheet's sums and means skip.
+        return ms < 0 ? QString() : italian.toString(double(ms) / 1000.0, 'f', 3);
+    };
     int written = 0;
     for (const StoredBlock& block : std::as_const(blocks)) {
         const QString who = block.id.pupil();
@@ -148,7 +174,7 @@ bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const 
         Tevidenziatore done(params);
         replayHistory(done, run, -2);
         const AnswerCounts counts = countFinalAnswers(assigned, done.lines, run);
-        const double mean = meanError(assigned, done.lines, run);
+        const double mean = meanError(run);
         const QString exercise = infoValue(run.infoLines, QStringLiteral("NOME ESERCIZIO="));
         QStringList fields{who,
                            exercise,
@@ -158,15 +184,17 @@ bool exportResultsCsv(const QString& archiveFolder, const QString& pupil, const 
                            infoValue(run.infoLines, QStringLiteral("TIPO DI FEEDBACK="))};
         for (int value : counts.values)
             fields << QString::number(value);
-        fields << italian.toString(mean, 'f', 3) << judgement(mean) << profileOf(run.infoLines);
+        fields << italian.toString(mean, 'f', 3) << judgement(mean) << profileOf(run.infoLines)
+               << seconds(answerTimes(run).knownTotal());
         runsText += row(fields);
+        const QVector<qint64> times = sentenceTimes(run, assigned.sentenceCount);
         QStringList sentence;
         for (int n = 0; n < assigned.sentenceCount; ++n) {
             assigned.sentenceLines(n, sentence);
             sentencesText += row({who, block.id.runName(), exercise, QString::number(n + 1),
                                   levelName(assigned.importanceOf(n)),
                                   levelName(done.importanceOf(n)),
-                                  sentence.join(QLatin1Char(' '))});
+                                  sentence.join(QLatin1Char(' ')), seconds(times.at(n))});
         }
         ++written;
     }

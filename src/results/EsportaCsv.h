@@ -13,10 +13,12 @@ struct AppContext;
 // spreadsheet with Italian settings reads them, decimal commas included):
 //  - the runs file: one row per run (pupil, exercise, run name, date, display
 //    mode, feedback mode, the nine counts of expected against given levels,
-//    the mean error per sentence and the judgement);
+//    the mean error per sentence, the judgement, the pupil's profile and the
+//    total time of the answers in seconds, empty when it is not known);
 //  - the sentences file, beside it with "_frasi" added to its name: one row
 //    per sentence of each run (pupil, run name, exercise, sentence number,
-//    expected level, given level, the sentence's text).
+//    expected level, given level, the sentence's text, and the time of its
+//    answers in seconds, empty when it has none or one is not known).
 
 // One field quoted for the files above; a text that a spreadsheet would take
 // for a formula ("=...", "+...", "-...", "@...") gets a space in front.

@@ -8,6 +8,7 @@
 #include "model/Funzioni.h"
 #include "model/Token.h"
 #include "results/EsportaCsv.h"
+#include "results/Uandamento.h"
 #include "results/Uscform.h"
 #include "results/Usintesi.h"
 #include "results/Ustampa.h"
@@ -77,48 +78,24 @@ QLabel* title(QWidget* parent, const char* name, const QString& caption)
 // ---------------------------------------------------------------------------
 // A stored run
 
-ImportanceLevel levelOfAnswerCode(const QString& code)
+QString answerTimeText(qint64 ms)
 {
-    if (code == QLatin1String("0"))
-        return nonImportante;
-    if (code == QLatin1String("1"))
-        return importante;
-    if (code == QLatin1String("2"))
-        return moltoImportante;
-    return daDeterminare;
+    if (ms < 0)
+        return QStringLiteral("-");
+    const qint64 tenths = (ms + 50) / 100;
+    const QString seconds = QStringLiteral("%1,%2 s").arg(tenths / 10 % 60).arg(tenths % 10);
+    if (tenths < 600)
+        return seconds;
+    const qint64 minutes = tenths / 600;
+    const QString padded = tenths / 10 % 60 < 10 ? QStringLiteral("0") + seconds : seconds;
+    return QStringLiteral("%1 min ").arg(minutes) + padded;
 }
 
 void replayHistory(Tevidenziatore& text, const StoredRun& run, int item)
 {
-    const int count = text.countSentences();
-    // Every sentence starts "non importante" (as hideAnswers gives, without
-    // keeping the tags aside at every step).
-    for (int n = 0; n < count; ++n)
-        text.setImportance(n, nonImportante);
-    const int steps = run.stepCount();
-    if (item == -2 || item >= steps)
-        item = steps - 1;
-    int applied = 0;
-    for (int i = 0; i < run.historyFirst.size() && applied <= item; ++i) {
-        const QString& first = run.historyFirst.at(i);
-        if (isStep(first)) {
-            bool ok = false;
-            const int sentence = first.toInt(&ok);
-            const ImportanceLevel level = levelOfAnswerCode(run.historySecond.value(i));
-            if (ok && level != daDeterminare)
-                text.setImportance(sentence, level);
-            ++applied;
-            continue;
-        }
-        bool okFrom = false;
-        bool okTo = false;
-        const qint64 from = std::max<qint64>(0, run.historySecond.value(i).toLongLong(&okFrom));
-        const qint64 to = std::min<qint64>(count - 1, run.historyThird.value(i).toLongLong(&okTo));
-        if (!okFrom || !okTo)
-            continue;
-        for (qint64 n = from; n <= to; ++n)
-            text.setImportance(int(n), nonImportante);
-    }
+    const QVector<ImportanceLevel> levels = replayEntries(historyEntries(run), text.countSentences(), item);
+    for (int n = 0; n < levels.size(); ++n)
+        text.setImportance(n, levels.at(n));
 }
 
 namespace {
@@ -146,16 +123,16 @@ AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList
     return counts;
 }
 
-double meanError(const Tevidenziatore& assigned, const QStringList& doneLines, const StoredRun& run)
+double meanError(const StoredRun& run)
 {
-    int sentences = 0;
-    int errors = 0;
-    visitFinalAnswers(assigned, doneLines, run, [&](int e, int g) {
-        ++sentences;
-        if (e != daDeterminare && g != daDeterminare)
-            errors += std::abs(g - e);
-    });
-    return sentences > 0 ? double(errors) / sentences : 0.0;
+    QVector<ImportanceLevel> expected;
+    bool lastTagEndsText = false;
+    for (const QString& line : run.textLines) {
+        lastTagEndsText = line.contains(QLatin1Char('~'));
+        if (lastTagEndsText)
+            expected << Tevidenziatore::parseTag(line);
+    }
+    return finalMeanError(expected, lastTagEndsText, historyEntries(run));
 }
 
 // ---------------------------------------------------------------------------
@@ -214,6 +191,8 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     Eliminaesercizio1->setObjectName(QStringLiteral("Eliminaesercizio1"));
     Esportacsv1 = File1->addAction(QStringLiteral("Esporta in CSV..."));
     Esportacsv1->setObjectName(QStringLiteral("Esportacsv1"));
+    andamento1 = File1->addAction(QStringLiteral("Andamento..."));
+    andamento1->setObjectName(QStringLiteral("andamento1"));
     File1->addSeparator();
     Esci1 = File1->addAction(QStringLiteral("&Esci"));
     Esci1->setObjectName(QStringLiteral("Esci1"));
@@ -262,6 +241,9 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     Label1 = new QLabel(QStringLiteral("feedback"), GroupBox2);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(10, 64, 80, 16);
+    LabelTempo = new QLabel(GroupBox2);
+    LabelTempo->setObjectName(QStringLiteral("LabelTempo"));
+    LabelTempo->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Memo1 = new QPlainTextEdit(GroupBox2);
     Memo1->setObjectName(QStringLiteral("Memo1"));
     Memo1->setReadOnly(true);
@@ -281,6 +263,7 @@ Trisultati::Trisultati(const AppContext& appContext, QWidget* parent)
     connect(Aprieserciziosvolto1, &QAction::triggered, this, &Trisultati::Aprieserciziosvolto1Click);
     connect(Eliminaesercizio1, &QAction::triggered, this, &Trisultati::Eliminaesercizio1Click);
     connect(Esportacsv1, &QAction::triggered, this, &Trisultati::Esportacsv1Click);
+    connect(andamento1, &QAction::triggered, this, &Trisultati::andamento1Click);
     connect(Esci1, &QAction::triggered, this, &QDialog::reject);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     connect(sintesiBut, &QPushButton::clicked, this, &Trisultati::sintesiButClick);
@@ -345,6 +328,7 @@ void Trisultati::resizeEvent(QResizeEvent* event)
     const int secondLeft = GroupBox1->geometry().right() + 6;
     GroupBox2->setGeometry(secondLeft, groupTop, std::max(220, buttonLeft - 8 - secondLeft),
                            groupHeight);
+    LabelTempo->setGeometry(90, 64, GroupBox2->width() - 100, 16);
     Memo1->setGeometry(10, 82, GroupBox2->width() - 20, groupHeight - 90);
 }
 
@@ -380,6 +364,7 @@ bool Trisultati::loadRun(const QString& runIdentifier)
     doneText.reset();
     Memo1->clear();
     Memo2->clear();
+    LabelTempo->clear();
     run = splitRunSections(lines);
     identifier = runIdentifier;
     Memo2->setPlainText(run.infoLines.join(QLatin1Char('\n')));
@@ -424,15 +409,14 @@ void Trisultati::selectStep(int item)
         return;
     replayTo(*doneText, item);
     if (item < steps) {
-        int seen = 0;
-        for (int i = 0; i < run.historyFirst.size(); ++i) {
-            if (isStep(run.historyFirst.at(i)) && seen++ == item) {
-                Memo1->setPlainText(run.historyThird.value(i));
-                break;
-            }
-        }
+        const int entry = run.entryOfStep(item);
+        Memo1->setPlainText(run.historyThird.value(entry));
+        LabelTempo->setText(QStringLiteral("tempo di risposta: ")
+                            + answerTimeText(answerTimeMs(run.historyTime.value(entry))));
     } else {
         Memo1->clear();
+        LabelTempo->setText(QStringLiteral("tempo totale: ")
+                            + answerTimeText(answerTimes(run).knownTotal()));
     }
     Buttonpiu->setEnabled(item < steps);
     Buttonmeno->setEnabled(item > 0);
@@ -573,6 +557,18 @@ void Trisultati::Eliminaesercizio1Click()
 void Trisultati::Esportacsv1Click()
 {
     exportResultsInteractively(context, this);
+}
+
+void Trisultati::andamento1Click()
+{
+    TandamentoForm form(context, runLoaded() ? RunIdentifier::fromStored(identifier).pupil() : QString(),
+                        this);
+    if (form.progress().pupils.isEmpty()) {
+        showMessage(QStringLiteral("Non ci sono esercizi svolti"));
+        return;
+    }
+    if (form.exec() == QDialog::Accepted && !form.chosenIdentifier().isEmpty())
+        loadRun(form.chosenIdentifier());
 }
 
 void Trisultati::sintesiButClick()

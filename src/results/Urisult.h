@@ -4,6 +4,7 @@
 #include "common/MarkedTextView.h"
 #include "common/Utabella.h"
 #include "model/ResultsFile.h"
+#include "model/RunHistory.h"
 #include "model/Uevidenz.h"
 
 #include <QDialog>
@@ -21,9 +22,8 @@ class QPushButton;
 class QScrollBar;
 class TgestoreAlternativoTastiera;
 
-
-// The level of a history answer code ("0", "1", "2"); daDeterminare for any other text.
-ImportanceLevel levelOfAnswerCode(const QString& code);
+// A time as the viewer shows it ("3,2 s", "1 min 05,0 s"); "-" for -1.
+QString answerTimeText(qint64 ms);
 
 // Gives `text` the levels of the run after the step record `item` (0-based;
 // -2 or the number of steps mean the final state): every sentence starts
@@ -36,10 +36,10 @@ void replayHistory(Tevidenziatore& text, const StoredRun& run, int item);
 // expected levels of `assigned`.
 AnswerCounts countFinalAnswers(const Tevidenziatore& assigned, const QStringList& doneLines,
                                const StoredRun& run);
-// The mean error per sentence of the final state (0 with no sentences):
-// |given - expected| summed over sentences where both are decided, over all sentences.
-double meanError(const Tevidenziatore& assigned, const QStringList& doneLines,
-                 const StoredRun& run);
+// The mean error per sentence of the run's final state (0 with no
+// sentences): |given - expected| summed over the sentences where both are
+// decided, over all sentences; the expected levels are those of "[testo]".
+double meanError(const StoredRun& run);
 
 // The legend of the three levels in their colours.
 class TLegenda : public QWidget
@@ -76,6 +76,7 @@ public:
     Tevidenziatore* assignedTextModel() const { return assignedText.get(); }
     Tevidenziatore* doneTextModel() const { return doneText.get(); }
     const QStringList& infoLines() const { return run.infoLines; }
+    const StoredRun& storedRun() const { return run; }
     QString loadedIdentifier() const { return identifier; }
     int selectedStep() const;
     int stepCount() const { return steps; }
@@ -86,6 +87,7 @@ public:
     QAction* Aprieserciziosvolto1;
     QAction* Eliminaesercizio1;
     QAction* Esportacsv1;
+    QAction* andamento1;
     QAction* Esci1;
     QWidget* panelLeft;
     QLabel* Panel1;
@@ -105,6 +107,7 @@ public:
     QPushButton* Buttonpiu;
     QPushButton* Buttonmeno;
     QLabel* Label1;
+    QLabel* LabelTempo;
     QPlainTextEdit* Memo1;
     QPushButton* stampaBut;
     QPushButton* sintesiBut;
@@ -113,6 +116,7 @@ public:
     void Aprieserciziosvolto1Click();
     void Eliminaesercizio1Click();
     void Esportacsv1Click();
+    void andamento1Click();
     void sintesiButClick();
     void stampaButClick();
 

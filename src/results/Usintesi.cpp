@@ -5,9 +5,21 @@
 #include "results/Ustampa.h"
 
 #include <QGroupBox>
+#include <QLabel>
 #include <QPainter>
 #include <QPrinter>
 #include <QPushButton>
+
+QStringList answerTimeLines(const StoredRun& run)
+{
+    const AnswerTimes times = answerTimes(run);
+    QStringList lines{QStringLiteral("tempo totale: ") + answerTimeText(times.knownTotal())};
+    static const char* const levels[] = {"non importante", "importante", "molto importante"};
+    for (int level = 1; level <= 3; ++level)
+        lines << QStringLiteral("tempo medio delle risposte \"%1\": ").arg(QLatin1String(levels[level - 1]))
+                     + answerTimeText(times.levelMean(level));
+    return lines;
+}
 
 void TSintesiSurface::paintEvent(QPaintEvent*)
 {
@@ -25,7 +37,7 @@ TsintesiForm::TsintesiForm(Trisultati& resultsWindow, QWidget* parent)
                           | Qt::WindowCloseButtonHint),
       results(resultsWindow)
 {
-    setUpResultsDialog(*this, "TsintesiForm", QStringLiteral(" risultati in sintesi"), {546, 453});
+    setUpResultsDialog(*this, "TsintesiForm", QStringLiteral(" risultati in sintesi"), {546, 543});
 
     GroupBox1 = new QGroupBox(QStringLiteral(" tabella riassuntiva "), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -37,6 +49,14 @@ TsintesiForm::TsintesiForm(Trisultati& resultsWindow, QWidget* parent)
     arial.setBold(true);
     arial.setPixelSize(13);
     paintSintesi->setFont(arial);
+    GroupBox2 = new QGroupBox(QStringLiteral(" tempi di risposta "), this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(4, 453, 538, 86);
+    LabelTempi = new QLabel(GroupBox2);
+    LabelTempi->setObjectName(QStringLiteral("LabelTempi"));
+    LabelTempi->setGeometry(10, 18, 518, 64);
+    LabelTempi->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    LabelTempi->setText(answerTimeLines(results.storedRun()).join(QLatin1Char('\n')));
     stampaBut = new QPushButton(QStringLiteral("&stampa"), this);
     stampaBut->setObjectName(QStringLiteral("stampaBut"));
     stampaBut->setGeometry(456, 24, 77, 41);
@@ -87,6 +107,6 @@ void TsintesiForm::stampaButClick()
         // it is never used unset.
         TTabella table(&painter, results.countAnswers(), printerGeometry(printer.width()));
         table.paint();
-        table.printInfoLines(results.infoLines());
+        table.printInfoLines(results.infoLines() + answerTimeLines(results.storedRun()));
     });
 }

@@ -6,7 +6,9 @@
 #include <memory>
 
 class QGroupBox;
+class QLabel;
 class QPushButton;
+struct StoredRun;
 class Trisultati;
 
 // The surface the summary table is painted on.
@@ -21,8 +23,13 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 };
 
+// The lines that sum up the times of a run's answers: the total, and the
+// mean time of the answers given each level ("-" where there is none).
+QStringList answerTimeLines(const StoredRun& run);
+
 // The summary of the run loaded in the results window: the table of expected
-// against given levels, on screen and printed with the run's information.
+// against given levels and the times of the answers, on screen and printed
+// with the run's information.
 class TsintesiForm : public QDialog
 {
     Q_OBJECT
@@ -35,6 +42,8 @@ public:
 
     QGroupBox* GroupBox1;
     TSintesiSurface* paintSintesi;
+    QGroupBox* GroupBox2;
+    QLabel* LabelTempi;
     QPushButton* stampaBut;
     QPushButton* CancelBtn;
 

@@ -43,6 +43,11 @@ constexpr int32_t MaxPitch = 100;
 constexpr int PumpIntervalMs = 10;
 // Length of the sound blocks espeak-ng hands over, in milliseconds.
 constexpr int SynthBlockMs = 50;
+// How far synthesis may run ahead of the sound heard: a long text (a whole
+// book read aloud) is synthesised as it is heard, not into memory at once.
+constexpr int SynthAheadMs = 4000;
+// How much of it the user-interface thread takes over at a time.
+constexpr int PlayingAheadMs = 500;
 
 // windows-1252: "Questa è una prova della sintesi vocale."
 const char TestMessage[] = "Questa \xE8 una prova della sintesi vocale.";
@@ -244,6 +249,8 @@ QString variantName(const QString& name)
 
 struct Job {
     quint64 generation = 0;
+    int32_t number = 0;     // the text's number, for its word marks
+    QString text;           // as given, decoded
     QByteArray utf8;
     QByteArray voiceSpec;
     int speed = 0;
@@ -251,10 +258,50 @@ struct Job {
     int pitch = 0;
 };
 
+// A word reached by the sound (start -1: the end of the text). `sample`
+// counts the samples of its text before it.
+struct WordMark {
+    qint64 sample = 0;
+    int32_t text = 0;
+    int32_t start = -1;
+    int32_t length = 0;
+};
+
+// Sound of one text, with the word marks that fall in it (or just before).
 struct Chunk {
     int sampleRate = 0;
     QByteArray bytes;
+    qint64 firstSample = 0; // samples of its text before this chunk
+    QVector<WordMark> marks;
+    bool marksQueued = false;
 };
+
+// A word mark placed in the output stream: it is due when the sound heard
+// has reached `streamSample`.
+struct DueMark {
+    qint64 streamSample = 0;
+    WordMark mark;
+};
+
+// The length of the word at `start` when the engine gives none: up to the
+// next space, without the punctuation that closes it.
+int32_t wordLengthAt(const QString& text, int start)
+{
+    int end = start;
+    while (end < text.size() && !text.at(end).isSpace())
+        ++end;
+    while (end > start + 1 && !text.at(end - 1).isLetterOrNumber())
+        --end;
+    return end - start;
+}
+
+bool isApostrophe(QChar c)
+{
+    return c == QLatin1Char('\'') || c == QChar(0x2019);
+}
+
+VS_WordMarkProc wordMarkProc = nullptr;
+void* wordMarkContext = nullptr;
 
 QByteArray toCp1252(const QString& text, const QByteArray& fallback)
 {
@@ -437,14 +484,18 @@ public:
     int defaultVolume = 0;
     int defaultSpeed = 0;
     int defaultPitch = 0;
+    int32_t lastTextNumber = 0;
 
-    int onSamples(const short* wav, int samples);
+    int onSamples(const short* wav, int samples, const espeak_EVENT* events);
 
 private:
     Engine() = default;
     void workerLoop();
     void synthesize(const Job& job);
     void pump();
+    void queueMarks(Chunk& chunk);
+    void fireDueMarks(bool all);
+    qint64 heardSamples();
 
     QList<Language> languages;
     int languageIndex = -1;
@@ -454,12 +505,18 @@ private:
     std::unique_ptr<AudioOutput> output;
     std::unique_ptr<QTimer> pumpTimer;
     std::deque<Chunk> playing; // taken from the worker, not yet written to the output
+    qint64 playingBytes = 0;
+    std::deque<DueMark> dueMarks; // in stream order
+    qint64 streamSamples = 0;     // written to the output since it was opened
+    bool textsPending = false;    // something was asked to be spoken since the last stop
 
     // Shared with the worker, under `mutex`.
     std::mutex mutex;
     std::condition_variable wake;
+    std::condition_variable room; // the worker waits on it while far enough ahead
     std::deque<Job> jobs;
     std::deque<Chunk> produced;
+    qint64 producedBytes = 0;
     quint64 generation = 0;     // raised by every stop; older work is dropped
     quint64 busyGeneration = 0; // generation of the text the worker is synthesising
     bool busy = false;
@@ -469,6 +526,9 @@ private:
     QByteArray appliedVoice;
     int workerRate = 0;
     quint64 workerGeneration = 0;
+    const Job* workerJob = nullptr;
+    qint64 workerSamples = 0; // samples of the current text so far
+    int workerWordEnd = 0;    // where the last word marked in the current text ends
 
     std::thread worker;
 };
@@ -545,6 +605,7 @@ Engine::~Engine()
         quit = true;
     }
     wake.notify_all();
+    room.notify_all();
     if (worker.joinable())
         worker.join();
     activeEngine = nullptr;
@@ -578,7 +639,7 @@ bool Engine::isTalking()
         if (!jobs.empty() || !produced.empty() || (busy && busyGeneration == generation))
             return true;
     }
-    return !playing.empty() || output->pendingUSecs() > 0;
+    return !playing.empty() || !dueMarks.empty() || output->pendingUSecs() > 0;
 }
 
 void Engine::stop()
@@ -588,10 +649,19 @@ void Engine::stop()
         ++generation;
         jobs.clear();
         produced.clear();
+        producedBytes = 0;
     }
+    room.notify_all();
     playing.clear();
+    playingBytes = 0;
+    dueMarks.clear();
     if (output && output->pendingUSecs() > 0)
         output->discard();
+    if (textsPending) {
+        textsPending = false;
+        if (wordMarkProc)
+            wordMarkProc(wordMarkContext, 0, -1, 0);
+    }
 }
 
 void Engine::say(const char* text, int32_t mode)
@@ -601,7 +671,9 @@ void Engine::say(const char* text, int32_t mode)
     if (mode == 0)
         stop();
     Job job;
-    job.utf8 = decodeSpeechText(text).toUtf8();
+    job.number = ++lastTextNumber;
+    job.text = decodeSpeechText(text);
+    job.utf8 = job.text.toUtf8();
     job.voiceSpec = voiceList().at(voiceIndex).spec;
     job.speed = speed;
     job.volume = volume;
@@ -611,20 +683,62 @@ void Engine::say(const char* text, int32_t mode)
         job.generation = generation;
         jobs.push_back(std::move(job));
     }
+    textsPending = true;
     wake.notify_one();
     if (!pumpTimer->isActive())
         pumpTimer->start();
 }
 
+qint64 Engine::heardSamples()
+{
+    const qint64 pending = output->pendingUSecs() * output->sampleRate() / 1000000;
+    return std::max<qint64>(0, streamSamples - pending);
+}
+
+// The chunk's word marks go into the stream where its first sample will be.
+void Engine::queueMarks(Chunk& chunk)
+{
+    if (chunk.marksQueued)
+        return;
+    chunk.marksQueued = true;
+    for (const WordMark& mark : std::as_const(chunk.marks)) {
+        const qint64 at = streamSamples + std::max<qint64>(0, mark.sample - chunk.firstSample);
+        dueMarks.push_back({at, mark});
+    }
+}
+
+// Tells the word-mark procedure of every mark the sound has reached (all of
+// them when nothing more will sound). The procedure may stop the speech.
+void Engine::fireDueMarks(bool all)
+{
+    while (!dueMarks.empty()) {
+        if (!all && dueMarks.front().streamSample > heardSamples())
+            break;
+        const WordMark mark = dueMarks.front().mark;
+        dueMarks.pop_front();
+        if (wordMarkProc)
+            wordMarkProc(wordMarkContext, mark.text, mark.start, mark.length);
+    }
+}
+
 void Engine::pump()
 {
+    fireDueMarks(false);
+    const qint64 playingLimit = qint64(output->sampleRate() > 0 ? output->sampleRate() : workerRate)
+                                * 2 * PlayingAheadMs / 1000;
+    bool tookSome = false;
     {
         std::lock_guard<std::mutex> lock(mutex);
-        while (!produced.empty()) {
+        while (!produced.empty() && playingBytes < playingLimit) {
+            producedBytes -= produced.front().bytes.size();
+            playingBytes += produced.front().bytes.size();
             playing.push_back(std::move(produced.front()));
             produced.pop_front();
+            tookSome = true;
         }
     }
+    if (tookSome)
+        room.notify_all();
     while (!playing.empty()) {
         Chunk& chunk = playing.front();
         if (chunk.sampleRate != output->sampleRate()) {
@@ -632,10 +746,22 @@ void Engine::pump()
             // of the previous one has been heard.
             if (output->pendingUSecs() > 0)
                 break;
+            if (!dueMarks.empty()) {
+                // The procedure may stop the speech: look again afterwards.
+                fireDueMarks(true);
+                continue;
+            }
             if (!output->open(chunk.sampleRate)) {
                 playing.clear();
+                playingBytes = 0;
                 break;
             }
+            streamSamples = 0;
+        }
+        queueMarks(chunk);
+        if (chunk.bytes.isEmpty()) {
+            playing.pop_front();
+            continue;
         }
         const qint64 free = output->bytesFree() & ~qint64(1);
         if (free <= 0)
@@ -645,10 +771,13 @@ void Engine::pump()
         if (taken < 0) {
             // The device went away: the rest is dropped rather than waited for.
             playing.clear();
+            playingBytes = 0;
             break;
         }
         if (taken == 0)
             break;
+        streamSamples += taken / 2;
+        playingBytes -= taken;
         chunk.bytes.remove(0, taken);
         if (chunk.bytes.isEmpty())
             playing.pop_front();
@@ -658,10 +787,17 @@ void Engine::pump()
         std::lock_guard<std::mutex> lock(mutex);
         synthesising = !jobs.empty() || !produced.empty() || busy;
     }
-    if (!synthesising && playing.empty())
+    if (!synthesising && playing.empty()) {
         output->finish();
-    if (!isTalking())
+        // Nothing more will sound: the marks left (the ends of the texts)
+        // are due. Their procedure may ask for more speech.
+        if (output->pendingUSecs() <= 0)
+            fireDueMarks(true);
+    }
+    if (!isTalking()) {
+        textsPending = false;
         pumpTimer->stop();
+    }
 }
 
 void Engine::workerLoop()
@@ -694,24 +830,79 @@ void Engine::synthesize(const Job& job)
     espeakLib.SetParameter(espeakRATE, job.speed, 0);
     espeakLib.SetParameter(espeakVOLUME, job.volume, 0);
     espeakLib.SetParameter(espeakPITCH, job.pitch, 0);
+    workerJob = &job;
+    workerSamples = 0;
+    workerWordEnd = 0;
     espeakLib.Synth(job.utf8.constData(), size_t(job.utf8.size()) + 1, 0, POS_CHARACTER, 0,
                  espeakCHARS_UTF8 | espeakENDPAUSE, nullptr, nullptr);
+    workerJob = nullptr;
+    // The end of the text, once its last sample has been heard.
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!quit && workerGeneration == generation) {
+        Chunk end;
+        end.sampleRate = workerRate;
+        end.firstSample = workerSamples;
+        end.marks.append({workerSamples, job.number, -1, 0});
+        produced.push_back(std::move(end));
+    }
 }
 
-int Engine::onSamples(const short* wav, int samples)
+int Engine::onSamples(const short* wav, int samples, const espeak_EVENT* events)
 {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::unique_lock<std::mutex> lock(mutex);
+    const qint64 aheadLimit = qint64(workerRate) * 2 * SynthAheadMs / 1000;
+    room.wait(lock, [this, aheadLimit] {
+        return quit || workerGeneration != generation || producedBytes < aheadLimit;
+    });
     if (quit || workerGeneration != generation)
         return 1; // stopped: abandon this text
-    if (wav && samples > 0)
-        produced.push_back({workerRate, QByteArray(reinterpret_cast<const char*>(wav),
-                                                   qsizetype(samples) * 2)});
+    Chunk chunk;
+    chunk.sampleRate = workerRate;
+    chunk.firstSample = workerSamples;
+    for (const espeak_EVENT* event = events;
+         event && event->type != espeakEVENT_LIST_TERMINATED; ++event) {
+        // Word positions count characters from 1; the last word event of a
+        // text carries none.
+        if (event->type != espeakEVENT_WORD || event->text_position <= 0 || !workerJob)
+            continue;
+        int start = event->text_position - 1;
+        const QString& text = workerJob->text;
+        // A position that goes back (espeak-ng gives one for some short
+        // words, "è" after another word) stands for the next word after
+        // the last one marked.
+        const bool wentBack = start < workerWordEnd;
+        if (wentBack) {
+            start = workerWordEnd;
+            while (start < text.size() && !text.at(start).isLetterOrNumber())
+                ++start;
+        }
+        if (start >= text.size())
+            continue;
+        int length = event->length > 0 && !wentBack
+                         ? std::min<int>(event->length, int(workerJob->text.size()) - start)
+                         : wordLengthAt(workerJob->text, start);
+        // An elided word is spoken with the next one ("l'ultimo") but
+        // reported only up to its apostrophe.
+        if (start + length < workerJob->text.size()
+            && isApostrophe(workerJob->text.at(start + length)))
+            length = wordLengthAt(workerJob->text, start);
+        workerWordEnd = start + length;
+        chunk.marks.append({qint64(event->sample), workerJob->number, start, length});
+    }
+    if (wav && samples > 0) {
+        chunk.bytes = QByteArray(reinterpret_cast<const char*>(wav), qsizetype(samples) * 2);
+        workerSamples += samples;
+    }
+    if (!chunk.bytes.isEmpty() || !chunk.marks.isEmpty()) {
+        producedBytes += chunk.bytes.size();
+        produced.push_back(std::move(chunk));
+    }
     return 0;
 }
 
-int synthCallback(short* wav, int samples, espeak_EVENT* /*events*/)
+int synthCallback(short* wav, int samples, espeak_EVENT* events)
 {
-    return activeEngine ? activeEngine->onSamples(wav, samples) : 1;
+    return activeEngine ? activeEngine->onSamples(wav, samples, events) : 1;
 }
 
 std::unique_ptr<Engine> engine;
@@ -765,6 +956,17 @@ void VS_SayText(const char* text, int32_t mode)
 const char* VS_GetTestMessage()
 {
     return TestMessage;
+}
+
+int32_t VS_GetLastTextNumber()
+{
+    return engine ? engine->lastTextNumber : 0;
+}
+
+void VS_SetWordMarkProc(VS_WordMarkProc proc, void* context)
+{
+    wordMarkProc = proc;
+    wordMarkContext = context;
 }
 
 int32_t VS_GetNumLanguages()

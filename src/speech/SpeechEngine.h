@@ -24,9 +24,24 @@ void VS_DestroySpeechEngine();
 bool VS_IsTalking();
 void VS_StopTalk();
 // Mode 0 stops what is being said and speaks `text` at once; any other mode
-// speaks it after everything already queued.
+// speaks it after everything already queued. Each text gets the next number
+// (1, 2, ...; VS_GetLastTextNumber), by which its word marks name it.
 void VS_SayText(const char* text, int32_t mode);
 const char* VS_GetTestMessage();
+
+// Word marks: where the sound has got to in the texts being spoken, from the
+// speech engine's own word events (their place in the text and in the sound).
+// The number VS_SayText gave the last text (0 before the first one).
+int32_t VS_GetLastTextNumber();
+// Called on the user-interface thread when the sound reaches a word of a
+// text: the text's number, the word's first character (0-based, in the text
+// as given to VS_SayText) and its length in characters. When the text has
+// been heard to its end, once more with start -1 and length 0. VS_StopTalk
+// calls it with text 0, start -1, when it stopped something. A voice that
+// gives no word events calls it only at the ends. One procedure at a time;
+// nullptr removes it.
+typedef void (*VS_WordMarkProc)(void* context, int32_t textNumber, int32_t start, int32_t length);
+void VS_SetWordMarkProc(VS_WordMarkProc proc, void* context);
 
 int32_t VS_GetNumLanguages();
 const char* VS_GetLanguageName(int32_t index);

@@ -14,6 +14,7 @@ public:
     bool isTalking() override { return VS_IsTalking(); }
     void stopTalk() override { VS_StopTalk(); }
     void sayText(const QString& text) override { VS_SayText(encodeCp1252(text).constData(), 1); }
+    int lastTextNumber() override { return VS_GetLastTextNumber(); }
     int speed() override { return VS_GetSpeed(); }
     void setSpeed(int wordsPerMinute) override { VS_SetSpeed(wordsPerMinute); }
 };

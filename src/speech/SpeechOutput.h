@@ -15,6 +15,10 @@ public:
     virtual void stopTalk() = 0;
     // Speaks `text` after whatever is being said (mode 1 of VS_SayText).
     virtual void sayText(const QString& text) = 0;
+    // The number the last text said was given, by which the speech engine's
+    // word marks name it (VS_GetLastTextNumber); 0 for an output without
+    // word marks.
+    virtual int lastTextNumber() { return 0; }
     // Words per minute; 0 when there is no engine.
     virtual int speed() = 0;
     virtual void setSpeed(int wordsPerMinute) = 0;

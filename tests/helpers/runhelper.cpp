@@ -13,8 +13,10 @@
 //
 // The pupil's answers follow from where the run stands (the sentence, the
 // history so far), never from the process, so a run interrupted and resumed
-// gives the same answers as one that was not. The clocks are fakes (the
-// millisecond clock moves on at every reading, the date is fixed) and the
+// gives the same answers as one that was not, each after the same time. The
+// clocks are fakes (the millisecond clock moves on only by the program's
+// waits and by the time the pupil takes over each answer, which follows from
+// the history so far; the date is fixed) and the
 // random numbers come from `seed`; a resumed run first draws the numbers its
 // journal says the run has drawn.
 //
@@ -190,6 +192,9 @@ int unlink(const char* path)
 
 namespace {
 
+// The test's millisecond clock.
+FakeClock* pupilClock = nullptr;
+
 // Messages are written out and answered with their safest button, but for
 // replacing a run of the same name, which the pupil accepts; the program
 // asks nothing else of this pupil, so a long string of messages is a fault.
@@ -300,6 +305,8 @@ private:
         ++answers;
         if (answers == killAnswer)
             ::raise(SIGKILL);
+        // The pupil thinks for a while before the answer.
+        pupilClock->advance(400 + 150 * (run.run.historyFirst.size() % 7));
         QAbstractButton* button = level == importante        ? run.impBot
                                   : level == moltoImportante ? run.moltoBot
                                                              : run.nonBot;
@@ -399,7 +406,8 @@ int main(int argc, char** argv)
 
     LoggedDialogs dialogs;
     setDialogService(&dialogs);
-    FakeClock clock(50);
+    FakeClock clock(0);
+    pupilClock = &clock;
     clock.fixDateTime(QDateTime(QDate(2024, 3, 5), QTime(10, 20, 30)));
     FakeSwitches switches;
     switches.serial.openPort(QStringLiteral("/dev/ttyS0"));

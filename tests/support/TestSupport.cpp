@@ -44,7 +44,9 @@ qint64 FakeClock::milliseconds()
 
 void FakeClock::wait(qint64 ms)
 {
-    if (!firing) {
+    // A clock that moves on only when told (no step) would never end a busy
+    // wait: it moves on by the wait's length, as a firing one does.
+    if (!firing && step > 0) {
         MsClock::wait(ms);
         return;
     }

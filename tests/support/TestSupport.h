@@ -18,7 +18,8 @@ class QWidget;
 // With `firing` it also fires the program's ClockTimers as advance() moves it
 // on, each at its own time, and the event-loop timers of ClockTimers are not
 // used: timing is then exact, and `step` is best 0 (a busy wait moves the
-// clock on by its length).
+// clock on by its length). A clock without `step` or `firing` moves on only
+// when advanced or waited on.
 class FakeClock final : public MsClock
 {
 public:

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <memory>
+
 QPixmap buildTitlePicture(const QImage& cover, const QImage& lettering, QPoint at)
 {
     if (lettering.isNull())
@@ -85,6 +87,10 @@ void TcopertinaPaintBox::paintEvent(QPaintEvent* event)
         Timer1->setInterval(700);
         Timer1->start();
     }
+    if (makeCover) {
+        cover = makeCover();
+        makeCover = nullptr;
+    }
     QPainter painter(this);
     if (cover.isNull())
         painter.fillRect(rect(), QColor(0, 0, 64));
@@ -142,15 +148,23 @@ Tcopertina::Tcopertina(const QString& programFolder, QWidget* parent) : QDialog(
     PaintCopertina->setGeometry(3, 3, 632 - 6, 453 - 6);
 
     const QString pictures = QDir(programFolder).filePath(QStringLiteral("immagini"));
-    const QImage coverImage = readProgramPicture(QDir(pictures).filePath(QStringLiteral("cover.bmp")));
+    // The pictures are read when the cover is first painted: the window is
+    // on screen sooner, and its first frame is the same.
+    const QString coverFile = QDir(pictures).filePath(QStringLiteral("cover.bmp"));
     const QString lettering = QDir(pictures).filePath(QStringLiteral("scritta.bmp"));
-    PaintCopertina->setPictures(QPixmap::fromImage(coverImage), QPixmap());
-    PaintCopertina->setTitleMaker([coverImage, lettering]() {
+    const auto coverImage = std::make_shared<QImage>();
+    const auto readCover = [coverImage, coverFile]() -> const QImage& {
+        if (coverImage->isNull())
+            *coverImage = readProgramPicture(coverFile);
+        return *coverImage;
+    };
+    PaintCopertina->setCoverMaker([readCover]() { return QPixmap::fromImage(readCover()); });
+    PaintCopertina->setTitleMaker([readCover, lettering]() {
         // The cover is drawn at (-2, -2): the title takes the part of the
         // cover that lies under it on screen, so that no seam shows around
         // the letters.
         const QPoint under = TcopertinaPaintBox::titleOrigin + QPoint(2, 2);
-        return buildTitlePicture(coverImage, readProgramPicture(lettering), under);
+        return buildTitlePicture(readCover(), readProgramPicture(lettering), under);
     });
 
     const int left[] = {256, 283, 310, 337, 364};

@@ -19,6 +19,9 @@ public:
     explicit TcopertinaPaintBox(QWidget* parent = nullptr);
 
     void setPictures(const QPixmap& cover, const QPixmap& title);
+    // The cover made when it is first painted, once the window is on screen;
+    // it replaces the cover given to setPictures.
+    void setCoverMaker(std::function<QPixmap()> maker) { makeCover = std::move(maker); }
     // The title made when the wipe first needs it, off the path to the
     // cover's first frame; it replaces the title given to setPictures.
     void setTitleMaker(std::function<QPixmap()> maker) { makeTitle = std::move(maker); }
@@ -44,6 +47,7 @@ private:
     QPixmap cover;
     QPixmap title;
     std::function<QPixmap()> makeTitle;
+    std::function<QPixmap()> makeCover;
     QTimer* Timer1;
     int wipe = 0;
     QRegion pendingStrips; // strips the wipe asked to paint, not painted yet

@@ -16,9 +16,9 @@
 // file holds the last state written or, during a write, the one after it.
 //
 // Killing: with PREPAHELPER_KILL_AT=k the process kills itself (SIGKILL) at
-// the k-th point of the file-system calls (write, fsync, fdatasync, rename,
-// unlink) made on the recovery files (not their lock files): before a call,
-// halfway through a write, or after it. With PREPAHELPER_KILL_CHANGE=n it
+// the k-th point of the file-system calls made on the recovery files (not
+// their lock files; see KillPoints.h): before a call, halfway through a
+// write, or after it. With PREPAHELPER_KILL_CHANGE=n it
 // kills itself as it is about to make its n-th change. With PREPAHELPER_HOLD
 // set it waits, once done, until its standard input is closed. It prints
 // "points <p>" (the points of the whole run) at the end.
@@ -28,6 +28,7 @@
 #include "authoring/Urecupero.h"
 #include "model/DialogService.h"
 #include "support/TestSupport.h"
+#include "KillPoints.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -36,105 +37,18 @@
 #include <QTimer>
 #include <QUndoStack>
 
-#include <atomic>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <dlfcn.h>
-#include <unistd.h>
 
-namespace {
-
-std::atomic<bool> armed{false};
-std::atomic<long> killAt{0};
-std::atomic<long> points{0};
-
-bool onRecoveryFile(const char* path)
+// A recovery file and its temporary files; not the lock files.
+bool watchedFile(const char* path)
 {
     return path && std::strstr(path, "recupero") != nullptr && !std::strstr(path, ".lock");
 }
 
-template <class F>
-F real(const char* name)
-{
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
-}
-
-bool onRecoveryFile(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char target[4096];
-    using ReadLink = ssize_t (*)(const char*, char*, size_t);
-    static const auto realReadlink = real<ReadLink>("readlink");
-    const ssize_t n = realReadlink(link, target, sizeof target - 1);
-    if (n <= 0)
-        return false;
-    target[n] = 0;
-    return onRecoveryFile(target);
-}
-
-void point()
-{
-    if (armed && ++points == killAt)
-        ::raise(SIGKILL);
-}
-
-template <class F, class... A>
-auto around(bool counted, F f, A... args)
-{
-    if (counted)
-        point();
-    const auto result = f(args...);
-    if (counted)
-        point();
-    return result;
-}
-
-} // namespace
-
-extern "C" {
-
-ssize_t write(int fd, const void* buf, size_t n)
-{
-    using Write = ssize_t (*)(int, const void*, size_t);
-    static const Write realWrite = real<Write>("write");
-    if (!armed || !onRecoveryFile(fd))
-        return realWrite(fd, buf, n);
-    point();
-    if (n > 1) {
-        if (points + 1 == killAt) {
-            realWrite(fd, buf, n / 2);
-            ::raise(SIGKILL);
-        }
-        ++points;
-    }
-    const ssize_t result = realWrite(fd, buf, n);
-    point();
-    return result;
-}
-int fsync(int fd)
-{
-    static const auto f = real<int (*)(int)>("fsync");
-    return around(armed && onRecoveryFile(fd), f, fd);
-}
-int fdatasync(int fd)
-{
-    static const auto f = real<int (*)(int)>("fdatasync");
-    return around(armed && onRecoveryFile(fd), f, fd);
-}
-int rename(const char* from, const char* to)
-{
-    static const auto f = real<int (*)(const char*, const char*)>("rename");
-    return around(armed && onRecoveryFile(to), f, from, to);
-}
-int unlink(const char* path)
-{
-    static const auto f = real<int (*)(const char*)>("unlink");
-    return around(armed && onRecoveryFile(path), f, path);
-}
-
-} // extern "C"
+using killpoints::armed;
+using killpoints::killAt;
+using killpoints::points;
 
 namespace {
 

@@ -44,6 +44,7 @@
 #include "model/RunJournal.h"
 #include "support/FakeSwitches.h"
 #include "support/TestSupport.h"
+#include "KillPoints.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -55,140 +56,19 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <dlfcn.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-namespace {
-
-bool armed = false;
-long killAt = 0;
-long points = 0;
 
 // A journal of "risult/in-corso" and its temporary files; not the lock
 // files, which the program's locking writes whole (tested on its own).
-bool onJournal(const char* path)
+bool watchedFile(const char* path)
 {
     return path && std::strstr(path, "in-corso") != nullptr && !std::strstr(path, ".lock");
 }
 
-bool onJournal(int fd)
-{
-    char link[64];
-    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-    char target[4096];
-    using ReadLink = ssize_t (*)(const char*, char*, size_t);
-    static const auto realReadlink = reinterpret_cast<ReadLink>(::dlsym(RTLD_NEXT, "readlink"));
-    const ssize_t n = realReadlink(link, target, sizeof target - 1);
-    if (n <= 0)
-        return false;
-    target[n] = 0;
-    return onJournal(target);
-}
-
-void point()
-{
-    if (armed && ++points == killAt)
-        ::raise(SIGKILL);
-}
-
-template <class F>
-F real(const char* name)
-{
-    return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
-}
-
-ssize_t interceptWrite(int fd, const void* buf, size_t n, off_t offset, bool positioned)
-{
-    using Write = ssize_t (*)(int, const void*, size_t);
-    using PWrite = ssize_t (*)(int, const void*, size_t, off_t);
-    static const Write realWrite = real<Write>("write");
-    static const PWrite realPwrite = real<PWrite>("pwrite");
-    const auto call = [&](size_t count) {
-        return positioned ? realPwrite(fd, buf, count, offset) : realWrite(fd, buf, count);
-    };
-    if (!armed || !onJournal(fd))
-        return call(n);
-    point();
-    if (n > 1) {
-        if (points + 1 == killAt) {
-            call(n / 2);
-            ::raise(SIGKILL);
-        }
-        ++points;
-    }
-    const ssize_t result = call(n);
-    point();
-    return result;
-}
-
-template <class F, class... A>
-auto around(bool counted, F f, A... args)
-{
-    if (counted)
-        point();
-    const auto result = f(args...);
-    if (counted)
-        point();
-    return result;
-}
-
-} // namespace
-
-extern "C" {
-
-ssize_t write(int fd, const void* buf, size_t n)
-{
-    return interceptWrite(fd, buf, n, 0, false);
-}
-ssize_t pwrite(int fd, const void* buf, size_t n, off_t offset)
-{
-    return interceptWrite(fd, buf, n, offset, true);
-}
-ssize_t pwrite64(int fd, const void* buf, size_t n, off_t offset)
-{
-    return interceptWrite(fd, buf, n, offset, true);
-}
-int fsync(int fd)
-{
-    static const auto f = real<int (*)(int)>("fsync");
-    return around(armed && onJournal(fd), f, fd);
-}
-int fdatasync(int fd)
-{
-    static const auto f = real<int (*)(int)>("fdatasync");
-    return around(armed && onJournal(fd), f, fd);
-}
-int ftruncate(int fd, off_t length)
-{
-    static const auto f = real<int (*)(int, off_t)>("ftruncate");
-    return around(armed && onJournal(fd), f, fd, length);
-}
-int ftruncate64(int fd, off_t length)
-{
-    static const auto f = real<int (*)(int, off_t)>("ftruncate64");
-    return around(armed && onJournal(fd), f, fd, length);
-}
-int rename(const char* from, const char* to)
-{
-    static const auto f = real<int (*)(const char*, const char*)>("rename");
-    return around(armed && onJournal(to), f, from, to);
-}
-int link(const char* from, const char* to)
-{
-    static const auto f = real<int (*)(const char*, const char*)>("link");
-    return around(armed && onJournal(to), f, from, to);
-}
-int unlink(const char* path)
-{
-    static const auto f = real<int (*)(const char*)>("unlink");
-    return around(armed && onJournal(path), f, path);
-}
-
-} // extern "C"
+using killpoints::armed;
+using killpoints::killAt;
+using killpoints::points;
 
 namespace {
 
@@ -460,7 +340,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: runhelper fresh|resume <data root> ...\n");
         return 2;
     }
-    say("points", points);
+    say("points", points.load());
     setDialogService(nullptr);
     return exitCode;
 }

@@ -155,28 +155,6 @@ HistoryEntry entryOf(View first, View second, View third, View fourth)
     return entry;
 }
 
-// Tevidenziatore::parseTag on a line of bytes.
-ImportanceLevel tagLevel(QLatin1String line)
-{
-    const qsizetype first = indexOfChar(line, '~');
-    if (first < 0)
-        return nonImportante;
-    QLatin1String word = line.mid(first + 1, std::min<qsizetype>(255, line.size() - first - 1));
-    const qsizetype next = indexOfChar(word, '~');
-    if (next >= 0)
-        word = word.left(next);
-    word = withoutSpaces(word);
-    if (word == QLatin1String("nonImportante"))
-        return nonImportante;
-    if (word == QLatin1String("importante"))
-        return importante;
-    if (word == QLatin1String("moltoImportante"))
-        return moltoImportante;
-    if (word == QLatin1String("daDeterminare"))
-        return daDeterminare;
-    return nonImportante;
-}
-
 } // namespace
 
 RunSection runSectionOf(QLatin1String line)
@@ -337,7 +315,7 @@ RunSummary summariseRun(const BlockBytes& block)
         case RunSection::Testo:
             lastTagEndsText = indexOfChar(line, '~') >= 0;
             if (lastTagEndsText)
-                expected << tagLevel(line);
+                expected << Tevidenziatore::parseTag(decodeCp1252(line.data(), line.size()));
             break;
         case RunSection::Storia:
             historyFields(line, fields);

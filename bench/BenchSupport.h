@@ -3,10 +3,12 @@
 // Helpers shared by the benchmark programs.
 
 #include "model/Clock.h"
+#include "model/Funzioni.h"
 #include "model/Longname.h"
 #include "model/Uevidenz.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QString>
 #include <QStringList>
@@ -117,4 +119,44 @@ inline bool saveBenchExercise(const QString& dataRoot, const QString& longName, 
     Tevidenziatore model(params);
     const QString folder = dataRoot + QStringLiteral("esercizi/");
     return model.saveExercise(folder, fileNameFor(folder, longName));
+}
+
+// The `n`-th sentence of the stored runs' texts: 8 to 16 Italian words, the
+// same at every run.
+inline QString archiveSentence(int n)
+{
+    static const char* const words[] = {"il",     "gatto",  "dorme",    "sul",     "divano", "di",
+                                        "casa",   "mentre", "la",       "volpe",   "guarda", "perché",
+                                        "città",  "è",      "lontana",  "bambini", "scuola", "però",
+                                        "quando", "sempre", "qualcosa", "fiume",   "più",    "mare"};
+    QString s;
+    const int count = 8 + n % 9;
+    for (int i = 0; i < count; ++i) {
+        if (i)
+            s += u' ';
+        s += QString::fromUtf8(words[(n * 7 + i * 5) % int(std::size(words))]);
+    }
+    s[0] = s[0].toUpper();
+    return s + u'.';
+}
+
+// Writes a results archive of `runs` runs at `path` in one go, the lines of
+// run n given by `block(n)` (windows-1252, CR LF). False when it cannot.
+inline bool writeBenchArchive(const QString& path, int runs, const std::function<QStringList(int)>& block)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk;
+    for (int run = 0; run < runs; ++run) {
+        for (const QString& line : block(run)) {
+            chunk += encodeCp1252(line);
+            chunk += "\r\n";
+        }
+        if (chunk.size() > (1 << 20)) {
+            file.write(chunk);
+            chunk.clear();
+        }
+    }
+    return file.write(chunk) == chunk.size() && file.flush();
 }

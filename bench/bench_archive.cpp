@@ -5,6 +5,7 @@
 //   bench_archive [runs]      (default 10000)
 
 #include "common/AppContext.h"
+#include "BenchSupport.h"
 #include "model/Funzioni.h"
 #include "model/SafeFile.h"
 #include "results/Uscform.h"
@@ -29,23 +30,7 @@ const QString key = QStringLiteral("identificatore");
 const QString fileName = QStringLiteral("risult");
 const QString extension = QStringLiteral("sal");
 
-const char* const words[] = {"il",     "gatto",  "dorme",    "sul",     "divano", "di",
-                             "casa",   "mentre", "la",       "volpe",   "guarda", "perché",
-                             "città",  "è",      "lontana",  "bambini", "scuola", "però",
-                             "quando", "sempre", "qualcosa", "fiume",   "più",    "mare"};
 
-QString sentence(int n)
-{
-    QString s;
-    const int count = 8 + n % 9;
-    for (int i = 0; i < count; ++i) {
-        if (i)
-            s += u' ';
-        s += QString::fromUtf8(words[(n * 7 + i * 5) % int(std::size(words))]);
-    }
-    s[0] = s[0].toUpper();
-    return s + u'.';
-}
 
 QString runId(int run)
 {
@@ -71,7 +56,7 @@ QStringList runBlock(int run)
     const int sentences = 45 + run % 11;
     for (int s = 0; s < sentences; ++s) {
         block << QString::fromLatin1(tags[(s + run) % 3]);
-        const QString text = sentence(s + run);
+        const QString text = archiveSentence(s + run);
         if (text.size() > 50) {
             const qsizetype cut = text.indexOf(u' ', 40);
             block << text.left(cut) << text.mid(cut + 1);
@@ -128,24 +113,9 @@ int main(int argc, char** argv)
     const QString path = sectionFilePath(folder, fileName, extension);
 
     // The archive, written in one go.
-    {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
-        }
-        QByteArray chunk;
-        for (int run = 0; run < runs; ++run) {
-            for (const QString& line : runBlock(run)) {
-                chunk += encodeCp1252(line);
-                chunk += "\r\n";
-            }
-            if (chunk.size() > (1 << 20)) {
-                file.write(chunk);
-                chunk.clear();
-            }
-        }
-        file.write(chunk);
+    if (!writeBenchArchive(path, runs, runBlock)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
     }
     const double megabytes = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
     std::printf("results file: %d runs, %.1f MB\n", runs, megabytes);

@@ -4,10 +4,14 @@
 
 #include "model/Clock.h"
 #include "model/Funzioni.h"
+#include "common/AppContext.h"
+#include "shell/Umascher.h"
 #include "model/Longname.h"
 #include "model/Uevidenz.h"
 
 #include <QElapsedTimer>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QString>
@@ -159,4 +163,19 @@ inline bool writeBenchArchive(const QString& path, int runs, const std::function
         }
     }
     return file.write(chunk) == chunk.size() && file.flush();
+}
+
+// The context of a benchmark's windows: the build tree's program folder and
+// the data root `folder` (given without its final "/"), with its folders of
+// exercises and results made; the time limit off.
+inline AppContext benchContext(const QString& folder)
+{
+    AppContext context;
+    context.programFolder = locateProgramFolder(
+        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("..")));
+    context.dataRoot = folder + QLatin1Char('/');
+    context.options.maxSentenceTime = 0;
+    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
+    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
+    return context;
 }

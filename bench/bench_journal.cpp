@@ -37,13 +37,7 @@ int main(int argc, char** argv)
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_journal-XXXXXX"));
     if (!work.isValid())
         return 2;
-    AppContext context;
-    context.programFolder = locateProgramFolder(QDir(QCoreApplication::applicationDirPath())
-                                                    .filePath(QStringLiteral("..")));
-    context.dataRoot = work.path() + QLatin1Char('/');
-    context.options.maxSentenceTime = 0;
-    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
-    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
+    const AppContext context = benchContext(work.path());
     FastClock clock;
     setMsClock(&clock);
 

@@ -58,13 +58,8 @@ int main(int argc, char** argv)
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_pause-XXXXXX"));
     if (!work.isValid())
         return 2;
-    AppContext context;
-    context.programFolder = locateProgramFolder(
-        QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("..")));
-    context.dataRoot = work.path() + QLatin1Char('/');
-    context.options.maxSentenceTime = 0;   // no time limit: only the pauses and effects
-    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
-    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
+    // No time limit: only the pauses and effects.
+    const AppContext context = benchContext(work.path());
     // One sentence more than the answers: every answer is followed by a pause
     // and a new sentence, and the run does not reach its end.
     const QString name = QStringLiteral("Pause");

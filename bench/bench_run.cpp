@@ -229,11 +229,8 @@ int main(int argc, char** argv)
     QTemporaryDir work(QDir::currentPath() + QStringLiteral("/bench_run-XXXXXX"));
     if (!work.isValid())
         return 2;
-    context.programFolder = locateProgramFolder(QDir(QCoreApplication::applicationDirPath())
-                                            .filePath(QStringLiteral("..")));
-    context.dataRoot = work.path() + QLatin1Char('/');
-    QDir().mkpath(context.dataRoot + QStringLiteral("esercizi"));
-    QDir().mkpath(context.dataRoot + QStringLiteral("risult"));
+    context = benchContext(work.path());
+    context.options.maxSentenceTime = RunOptions().maxSentenceTime;
     FastClock clock;
     setMsClock(&clock);
 

@@ -1432,11 +1432,6 @@ void Tesegui::startJournal()
 
 void Tesegui::recorded(bool ended)
 {
-    journalAnswer(ended);
-}
-
-void Tesegui::journalAnswer(bool ended)
-{
     if (!journal || !model)
         return;
     RunJournalState state;

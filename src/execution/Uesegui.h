@@ -193,7 +193,6 @@ private:
     // The journal of the run: started with the run, written after every
     // answer, removed when the run is stored or given up.
     void startJournal();
-    void journalAnswer(bool ended);
     void dropJournal();
     void firstActivate();
     void showIntroduction();
@@ -229,6 +228,7 @@ private:
     void saveFinishedRun() override;
     void disableEnd() override;
     void closeRun() override;
+    // An answer was worked out: where the run stands goes into the journal.
     void recorded(bool ended) override;
     void chooseFont();
     void openSpeechSetup();
